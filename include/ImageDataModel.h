@@ -1,0 +1,311 @@
+// Zentrel: a raster-image library for desktop map software.
+//
+// One class, CImageDataModel, holds at most one raster image (8-bit
+// palettised or 24-bit true colour) and offers everything a map application
+// does with a scanned sheet: reading BMP and GIF files, saving BMP files,
+// pixel access, painting into a device, flips, turns and rotation, outline
+// marking, noise filters, contour tracing, point-list compression, region
+// measuring, shape recognition and line drawing.
+//
+// Storage. The image lives in one packed DIB block: a 40-byte
+// BITMAPINFOHEADER, the colour table (256 RGBQUAD entries for 8-bit images,
+// none for 24-bit images) and the pixel rows, stored bottom-up, each row
+// padded to a multiple of 4 bytes (GetLineBytes), followed by one spare row
+// of zero bytes. The block stays at a fixed address while it is held.
+//
+// Coordinates. x counts columns from the left and y rows from the top, both
+// from 0; pixel (x, y) is stored in row GetHeight() − 1 − y of the block.
+//
+// Colours are COLORREF values: red in the low byte, then green, then blue.
+// The colour of an 8-bit pixel is the colour of its colour-table entry.
+//
+// Results. Methods typed int return 1 for success or true and 0 for failure
+// or false unless their notes say otherwise. Nothing throws; failures are
+// return values. The only messages are message boxes routed to the handler
+// installed with SetMessageBoxHandler (see ZentrelPlatform.h).
+//
+// Threads. A record is used from one thread at a time; distinct records
+// share nothing and may be used on different threads at once.
+#ifndef ZENTREL_IMAGEDATAMODEL_H
+#define ZENTREL_IMAGEDATAMODEL_H
+
+#include "ZentrelPlatform.h"
+
+class CDC;
+
+class ZENTREL_API CImageDataModel : public CObject {
+ public:
+  // ---- Construction and attributes -----------------------------------------
+
+  /// An empty record: identifier −1, empty name, ruler 4, scale 1.0,
+  /// background colour RGB(235, 235, 235), precision 20, working rectangle
+  /// (0, 0, 0, 0).
+  CImageDataModel();
+  /// An empty record whose working rectangle is range; every other attribute
+  /// takes the default constructor's value.
+  explicit CImageDataModel(CRect range);
+  /// Releases the image and the palette object.
+  ~CImageDataModel() override;
+
+  void SetID(LONG id);
+  LONG GetID() const;
+  void SetName(CString name);
+  CString GetName() const;
+  /// Stores the low 16 bits of value (70000 reads back as 4464).
+  void SetRuler(int value);
+  short GetRuler() const;
+  void SetScale(double scale);
+  double GetScale() const;
+
+  /// Background colour of the raster operations (see IsBackground).
+  void SetBKColor(BYTE red, BYTE green, BYTE blue);
+  COLORREF GetBKColor() const;
+  /// Colour tolerance, clamped into 15..40 (15 or less gives 15, above 40
+  /// gives 40). It sets the background test (IsBackground) and the colour
+  /// match threshold of the outline, tracing and region operations:
+  /// precision × 3.6 truncated (72 at the default 20).
+  void SetPrecision(int precision);
+  int GetPrecision() const;
+
+  /// The working rectangle: inclusive pixel bounds that the library stores
+  /// for the caller. Installing an image, and a quarter turn, reset it to the
+  /// whole image; no operation is limited by it.
+  void SetRange(RECT range);
+  void SetRange(int left, int top, int right, int bottom);
+  CRect GetRange() const;
+  /// right − left of the working rectangle, without adding 1, modulo 2^32.
+  UINT GetRangeWidth() const;
+  /// bottom − top of the working rectangle, without adding 1, modulo 2^32.
+  UINT GetRangeHeight() const;
+
+  // ---- Storage -------------------------------------------------------------
+
+  /// Size of the image in pixels. After FreeImage they keep the released
+  /// image's size.
+  UINT GetWidth() const;
+  UINT GetHeight() const;
+  /// Bytes per stored pixel row: ((width × depth + 31) / 32) × 4.
+  UINT GetLineBytes() const;
+  /// The handle of the packed DIB block, null when no image is held. The
+  /// caller may read and write the block but never frees it.
+  HGLOBAL GetHandle() const;
+  /// First byte of the pixel rows (the bottom row), null when empty.
+  BYTE* GetBuffer() const;
+  /// First colour-table entry; for a 24-bit image the same as GetBuffer().
+  RGBQUAD* GetPalette() const;
+  /// The header at the start of the block, null when empty.
+  BITMAPINFOHEADER* GetBmh() const;
+  /// The palette object made by InitDIBData for an 8-bit image, or null.
+  CPalette* GetDIBPalette() const;
+
+  /// The bit depth (biBitCount of the header), 0 when no image is held.
+  short GetColorPixel() const;
+  /// Restates the depth in the header. Only the depth the block was made for
+  /// is accepted (8 for a block with a colour table, 24 for one without):
+  /// any other value would make pixel access address bytes outside the
+  /// block, so it is ignored, as is every call on an empty record.
+  void SetColorPixel(short depth);
+  /// Colour-table entries: 1 << depth for depths 1 to 8 (256 for an 8-bit
+  /// image), 0 for any other depth and when no image is held.
+  short GetImageColors() const;
+  /// 1 when no image is held.
+  int IsEmpty() const;
+
+  /// Installs a blank image: a zero-filled packed DIB of width × height
+  /// pixels at bits 8 or 24 (colour table all black, pixels all 0), and sets
+  /// the working rectangle to the whole image. An image already held is
+  /// released first. Returns 0 and changes nothing for other depths or a
+  /// width or height below 1; returns 0 with the record empty when the block
+  /// would exceed 4 GiB − 1 bytes or cannot be allocated.
+  int InitImage(int width, int height, int bits);
+  /// InitImage(GetWidth(), GetHeight(), bits).
+  int InitImage(int bits);
+  /// Releases the block. Returns 1 if one was held, 0 otherwise. The size,
+  /// row length, working rectangle, attributes and palette object stay.
+  int FreeImage();
+  /// Call once after installing an image, before painting it. An image wider
+  /// or higher than 10000 pixels is released, the message "Map is too large"
+  /// is shown and the result is 0. For an 8-bit image a new palette object is
+  /// made from the colour table (replacing one made earlier); the result is
+  /// then that of CreateDIBPalette. A 24-bit image gives 1, an empty record 0.
+  int InitDIBData();
+  /// Builds the platform palette of the palette object from the colour table
+  /// (GetImageColors() entries; a snapshot). Returns 1 when it was made;
+  /// 0 when there is no palette object, no colour table or no memory.
+  int CreateDIBPalette();
+
+  // ---- Pixel access and colour tests ---------------------------------------
+
+  /// The colour of pixel (x, y); 0 outside the image or when empty.
+  COLORREF GetPixel(UINT x, UINT y) const;
+  /// GetPixel(point.x, point.y): a negative coordinate is outside.
+  COLORREF GetPixel(POINT point) const;
+  /// The mean colour of the pixels that are not background in the window
+  /// x − dx .. x + dx, y − dy .. y + dy clipped to the image, each channel
+  /// divided with the fraction dropped. 0 when no image is held, the window
+  /// is empty (a negative dx or dy) or every pixel in it is background.
+  COLORREF GetPixel(UINT x, UINT y, int dx, int dy) const;
+  COLORREF GetPixel(POINT point, int dx, int dy) const;
+  /// Sets pixel (x, y) to colour; nothing happens outside the image or when
+  /// empty. On an 8-bit image the pixel's index is kept and its colour-table
+  /// entry is rewritten, so every pixel sharing that index changes colour.
+  void SetPixel(UINT x, UINT y, COLORREF colour);
+  void SetPixel(POINT point, COLORREF colour);
+  /// Writes a grid of rows × columns colours, row-major, to the top-left
+  /// corner of the image: entry r × columns + c goes to pixel (c, r) for
+  /// r < min(rows, height) and c < min(columns, width), through SetPixel.
+  /// The grid must hold rows × columns entries. Always returns 1.
+  int SetPixelFromGrid(UINT rows, UINT columns, const COLORREF* grid);
+  /// The sum of the absolute red, green and blue differences between pixel
+  /// (x, y) and colour, 0..765; 0 outside the image or when empty.
+  int ColorDistance(UINT x, UINT y, COLORREF colour) const;
+  /// 1 when each channel of pixel (x, y) differs from the background colour
+  /// by less than the precision P and the three differences sum to less than
+  /// P × 3.7 truncated. Outside the image or when empty the test is applied
+  /// to colour 0, as GetPixel reports there.
+  int IsBackground(UINT x, UINT y) const;
+  int IsBackground(POINT point) const;
+
+  // ---- Painting ------------------------------------------------------------
+
+  /// Paints the image into the device at rect. When rect is one pixel smaller
+  /// than the image in both directions (as GetRange() is for a fresh image)
+  /// the image is copied unscaled without its top row and right column;
+  /// otherwise the whole image is stretched into rect (right − left by
+  /// bottom − top pixels). The palette object, if any, is selected for the
+  /// call. Returns the number of scan lines painted; 0 when empty.
+  int PaintImageToDevice(CDC* dc, CRect* rect);
+
+  // ---- Files ---------------------------------------------------------------
+
+  /// Format code from the last four characters of the name, any case:
+  /// ".BMP" 1, ".TIF" 2, ".GIF" 3, anything else 0.
+  short TestMode(CString name);
+  /// 1 when the file begins with "BM", else TestMode(name); 0 when the file
+  /// cannot be opened or read.
+  short TestImageFormat(CString name);
+  /// Loads an uncompressed 8-bit or 24-bit bottom-up BMP file. The record
+  /// must be empty (FreeImage first). Returns 1 on success.
+  int ReadBMPImage(CString name);
+  /// Writes the image as a BMP file. Returns 0 when empty or on any error.
+  int SaveBMPImage(CString name);
+  /// Loads the first image of a GIF file as an 8-bit image of the logical
+  /// screen's size. The record must be empty. Returns 1 on success.
+  int ReadGIFImage(CString name);
+  /// Entry points kept for hosts that call them: they do nothing and
+  /// return 1.
+  int ReadTIFImage(CString name);
+  int SaveGIFImage(CString name);
+  int SaveTIFImage(CString name);
+
+  // ---- Geometric transforms ------------------------------------------------
+
+  /// Turns the picture upside down. 0 when empty or out of memory.
+  int Flip();
+  /// Reverses the picture left to right. 0 when empty or out of memory.
+  int Mirror();
+  /// Quarter turn counter-clockwise: width and height swap, the working
+  /// rectangle becomes the whole image. 0 when empty or out of memory.
+  int Left90();
+  /// Quarter turn clockwise; as Left90 otherwise.
+  int Right90();
+  /// Rotates the picture by angle degrees (positive is clockwise) about
+  /// column width / 2 of stored row height / 2, keeping its size; pixels
+  /// without a source become 0. 0 when empty or out of memory.
+  int Rotate(int angle);
+
+  // ---- Outlines, noise and shrinking ---------------------------------------
+
+  /// 1 when pixel (x, y) matches colour (distance below the colour match
+  /// threshold) and lies on the outline of that colour's region: on the image
+  /// border, or with a diagonal neighbour that does not match.
+  int IsEdge(UINT x, UINT y, COLORREF colour);
+  /// 1 when pixel (x, y) is not background and lies on the image border or
+  /// has a diagonal neighbour that is background. 0 outside the image.
+  int IsEdge(UINT x, UINT y);
+  /// Paints every interior outline pixel of the non-background regions red
+  /// (0xFF), in place, row by row. 0 when empty.
+  int Edge();
+  /// Filters an 8-bit image in place with a width × height window (1..10
+  /// each): type 0 mean, 1 outlier mean, 2 mean of the k nearest values,
+  /// 3 median, 4 contrast raising. 0 when empty, not 8-bit, or a parameter is
+  /// rejected; 1 otherwise (a type outside 0..4 changes nothing).
+  int RemoveNoise(int width, int height, int k, int type);
+  /// Turns every interior non-background pixel that touches the background
+  /// (8 neighbours) into background, in place, row by row. 0 when empty.
+  int Shrink();
+
+  // ---- Vectorisation -------------------------------------------------------
+
+  /// Does nothing; returns 1.
+  int Trace();
+
+  // ---- Regions, shapes and lines -------------------------------------------
+
+  /// Measures the patch of colour around seed: returns the region colour
+  /// (the mean of the 11 × 11 window around the seed) and grows rect by 3
+  /// pixels per side and pass until no side touches that colour or it is 100
+  /// pixels wide, then widens it by 1. A background seed leaves rect at the
+  /// seed. A seed outside the image or an empty record gives 0 and rect at
+  /// the seed.
+  DWORD GetMinRegion(POINT seed, CRect& rect);
+  /// 1 when the n points (n ≥ 4) trace a rectangle: their path length over
+  /// their greatest extent is within 0.15 of 2√2. Sets centre to (0, 0)
+  /// first; on success writes size (length / 4) and centre (mean point).
+  int IsRectangle(int n, const POINT* points, int& size, POINT& centre);
+  /// 1 when the n points (n ≥ 6) lie evenly around their mean point, 0 when
+  /// not or too few, −1 when they coincide. Writes size (mean radius,
+  /// rounded) and centre unless it returns 0 for too few points or −1.
+  int IsCircle(int n, const POINT* points, int& size, POINT& centre);
+  /// 1 circle (or coinciding points), 2 rectangle, 0 neither.
+  int CircleOrRectangle(int n, const POINT* points, int& size, POINT& centre);
+  /// Draws a straight line from p1 to p2, both ends included, in colour.
+  void DDALine(CPoint p1, CPoint p2, DWORD colour);
+
+ protected:
+  // ---- Contour tracing for derived classes ---------------------------------
+
+  /// The number of the 8 neighbours of mask cell (x, y) that equal value;
+  /// 0 for a null mask or a cell on the outermost ring or outside.
+  short VecConnect(int x, int y, int width, int height, const BYTE* mask, int value);
+  /// Traces the cells of value from (x, y), clearing each visited cell and
+  /// writing its position to points (room for 1600). Returns the count.
+  short VecTrace(int x, int y, int width, int height, POINT* points, BYTE* mask, int value);
+  /// Clears, in one in-place pass, every mask cell with three or more zero
+  /// neighbours.
+  void ThinEdge(int width, int height, BYTE* mask);
+  /// The number of the 8 neighbours of pixel (x, y) that match colour; 0 on
+  /// the outermost ring or outside.
+  short VecConnect(int x, int y, DWORD colour);
+  /// Follows pixels matching colour from (x, y), recording positions with one
+  /// or two matching neighbours into points (room for 16000). Never enters a
+  /// position twice. Returns the count.
+  short VecTrace(int x, int y, DWORD colour, POINT* points);
+  /// Keeps the significant points of a list of n points. When n ≥ 5 the list
+  /// must have room for n + 2 entries (entries n and n + 1 are overwritten);
+  /// kept needs room for n. Returns the number kept.
+  short VecCompress(POINT* points, short n, POINT* kept);
+
+  // ---- The record ------------------------------------------------------------
+
+  LONG m_nID;
+  CString m_strName;
+  UINT m_nHeight;
+  UINT m_nWidth;
+  short m_nRuler;
+  double m_dScale;
+  COLORREF m_crBackground;
+  UINT m_nLineBytes;
+  int m_nPrecision;
+  HGLOBAL m_hDIB;
+  BYTE* m_pBits;
+  RGBQUAD* m_pPalette;
+  BITMAPINFOHEADER* m_pBmh;
+  RECT m_rcRange;
+  CPalette* m_pDIBPalette;
+
+ private:
+  friend class ImageAccess;  // the library's internal views of the record
+};
+
+#endif  // ZENTREL_IMAGEDATAMODEL_H

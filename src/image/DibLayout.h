@@ -1,0 +1,58 @@
+// Size arithmetic of the packed DIB, in 64 bits so that no request can wrap.
+#ifndef ZENTREL_IMAGE_DIBLAYOUT_H
+#define ZENTREL_IMAGE_DIBLAYOUT_H
+
+#include <cstdint>
+
+#include "ZentrelPlatform.h"
+
+/// The largest block the library allocates: every size must fit a DWORD.
+constexpr std::uint64_t kMaxBlockBytes = 0xFFFFFFFFu;
+constexpr std::uint32_t kHeaderBytes = 40;
+
+/// Bytes per stored row: ((width × bits + 31) / 32) × 4.
+inline std::uint64_t DibRowBytes(std::uint64_t width, std::uint64_t bits) {
+  return (width * bits + 31) / 32 * 4;
+}
+
+/// Colour-table entries of a block made for bits: 256 for 8, none for 24.
+inline std::uint32_t DibTableEntries(int bits) { return bits == 8 ? 256u : 0u; }
+
+/// Geometry of a packed DIB block: header, colour table, pixel rows and one
+/// spare row.
+struct DibLayout {
+  std::uint64_t rowBytes = 0;
+  std::uint32_t tableEntries = 0;
+  std::uint64_t blockBytes = 0;
+
+  /// False when the row or the block would not fit a DWORD.
+  bool Fits() const { return rowBytes <= kMaxBlockBytes && blockBytes <= kMaxBlockBytes; }
+};
+
+/// The layout of a width × height image at bits 8 or 24 (both dimensions
+/// positive).
+inline DibLayout MakeDibLayout(std::uint32_t width, std::uint32_t height, int bits) {
+  DibLayout layout;
+  layout.rowBytes = DibRowBytes(width, static_cast<std::uint64_t>(bits));
+  layout.tableEntries = DibTableEntries(bits);
+  layout.blockBytes = kHeaderBytes + 4ull * layout.tableEntries +
+                      layout.rowBytes * (static_cast<std::uint64_t>(height) + 1);
+  return layout;
+}
+
+/// Writes the header of a freshly allocated block.
+inline void WriteDibHeader(BITMAPINFOHEADER* header, std::uint32_t width, std::uint32_t height,
+                           int bits, const DibLayout& layout) {
+  *header = BITMAPINFOHEADER{};
+  header->biSize = kHeaderBytes;
+  header->biWidth = static_cast<LONG>(width);
+  header->biHeight = static_cast<LONG>(height);
+  header->biPlanes = 1;
+  header->biBitCount = static_cast<WORD>(bits);
+  header->biCompression = BI_RGB;
+  header->biSizeImage = static_cast<DWORD>(layout.rowBytes * height);
+  header->biClrUsed = layout.tableEntries;
+  header->biClrImportant = layout.tableEntries;
+}
+
+#endif  // ZENTREL_IMAGE_DIBLAYOUT_H

@@ -1,0 +1,102 @@
+// Pixel access and colour tests: single pixels as colour values, the mean
+// colour of a window, colour distance and the background test.
+#include <algorithm>
+#include <cstdint>
+
+#include "ImageDataModel.h"
+#include "image/ImageAccess.h"
+
+COLORREF CImageDataModel::GetPixel(UINT x, UINT y) const {
+  if (!m_hDIB || x >= m_nWidth || y >= m_nHeight) return 0;
+  return ImageAccess::View(*this).Colour(x, y);
+}
+
+COLORREF CImageDataModel::GetPixel(POINT point) const {
+  return GetPixel(static_cast<UINT>(point.x), static_cast<UINT>(point.y));
+}
+
+COLORREF CImageDataModel::GetPixel(UINT x, UINT y, int dx, int dy) const {
+  if (!m_hDIB) return 0;
+  // The centre is taken as the signed value the caller's coordinate stands
+  // for, and the window is formed in 64 bits so that no argument overflows.
+  const std::int64_t cx = static_cast<std::int32_t>(x);
+  const std::int64_t cy = static_cast<std::int32_t>(y);
+  std::int64_t x0 = cx - dx, x1 = cx + dx;
+  std::int64_t y0 = cy - dy, y1 = cy + dy;
+  if (x0 < 0) x0 = 0;
+  if (y0 < 0) y0 = 0;
+  if (x1 >= static_cast<std::int64_t>(m_nWidth)) x1 = static_cast<std::int64_t>(m_nWidth) - 1;
+  if (y1 >= static_cast<std::int64_t>(m_nHeight)) y1 = static_cast<std::int64_t>(m_nHeight) - 1;
+
+  const PixelView view = ImageAccess::View(*this);
+  const BackgroundTest isBackground = ImageAccess::Background(*this);
+  // 64-bit sums: a window of more than 16 million pixels would wrap 32 bits.
+  std::uint64_t red = 0, green = 0, blue = 0, count = 0;
+  for (std::int64_t yy = y0; yy <= y1; ++yy) {
+    for (std::int64_t xx = x0; xx <= x1; ++xx) {
+      const COLORREF colour = view.Colour(static_cast<UINT>(xx), static_cast<UINT>(yy));
+      if (isBackground(colour)) continue;
+      red += GetRValue(colour);
+      green += GetGValue(colour);
+      blue += GetBValue(colour);
+      ++count;
+    }
+  }
+  if (count > 0) {
+    red /= count;
+    green /= count;
+    blue /= count;
+  }
+  return RGB(static_cast<BYTE>(red), static_cast<BYTE>(green), static_cast<BYTE>(blue));
+}
+
+COLORREF CImageDataModel::GetPixel(POINT point, int dx, int dy) const {
+  return GetPixel(static_cast<UINT>(point.x), static_cast<UINT>(point.y), dx, dy);
+}
+
+void CImageDataModel::SetPixel(UINT x, UINT y, COLORREF colour) {
+  if (!m_hDIB || x >= m_nWidth || y >= m_nHeight) return;
+  BYTE* row = m_pBits + static_cast<std::size_t>(m_nHeight - 1 - y) * m_nLineBytes;
+  if (m_pBmh->biBitCount == 24) {
+    BYTE* p = row + 3 * static_cast<std::size_t>(x);
+    p[0] = GetBValue(colour);
+    p[1] = GetGValue(colour);
+    p[2] = GetRValue(colour);
+    return;
+  }
+  // An 8-bit pixel keeps its index; the colour-table entry it uses changes.
+  RGBQUAD& entry = m_pPalette[row[x]];
+  entry.rgbRed = GetRValue(colour);
+  entry.rgbGreen = GetGValue(colour);
+  entry.rgbBlue = GetBValue(colour);
+}
+
+void CImageDataModel::SetPixel(POINT point, COLORREF colour) {
+  SetPixel(static_cast<UINT>(point.x), static_cast<UINT>(point.y), colour);
+}
+
+int CImageDataModel::SetPixelFromGrid(UINT rows, UINT columns, const COLORREF* grid) {
+  if (!grid) return 1;
+  const UINT rowCount = std::min(rows, m_nHeight);
+  const UINT columnCount = std::min(columns, m_nWidth);
+  // The grid keeps the caller's row length even where the image is narrower.
+  for (UINT r = 0; r < rowCount; ++r)
+    for (UINT c = 0; c < columnCount; ++c)
+      SetPixel(c, r, grid[static_cast<std::size_t>(r) * columns + c]);
+  return 1;
+}
+
+int CImageDataModel::ColorDistance(UINT x, UINT y, COLORREF colour) const {
+  if (!m_hDIB || x >= m_nWidth || y >= m_nHeight) return 0;
+  return ColourDifference(colour, ImageAccess::View(*this).Colour(x, y));
+}
+
+int CImageDataModel::IsBackground(UINT x, UINT y) const {
+  // Outside the image (or without one) the test sees colour 0, the value
+  // GetPixel reports there, and nothing is read.
+  return ImageAccess::Background(*this)(GetPixel(x, y)) ? 1 : 0;
+}
+
+int CImageDataModel::IsBackground(POINT point) const {
+  return IsBackground(static_cast<UINT>(point.x), static_cast<UINT>(point.y));
+}

@@ -1,0 +1,158 @@
+// CFile over POSIX file descriptors.
+#include "platform/File.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <limits>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+int CauseOf(int osError) {
+  switch (osError) {
+    case ENOENT:
+      return CFileException::fileNotFound;
+    case ENOTDIR:
+    case ENAMETOOLONG:
+    case ELOOP:
+      return CFileException::badPath;
+    case EMFILE:
+    case ENFILE:
+      return CFileException::tooManyOpenFiles;
+    case EACCES:
+    case EPERM:
+    case EISDIR:
+    case EROFS:
+      return CFileException::accessDenied;
+    case EBADF:
+      return CFileException::invalidFile;
+    case ENOSPC:
+    case EDQUOT:
+      return CFileException::diskFull;
+    case ESPIPE:
+    case EOVERFLOW:
+      return CFileException::badSeek;
+    case EIO:
+      return CFileException::hardIO;
+    default:
+      return CFileException::genericException;
+  }
+}
+
+}  // namespace
+
+CFile::~CFile() { Abort(); }
+
+BOOL CFile::Open(const char* path, UINT flags, CFileException* error) {
+  Abort();
+  m_strFileName = path;
+  int oflags = O_CLOEXEC;
+  if (flags & modeReadWrite)
+    oflags |= O_RDWR;
+  else if (flags & modeWrite)
+    oflags |= O_WRONLY;
+  else
+    oflags |= O_RDONLY;
+  if (flags & modeCreate) oflags |= O_CREAT | O_TRUNC;
+
+  int osError = 0;
+  int fd = path ? ::open(path, oflags, 0666) : -1;
+  if (!path) osError = ENOENT;
+  if (fd < 0 && path) osError = errno;
+  if (fd >= 0) {
+    struct stat info;
+    if (::fstat(fd, &info) != 0) {
+      osError = errno;
+    } else if (S_ISDIR(info.st_mode)) {
+      osError = EISDIR;
+    }
+    if (osError) {
+      ::close(fd);
+      fd = -1;
+    }
+  }
+  if (fd < 0) {
+    if (error) *error = CFileException(CauseOf(osError), osError, m_strFileName);
+    return FALSE;
+  }
+  m_fd = fd;
+  return TRUE;
+}
+
+void CFile::Throw(int osError) const {
+  throw new CFileException(CauseOf(osError), osError, m_strFileName);
+}
+
+UINT CFile::Read(void* buffer, UINT count) {
+  if (m_fd < 0) Throw(EBADF);
+  BYTE* out = static_cast<BYTE*>(buffer);
+  UINT done = 0;
+  while (done < count) {
+    ssize_t n = ::read(m_fd, out + done, count - done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      Throw(errno);
+    }
+    if (n == 0) break;
+    done += static_cast<UINT>(n);
+  }
+  return done;
+}
+
+void CFile::Write(const void* buffer, UINT count) {
+  if (m_fd < 0) Throw(EBADF);
+  const BYTE* in = static_cast<const BYTE*>(buffer);
+  UINT done = 0;
+  while (done < count) {
+    ssize_t n = ::write(m_fd, in + done, count - done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      Throw(errno);
+    }
+    if (n == 0) Throw(ENOSPC);
+    done += static_cast<UINT>(n);
+  }
+}
+
+std::uint64_t CFile::Seek(std::int64_t offset, UINT from) {
+  if (m_fd < 0) Throw(EBADF);
+  int whence = from == current ? SEEK_CUR : from == end ? SEEK_END : SEEK_SET;
+  off_t position = ::lseek(m_fd, static_cast<off_t>(offset), whence);
+  if (position < 0) Throw(errno);
+  return static_cast<std::uint64_t>(position);
+}
+
+std::uint64_t CFile::GetLength() const {
+  if (m_fd < 0) Throw(EBADF);
+  struct stat info;
+  if (::fstat(m_fd, &info) != 0) Throw(errno);
+  return info.st_size > 0 ? static_cast<std::uint64_t>(info.st_size) : 0;
+}
+
+void CFile::Flush() {
+  if (m_fd < 0) Throw(EBADF);
+  if (::fsync(m_fd) != 0 && errno != EINVAL && errno != EROFS) Throw(errno);
+}
+
+void CFile::Close() {
+  if (m_fd < 0) return;
+  int fd = m_fd;
+  m_fd = -1;
+  if (::close(fd) != 0 && errno != EINTR) Throw(errno);
+}
+
+void CFile::Abort() {
+  if (m_fd < 0) return;
+  ::close(m_fd);
+  m_fd = -1;
+}
+
+void CFile::Rename(const char* oldPath, const char* newPath) {
+  if (::rename(oldPath, newPath) != 0)
+    throw new CFileException(CauseOf(errno), errno, CString(oldPath));
+}
+
+void CFile::Remove(const char* path) {
+  if (::unlink(path) != 0) throw new CFileException(CauseOf(errno), errno, CString(path));
+}
