@@ -119,8 +119,7 @@ int CImageDataModel::InitImage(int width, int height, int bits) {
   // A block still held is released rather than leaked.
   FreeImage();
 
-  const DibLayout layout =
-      MakeDibLayout(static_cast<UINT>(width), static_cast<UINT>(height), bits);
+  const DibLayout layout = MakeDibLayout(static_cast<UINT>(width), static_cast<UINT>(height), bits);
   if (!layout.Fits()) return 0;
   m_nLineBytes = static_cast<UINT>(layout.rowBytes);
 

@@ -33,8 +33,7 @@ class BackgroundTest {
     int dr = std::abs(GetRValue(m_background) - GetRValue(colour));
     int dg = std::abs(GetGValue(m_background) - GetGValue(colour));
     int db = std::abs(GetBValue(m_background) - GetBValue(colour));
-    return dr + dg + db < m_sumLimit && dr < m_precision && dg < m_precision &&
-           db < m_precision;
+    return dr + dg + db < m_sumLimit && dr < m_precision && dg < m_precision && db < m_precision;
   }
 
  private:

@@ -1,11 +1,11 @@
 // CFile over POSIX file descriptors.
 #include "platform/File.h"
 
-#include <cerrno>
 #include <fcntl.h>
-#include <limits>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <cerrno>
+#include <limits>
 
 namespace {
 

@@ -52,7 +52,8 @@ TEST(ImageRecord, DefaultsOfBothConstructors) {
 
 TEST(ImageRecord, AttributeStoresClampsAndWraps) {
   CImageDataModel image;
-  const int precisions[][2] = {{10, 15}, {15, 15}, {16, 16}, {27, 27}, {40, 40}, {41, 40}, {-5, 15}};
+  const int precisions[][2] = {{10, 15}, {15, 15}, {16, 16}, {27, 27},
+                               {40, 40}, {41, 40}, {-5, 15}};
   for (const auto& [given, stored] : precisions) {
     image.SetPrecision(given);
     EXPECT_EQ(image.GetPrecision(), stored) << given;
@@ -134,8 +135,7 @@ TEST(ImageRecord, TrueColourBlockLayoutAndRowLengths) {
 
 TEST(ImageRecord, InitImageRefusesBadRequests) {
   CImageDataModel image;
-  for (int bits : {0, 1, 4, 16, 32})
-    EXPECT_EQ(image.InitImage(4, 4, bits), 0) << bits;
+  for (int bits : {0, 1, 4, 16, 32}) EXPECT_EQ(image.InitImage(4, 4, bits), 0) << bits;
   EXPECT_EQ(image.InitImage(0, 4, 8), 0);
   EXPECT_EQ(image.InitImage(4, -3, 24), 0);
   EXPECT_EQ(image.IsEmpty(), 1);
@@ -236,7 +236,8 @@ TEST(ImageRecord, PaletteObjectSnapshotsTheColourTable) {
   EXPECT_EQ(image.CreateDIBPalette(), 0);  // no palette object yet
   RGBQUAD* table = image.GetPalette();
   for (int i = 0; i < 256; ++i)
-    table[i] = RGBQUAD{static_cast<BYTE>(i), static_cast<BYTE>(255 - i), static_cast<BYTE>(i / 2), 7};
+    table[i] =
+        RGBQUAD{static_cast<BYTE>(i), static_cast<BYTE>(255 - i), static_cast<BYTE>(i / 2), 7};
   ASSERT_EQ(image.InitDIBData(), 1);
   CPalette* palette = image.GetDIBPalette();
   ASSERT_NE(palette, nullptr);

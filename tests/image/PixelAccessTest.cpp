@@ -91,7 +91,8 @@ TEST(PixelAccess, AveragingSkipsBackgroundAndTruncates) {
   // A point just left of the image still averages its clipped window.
   EXPECT_EQ(image.GetPixel(POINT{-1, 0}, 1, 0), 0x000000FFu);
   // Extreme arguments do not overflow.
-  EXPECT_EQ(image.GetPixel(0x7FFFFFFF, 0x7FFFFFFF, 0x7FFFFFFF, 0x7FFFFFFF), RGB((255 + 254) / 3, 0, 255 / 3));
+  EXPECT_EQ(image.GetPixel(0x7FFFFFFF, 0x7FFFFFFF, 0x7FFFFFFF, 0x7FFFFFFF),
+            RGB((255 + 254) / 3, 0, 255 / 3));
   EXPECT_EQ(image.GetPixel(0, 0, -2147483647 - 1, 3), 0u);
 }
 

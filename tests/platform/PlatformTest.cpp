@@ -90,7 +90,8 @@ TEST(PlatformFile, CreateTruncatesAndWritesEverything) {
   const std::string path = dir.File("out.bin");
   ASSERT_TRUE(zt::WriteFileBytes(path, std::vector<std::uint8_t>(100, 7)));
   CFile file;
-  ASSERT_TRUE(file.Open(path.c_str(), CFile::modeCreate | CFile::modeReadWrite | CFile::shareDenyWrite));
+  ASSERT_TRUE(
+      file.Open(path.c_str(), CFile::modeCreate | CFile::modeReadWrite | CFile::shareDenyWrite));
   const BYTE data[3] = {9, 8, 7};
   file.Write(data, 3);
   file.Flush();

@@ -68,7 +68,8 @@ std::vector<std::uint8_t> ReadFileBytes(const std::string& path) {
 
 bool WriteFileBytes(const std::string& path, const std::vector<std::uint8_t>& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
   return static_cast<bool>(out);
 }
 
@@ -77,14 +78,14 @@ void MakeImage(CImageDataModel& image, int width, int height, int bits) {
 }
 
 std::uint8_t IndexAt(const CImageDataModel& image, UINT x, UINT y) {
-  return image.GetBuffer()[static_cast<std::size_t>(image.GetHeight() - 1 - y) *
-                               image.GetLineBytes() +
-                           x];
+  return image
+      .GetBuffer()[static_cast<std::size_t>(image.GetHeight() - 1 - y) * image.GetLineBytes() + x];
 }
 
 void SetIndexAt(CImageDataModel& image, UINT x, UINT y, std::uint8_t index) {
-  image.GetBuffer()[static_cast<std::size_t>(image.GetHeight() - 1 - y) * image.GetLineBytes() +
-                    x] = index;
+  image
+      .GetBuffer()[static_cast<std::size_t>(image.GetHeight() - 1 - y) * image.GetLineBytes() + x] =
+      index;
 }
 
 void SetGreyTable(CImageDataModel& image) {
