@@ -116,7 +116,7 @@ class ZENTREL_API CImageDataModel : public CObject {
   /// the working rectangle to the whole image. An image already held is
   /// released first. Returns 0 and changes nothing for other depths or a
   /// width or height below 1; returns 0 with the record empty when the block
-  /// would exceed 4 GiB − 1 bytes or cannot be allocated.
+  /// would exceed 2 GiB − 1 bytes or cannot be allocated.
   int InitImage(int width, int height, int bits);
   /// InitImage(GetWidth(), GetHeight(), bits).
   int InitImage(int bits);

@@ -6,8 +6,11 @@
 
 #include "ZentrelPlatform.h"
 
-/// The largest block the library allocates: every size must fit a DWORD.
-constexpr std::uint64_t kMaxBlockBytes = 0xFFFFFFFFu;
+/// The largest block the library allocates. Sizes must fit the 32-bit
+/// fields of the bitmap header, and hosts commonly hold them in a signed
+/// 32-bit value, so a block stays below 2 GiB; this also refuses a header
+/// that claims 2^31 pixels before any memory is touched.
+constexpr std::uint64_t kMaxBlockBytes = 0x7FFFFFFFu;
 constexpr std::uint32_t kHeaderBytes = 40;
 
 /// Bytes per stored row: ((width × bits + 31) / 32) × 4.
@@ -25,7 +28,7 @@ struct DibLayout {
   std::uint32_t tableEntries = 0;
   std::uint64_t blockBytes = 0;
 
-  /// False when the row or the block would not fit a DWORD.
+  /// False when the row or the block would exceed kMaxBlockBytes.
   bool Fits() const { return rowBytes <= kMaxBlockBytes && blockBytes <= kMaxBlockBytes; }
 };
 

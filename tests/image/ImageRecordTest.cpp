@@ -141,7 +141,9 @@ TEST(ImageRecord, InitImageRefusesBadRequests) {
   EXPECT_EQ(image.IsEmpty(), 1);
   EXPECT_EQ(image.GetWidth(), 0u);
 
-  // A block beyond 4 GiB − 1 bytes is refused before any allocation.
+  // A block beyond 2 GiB − 1 bytes is refused before any allocation: here
+  // 2^31 pixels at 8 bits, and a size whose 32-bit block size would wrap.
+  EXPECT_EQ(image.InitImage(46341, 46341, 8), 0);
   EXPECT_EQ(image.InitImage(65536, 65535, 8), 0);
   EXPECT_EQ(image.InitImage(2147483647, 2147483647, 24), 0);
   EXPECT_EQ(image.IsEmpty(), 1);
