@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -159,17 +160,39 @@ TEST(BmpWrite, PathsThatCannotBeWrittenGiveZeroAndLeaveNothingBehind) {
   EXPECT_EQ(bmptest::FolderEntries(dir.path()), std::vector<std::string>{"plain"});
 }
 
-TEST(BmpWrite, DeviceTargetIsWrittenInPlaceNeverRenamedOver) {
-  if (::access("/dev/full", W_OK) != 0) GTEST_SKIP() << "no writable /dev/full";
+// These tests never aim a save at the system's own device nodes from a
+// process that could replace them: a faulty save running as the superuser
+// would put a regular file in place of /dev/full.
+TEST(BmpWrite, PipeTargetIsWrittenInPlaceNeverRenamedOver) {
+  zt::TempDir dir;
+  ASSERT_EQ(::mkfifo(dir.File("pipe.bmp").c_str(), 0644), 0);
+  CImageDataModel image;
+  MakePatterned(image, 10, 3, 8);  // 1114 bytes fit in the pipe's buffer
+  EXPECT_EQ(image.SaveBMPImage(dir.File("pipe.bmp")), 1);
+  EXPECT_TRUE(S_ISFIFO(ModeOf(dir.File("pipe.bmp"))));
+  EXPECT_EQ(bmptest::FolderEntries(dir.path()), std::vector<std::string>{"pipe.bmp"});
+}
+
+TEST(BmpWrite, FullDeviceTargetFailsAndStaysADevice) {
+  zt::TempDir dir;
+  std::string device = dir.File("full");
+  // The full device (1, 7) made in the test's own folder; without the right
+  // to make one, the system's node is used where this process cannot
+  // replace it.
+  if (::mknod(device.c_str(), S_IFCHR | 0666, makedev(1, 7)) != 0) {
+    if (::access("/dev/full", W_OK) != 0 || ::access("/dev", W_OK) == 0)
+      GTEST_SKIP() << "no full device that is safe to use";
+    device = "/dev/full";
+  }
+  ASSERT_EQ(::symlink(device.c_str(), dir.File("link.bmp").c_str()), 0);
   CImageDataModel image;
   MakePatterned(image, 8, 8, 24);
-  EXPECT_EQ(image.SaveBMPImage("/dev/full"), 0);
-  EXPECT_TRUE(S_ISCHR(ModeOf("/dev/full")));
-  // A device that takes the bytes makes the save succeed.
-  if (::access("/dev/null", W_OK) == 0) {
-    EXPECT_EQ(image.SaveBMPImage("/dev/null"), 1);
-    EXPECT_TRUE(S_ISCHR(ModeOf("/dev/null")));
-  }
+  EXPECT_EQ(image.SaveBMPImage(device), 0);
+  EXPECT_TRUE(S_ISCHR(ModeOf(device)));
+  EXPECT_EQ(image.SaveBMPImage(dir.File("link.bmp")), 0);
+  EXPECT_TRUE(S_ISCHR(ModeOf(device)));
+  EXPECT_TRUE(S_ISLNK(ModeOf(dir.File("link.bmp"))));
+  EXPECT_EQ(bmptest::FolderEntries(dir.path()).size(), device == dir.File("full") ? 2u : 1u);
 }
 
 TEST(BmpWrite, SymbolicLinkTargetReplacesTheFileItPointsToAndStaysALink) {
