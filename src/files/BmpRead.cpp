@@ -1,7 +1,11 @@
 // Reading uncompressed 8-bit and 24-bit bottom-up BMP files into the record.
+#include <cstring>
+
 #include "ImageDataModel.h"
 #include "files/BmpFormat.h"
+#include "image/DibLayout.h"
 #include "platform/File.h"
+#include "platform/Memory.h"
 
 namespace {
 
@@ -14,12 +18,39 @@ bool IsReadable(const BITMAPINFOHEADER& info) {
          info.biSize >= kBmpInfoHeaderBytes;
 }
 
+/// A block for a width × height image at bits, sized, headed and refused
+/// exactly as InitImage does it (a width or height of 0 or above 2^31 − 1, a
+/// block over the size limit, no memory), with the colour table zeroed. The
+/// pixel rows and the spare row are left for the caller to fill: they are
+/// read from the file next, and zero-filling them first would add a whole
+/// pass over the largest part of the block. Null on refusal.
+BYTE* AllocateBlockForReading(UINT width, UINT height, int bits, HGLOBAL* handle,
+                              DibLayout* layout) {
+  *handle = nullptr;
+  if (width == 0 || height == 0 || width > 0x7FFFFFFFu || height > 0x7FFFFFFFu) return nullptr;
+  *layout = MakeDibLayout(width, height, bits);
+  if (!layout->Fits()) return nullptr;
+  HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, static_cast<std::size_t>(layout->blockBytes));
+  if (!block) return nullptr;
+  BYTE* start = static_cast<BYTE*>(GlobalLock(block));
+  if (!start) {
+    GlobalFree(block);
+    return nullptr;
+  }
+  WriteDibHeader(reinterpret_cast<BITMAPINFOHEADER*>(start), width, height, bits, *layout);
+  std::memset(start + kHeaderBytes, 0, 4 * layout->tableEntries);
+  *handle = block;
+  return start;
+}
+
 }  // namespace
 
 int CImageDataModel::ReadBMPImage(CString name) {
   CFile file;
   CFileException openError;
   if (!file.Open(name, CFile::modeRead | CFile::shareDenyWrite, &openError)) return 0;
+  bool rowsPending = false;  // a new block whose rows are not yet filled
+  UINT pixelBytes = 0;
   try {
     const std::uint64_t fileLength = file.GetLength();
     BYTE headers[kBmpHeadersBytes];
@@ -49,10 +80,18 @@ int CImageDataModel::ReadBMPImage(CString name) {
     m_dScale = 1.0;
     // Refuses a width or height that is not positive (so also a top-down
     // file) and a block over the size limit before any memory is touched.
-    if (!InitImage(info.biBitCount)) {
+    DibLayout layout;
+    BYTE* block = AllocateBlockForReading(m_nWidth, m_nHeight, info.biBitCount, &m_hDIB, &layout);
+    if (!block) {
       file.Close();
       return 0;
     }
+    m_nLineBytes = static_cast<UINT>(layout.rowBytes);
+    m_pBmh = reinterpret_cast<BITMAPINFOHEADER*>(block);
+    m_pPalette = reinterpret_cast<RGBQUAD*>(block + kHeaderBytes);
+    m_pBits = block + kHeaderBytes + 4 * layout.tableEntries;
+    pixelBytes = m_nLineBytes * m_nHeight;
+    rowsPending = true;
 
     // The record's header describes the block it sits in: a 40-byte header
     // and a full colour table, whatever header size and table length the
@@ -61,22 +100,27 @@ int CImageDataModel::ReadBMPImage(CString name) {
     m_pBmh->biSize = kBmpInfoHeaderBytes;
     m_pBmh->biClrUsed = static_cast<DWORD>(GetImageColors());
 
-    // Entries the file does not hold stay black, and rows it does not hold
-    // stay zero, as the block was allocated.
+    // Entries and rows the file does not hold are zero, as in a block made
+    // by InitImage.
     const BmpDataPlacement placement = PlaceBmpData(fileHeader, info, fileLength);
     if (placement.tableEntries > 0) {
       file.Seek(static_cast<std::int64_t>(placement.tableOffset), CFile::begin);
       file.Read(m_pPalette, 4 * placement.tableEntries);
     }
     // One read of the whole pixel area, and never more: bytes after it in the
-    // file are ignored, and the spare row of the block stays zero.
+    // file are ignored.
     file.Seek(static_cast<std::int64_t>(placement.pixelOffset), CFile::begin);
-    file.Read(m_pBits, m_nLineBytes * m_nHeight);
+    const UINT filled = file.Read(m_pBits, pixelBytes);
+    std::memset(m_pBits + filled, 0, pixelBytes - filled + m_nLineBytes);
+    rowsPending = false;
     file.Close();
     return 1;
   } catch (CFileException* error) {
     error->Delete();
     file.Abort();
+    // A file error leaves the image in the record; its rows are zeroed so
+    // that no byte of the block is left undefined.
+    if (rowsPending) std::memset(m_pBits, 0, pixelBytes + m_nLineBytes);
     return 0;
   }
 }
