@@ -132,7 +132,8 @@ TEST_F(BmpRead, RowsStartAtOffBitsOnlyWhenThatLiesInsideTheFileAfterTheTable) {
     ExpectPattern8(image);
   }
   // Offsets that cannot be right fall back to right after the table.
-  for (std::uint32_t offBits : {0u, 14u, 54u, 1077u, 0x7FFFFFFFu, 0xFFFFFFFFu}) {
+  // (1102 is the length of the file: no byte lies there.)
+  for (std::uint32_t offBits : {0u, 14u, 54u, 1077u, 1102u, 0x7FFFFFFFu, 0xFFFFFFFFu}) {
     CImageDataModel image;
     BmpParts parts = bmptest::Plain8(6, 3);
     parts.offBits = offBits;
