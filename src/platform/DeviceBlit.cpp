@@ -8,8 +8,9 @@
 
 namespace {
 
-/// Row and column lengths above this cannot be described by the 32-bit
-/// image size of a bitmap header, so such headers are refused.
+/// Pixel rows larger than this in total cannot be described by the 32-bit
+/// image size of a bitmap header, so such headers are refused; this also
+/// keeps every source offset well inside 64 bits.
 constexpr std::uint64_t kMaxSourceBytes = 0xFFFFFFFFu;
 
 /// A validated source: the rows the caller handed over and the colours of

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "ZentrelDevice.h"
+#include "support/AllocationFaults.h"
 #include "support/TestSupport.h"
 
 namespace {
@@ -114,6 +115,22 @@ TEST(Device, NewDeviceIsWhiteOrHasNoPixelsForUnusableSizes) {
     TestDib dib = MakeDib(2, 2, 24, 1);
     EXPECT_EQ(none.StretchDIBits(0, 0, 2, 2, 0, 0, 2, 2, dib.bits(), dib.info(), 0, SRCCOPY), 0);
   }
+}
+
+TEST(Device, OutOfMemoryLeavesNoPixelsAndRefusesToSave) {
+  {
+    zt::FailNthAllocation fail(2);  // the default palette, then the pixels
+    CDC dc(4, 4);
+    EXPECT_TRUE(fail.Triggered());
+    EXPECT_EQ(dc.GetBits(), nullptr);
+    EXPECT_EQ(dc.GetHeight(), 0);
+    EXPECT_NE(dc.GetCurrentPalette(), nullptr);
+  }
+  CDC dc(2, 2);
+  zt::TempDir dir;
+  zt::FailNthAllocation fail(1);  // the row buffer
+  EXPECT_EQ(dc.SaveBitmap(dir.File("a.bmp").c_str()), FALSE);
+  EXPECT_TRUE(fail.Triggered());
 }
 
 TEST(Device, PaletteAndStretchModeFollowTheirContracts) {

@@ -102,7 +102,8 @@ class ZENTREL_API CDC : public CObject {
   // ---- Graphics calls ------------------------------------------------------
 
   /// Makes palette current and returns the palette that was current before
-  /// (at first the device's own default palette). A null palette is refused:
+  /// (at first the device's own default palette, or null if there was no
+  /// memory to make one). A null palette is refused:
   /// the result is null and nothing changes. The palette is only recorded:
   /// DIB_RGB_COLORS painting into 32-bit pixels does not consult it, and the
   /// device never reads through the handle.
