@@ -1,0 +1,22 @@
+// The pixel moves of the quarter turns, in cache-sized tiles.
+#ifndef ZENTREL_TRANSFORM_TURNKERNELS_H
+#define ZENTREL_TRANSFORM_TURNKERNELS_H
+
+#include <cstddef>
+#include <cstdint>
+
+#include "ZentrelPlatform.h"
+
+enum class Turn { kLeft, kRight };
+
+/// Writes a quarter turn of the width × height pixels of pixelBytes bytes
+/// (1 or 3) stored bottom-up at src, srcLine bytes per row, into dst: width
+/// rows of height pixels, dstLine bytes per row, the padding after the last
+/// pixel of each row zeroed. A pixel of stored row i, column j goes to
+///   kLeft:  stored row j,             column height − 1 − i;
+///   kRight: stored row width − 1 − j, column i.
+/// src and dst must not overlap.
+void TurnPixels(const BYTE* src, std::size_t srcLine, std::uint32_t width, std::uint32_t height,
+                std::uint32_t pixelBytes, BYTE* dst, std::size_t dstLine, Turn turn);
+
+#endif  // ZENTREL_TRANSFORM_TURNKERNELS_H
