@@ -1,6 +1,6 @@
 // Left90 and Right90: quarter turns that swap width and height. The turned
-// rows go into the image's own block when they fit there, and straight into
-// a new, larger block otherwise.
+// rows go into the image's own block when they fit there (square images are
+// turned in place), and straight into a new, larger block otherwise.
 #include <cstring>
 
 #include "ImageDataModel.h"
@@ -23,15 +23,22 @@ struct TurnedRecord {
   RECT& range;
 };
 
-/// Turns the rows through a scratch buffer back into the same block, then
-/// zeroes the rest of the block so that the spare row stays zero.
-bool TurnInPlace(const PixelRows& rows, std::size_t newLine, Turn turn) {
+/// Turns the rows within the same block: a square image in place, any other
+/// through a scratch buffer. Decision: the row padding ends up zero; so does
+/// the rest of the block, so that the spare row stays zero.
+bool TurnWithinBlock(const PixelRows& rows, std::size_t newLine, Turn turn) {
   const std::size_t newArea = newLine * rows.width;
-  ScratchBuffer scratch = AllocateScratch(newArea);
-  if (!scratch) return false;
-  TurnPixels(rows.bits, rows.lineBytes, rows.width, rows.height, rows.pixelBytes, scratch.get(),
-             newLine, turn);
-  std::memcpy(rows.bits, scratch.get(), newArea);
+  if (rows.width == rows.height) {
+    TurnSquareInPlace(rows.bits, rows.lineBytes, rows.width, rows.pixelBytes, turn);
+  } else {
+    ScratchBuffer scratch = AllocateScratch(newArea);
+    if (!scratch) return false;
+    TurnPixels(rows.bits, rows.lineBytes, rows.width, rows.height, rows.pixelBytes, scratch.get(),
+               newLine, turn);
+    std::memcpy(rows.bits, scratch.get(), newArea);
+  }
+  ZeroRowPadding(rows.bits, newLine, rows.width,
+                 static_cast<std::size_t>(rows.height) * rows.pixelBytes);
   std::memset(rows.bits + newArea, 0, rows.areaBytes - newArea);
   return true;
 }
@@ -56,6 +63,8 @@ bool TurnIntoNewBlock(const TurnedRecord& record, const PixelRows& rows, std::si
     return false;
   }
   std::memcpy(start, oldStart, prefix);
+  // The new block is zero-filled and only pixel bytes are written: the
+  // padding and the spare row stay zero.
   TurnPixels(rows.bits, rows.lineBytes, rows.width, rows.height, rows.pixelBytes, start + prefix,
              newLine, turn);
 
@@ -78,7 +87,7 @@ int QuarterTurn(const TurnedRecord& record, Turn turn) {
   const std::uint64_t newLine = DibRowBytes(rows.height, rows.pixelBytes * 8);
   const std::uint64_t newArea = newLine * rows.width;
   const bool turned = newArea <= rows.areaBytes
-                          ? TurnInPlace(rows, static_cast<std::size_t>(newLine), turn)
+                          ? TurnWithinBlock(rows, static_cast<std::size_t>(newLine), turn)
                           : TurnIntoNewBlock(record, rows, static_cast<std::size_t>(newLine), turn);
   if (!turned) return 0;
 

@@ -1,4 +1,5 @@
-// Row swaps and in-place pixel reversal, eight or twelve bytes at a time.
+// Row swaps and in-place pixel reversal: 8-bit pixels eight at a time,
+// 24-bit pixels as 4-byte words.
 #include "transform/RowKernels.h"
 
 #include <algorithm>
@@ -35,50 +36,45 @@ void ReverseBytePixels(BYTE* row, std::size_t width) {
   std::reverse(row + lo, row + hi);
 }
 
-/// Four 3-byte pixels in reverse order: twelve bytes held as a 64-bit low
-/// part (bytes 0-7) and a 32-bit high part (bytes 8-11).
-struct TwelveBytes {
-  std::uint64_t low;
-  std::uint32_t high;
-};
-
-TwelveBytes LoadTwelve(const BYTE* p) { return {LoadWord64(p), LoadWord32(p + 8)}; }
-
-void StoreTwelve(BYTE* p, TwelveBytes v) {
-  StoreWord64(p, v.low);
-  StoreWord32(p + 8, v.high);
-}
-
-TwelveBytes ReverseFourPixels(TwelveBytes v) {
-  constexpr std::uint64_t kPixel = 0xFFFFFF;
-  const std::uint64_t p0 = v.low & kPixel;
-  const std::uint64_t p1 = (v.low >> 24) & kPixel;
-  const std::uint64_t p2 = ((v.low >> 48) | (static_cast<std::uint64_t>(v.high) << 16)) & kPixel;
-  const std::uint64_t p3 = (v.high >> 8) & kPixel;
-  return {p3 | (p2 << 24) | (p1 << 48), static_cast<std::uint32_t>((p1 >> 16) | (p0 << 8))};
-}
-
-void SwapPixel3(BYTE* a, BYTE* b) {
-  for (int k = 0; k < 3; ++k) std::swap(a[k], b[k]);
+/// Writes the n 3-byte pixels at from to to in reverse order. Each pixel is
+/// moved as a 4-byte word whose fourth byte the next pixel overwrites; from
+/// must have one readable byte after its n pixels, and the last pixel written
+/// moves as 3 bytes so that nothing after the n pixels of to changes.
+void WriteReversedTriples(BYTE* to, const BYTE* from, std::size_t n) {
+  for (std::size_t k = 0; k + 1 < n; ++k)
+    StoreWord32(to + 3 * k, LoadWord32(from + 3 * (n - 1 - k)));
+  if (n > 0) std::memcpy(to + 3 * (n - 1), from, 3);
 }
 
 void ReverseTriplePixels(BYTE* row, std::size_t width) {
+  // Chunks from both ends are copied to the stack and written back reversed
+  // into each other's place; whatever is left in the middle is reversed the
+  // same way on its own.
+  constexpr std::size_t kChunk = 512;
+  BYTE copy[2 * 3 * kChunk + 1];
+  BYTE* front = copy;
+  BYTE* back = copy + 3 * kChunk;
   std::size_t lo = 0;
   std::size_t hi = width;
-  // Four pixels from each end per step.
-  while (hi - lo >= 8) {
-    const TwelveBytes front = LoadTwelve(row + 3 * lo);
-    const TwelveBytes back = LoadTwelve(row + 3 * (hi - 4));
-    StoreTwelve(row + 3 * lo, ReverseFourPixels(back));
-    StoreTwelve(row + 3 * (hi - 4), ReverseFourPixels(front));
-    lo += 4;
-    hi -= 4;
+  while (hi - lo >= 2 * kChunk) {
+    std::memcpy(front, row + 3 * lo, 3 * kChunk);
+    std::memcpy(back, row + 3 * (hi - kChunk), 3 * kChunk);
+    back[3 * kChunk] = 0;  // the byte read after the last pixel
+    // Start loading the next chunks while these are written back.
+    if (hi - lo >= 4 * kChunk)
+      for (std::size_t b = 0; b < 3 * kChunk; b += 64) {
+        PrefetchLine(row + 3 * (lo + kChunk) + b);
+        PrefetchLine(row + 3 * (hi - 2 * kChunk) + b);
+      }
+    WriteReversedTriples(row + 3 * lo, back, kChunk);
+    WriteReversedTriples(row + 3 * (hi - kChunk), front, kChunk);
+    lo += kChunk;
+    hi -= kChunk;
   }
-  while (hi - lo >= 2) {
-    --hi;
-    SwapPixel3(row + 3 * lo, row + 3 * hi);
-    ++lo;
-  }
+  const std::size_t n = hi - lo;
+  std::memcpy(copy, row + 3 * lo, 3 * n);
+  copy[3 * n] = 0;
+  WriteReversedTriples(row + 3 * lo, copy, n);
 }
 
 }  // namespace

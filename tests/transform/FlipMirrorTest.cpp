@@ -32,6 +32,21 @@ TEST(FlipMirror, MatchPlainVersionsOnRandomSizesAtBothDepths) {
   }
 }
 
+TEST(FlipMirror, MirrorMatchesPlainVersionOnWideRows) {
+  // Rows long enough to be reversed in chunks from both ends, with every
+  // kind of middle left over.
+  std::mt19937 random(8);
+  for (int width : {1023, 1024, 1025, 2047, 2048, 2049, 3000, 4099})
+    for (int bits : {8, 24}) {
+      CImageDataModel image;
+      zt::MakeImage(image, width, 2, bits);
+      tt::FillRandom(image, random);
+      const tt::Bytes expected = tt::ReferenceMirror(tt::PixelArea(image), width, 2, bits);
+      ASSERT_EQ(image.Mirror(), 1);
+      ASSERT_EQ(tt::PixelArea(image), expected) << width << " at " << bits;
+    }
+}
+
 TEST(FlipMirror, TwiceRestoresThePixels) {
   for (int bits : {8, 24}) {
     CImageDataModel image;

@@ -52,6 +52,25 @@ TEST(QuarterTurn, MatchesPlainVersionsOnRandomSizesAtBothDepths) {
     }
 }
 
+TEST(QuarterTurn, SquareImagesTurnInPlaceWithoutMemory) {
+  std::mt19937 random(7);
+  // Odd and even sides, below, at and across the 32-pixel blocks.
+  for (int side : {1, 2, 3, 5, 16, 31, 32, 33, 64, 67, 100, 129})
+    for (int bits : {8, 24})
+      for (const TurnCase& t : kTurns) {
+        CImageDataModel image;
+        zt::MakeImage(image, side, side, bits);
+        tt::FillRandom(image, random);
+        const tt::Bytes expected = t.reference(tt::PixelArea(image), side, side, bits);
+        const HGLOBAL handle = image.GetHandle();
+        zt::FailNthAllocation fail(1);
+        ASSERT_EQ((image.*t.turn)(), 1);
+        EXPECT_FALSE(fail.Triggered());
+        EXPECT_EQ(image.GetHandle(), handle);
+        ASSERT_EQ(tt::PixelArea(image), expected) << t.name << " " << side << " at " << bits;
+      }
+}
+
 TEST(QuarterTurn, ThreeByTwoTrueColourCornerPixels) {
   CImageDataModel left, right;
   for (CImageDataModel* image : {&left, &right}) {
