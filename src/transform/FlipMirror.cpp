@@ -2,8 +2,6 @@
 // each works in place: swapping whole rows, or reversing the pixels of each
 // row, gives exactly the bytes a copy through a scratch image would, without
 // needing the memory for one.
-#include <cstring>
-
 #include "ImageDataModel.h"
 #include "transform/PixelRows.h"
 #include "transform/RowKernels.h"
@@ -26,8 +24,8 @@ int CImageDataModel::Mirror() {
   for (std::size_t i = 0; i < rows.height; ++i) {
     BYTE* row = rows.bits + i * rows.lineBytes;
     ReversePixels(row, rows.width, rows.pixelBytes);
-    // Decision: the row padding after Mirror is zero.
-    std::memset(row + pixelBytes, 0, rows.lineBytes - pixelBytes);
   }
+  // Decision: the row padding after Mirror is zero.
+  ZeroRowPadding(rows.bits, rows.lineBytes, rows.height, pixelBytes);
   return 1;
 }

@@ -7,6 +7,7 @@
 #include "image/DibLayout.h"
 #include "platform/Memory.h"
 #include "transform/PixelRows.h"
+#include "transform/RowKernels.h"
 #include "transform/TurnKernels.h"
 
 namespace {

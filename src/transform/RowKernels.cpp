@@ -85,3 +85,9 @@ void ReversePixels(BYTE* row, std::size_t width, std::uint32_t pixelBytes) {
   else
     ReverseBytePixels(row, width);
 }
+
+void ZeroRowPadding(BYTE* bits, std::size_t line, std::size_t rows, std::size_t used) {
+  if (used == line) return;
+  for (std::size_t row = 0; row < rows; ++row)
+    std::memset(bits + row * line + used, 0, line - used);
+}

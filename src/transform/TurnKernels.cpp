@@ -120,6 +120,26 @@ void MoveTripleTile(const TurnGeometry& g, std::size_t i0, std::size_t i1, std::
   }
 }
 
+/// Starts loading the source rows and the destination rows of the tile
+/// after rows i0..i1−1, columns up to j1, while this one moves: the
+/// destination lines are written only in part by each tile, so each would
+/// otherwise be fetched from memory just before it is written.
+void PrefetchNextTile(const TurnGeometry& g, std::size_t i0, std::size_t i1, std::size_t j1) {
+  if (j1 >= g.width) return;
+  const std::size_t j2 = std::min(g.width, j1 + kTile);
+  const std::size_t srcBytes = (j2 - j1) * g.pixelBytes;
+  for (std::size_t i = i0; i < i1; ++i)
+    for (std::size_t b = 0; b < srcBytes; b += 64)
+      PrefetchLine(g.src + i * g.srcLine + j1 * g.pixelBytes + b);
+  const std::size_t dstColumn = std::min(g.DstColumn(i0), g.DstColumn(i1 - 1)) * g.pixelBytes;
+  const std::size_t dstBytes = (i1 - i0) * g.pixelBytes;
+  for (std::size_t j = j1; j < j2; ++j) {
+    BYTE* row = g.dst + g.DstRow(j) * g.dstLine + dstColumn;
+    for (std::size_t b = 0; b < dstBytes; b += 64) PrefetchLineForWrite(row + b);
+    PrefetchLineForWrite(row + dstBytes - 1);
+  }
+}
+
 }  // namespace
 
 void TurnPixels(const BYTE* src, std::size_t srcLine, std::uint32_t width, std::uint32_t height,
@@ -133,16 +153,11 @@ void TurnPixels(const BYTE* src, std::size_t srcLine, std::uint32_t width, std::
     const std::size_t i1 = std::min(g.height, i0 + kTile);
     for (std::size_t j0 = 0; j0 < g.width; j0 += kTile) {
       const std::size_t j1 = std::min(g.width, j0 + kTile);
+      PrefetchNextTile(g, i0, i1, j1);
       if (pixelBytes == 1)
         MoveByteTile(g, i0, i1, j0, j1);
       else
         MoveTripleTile(g, i0, i1, j0, j1);
     }
   }
-}
-
-void ZeroRowPadding(BYTE* bits, std::size_t line, std::size_t rows, std::size_t used) {
-  if (used == line) return;
-  for (std::size_t row = 0; row < rows; ++row)
-    std::memset(bits + row * line + used, 0, line - used);
 }

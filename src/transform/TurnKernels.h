@@ -25,7 +25,4 @@ void TurnPixels(const BYTE* src, std::size_t srcLine, std::uint32_t width, std::
 void TurnSquareInPlace(BYTE* bits, std::size_t line, std::uint32_t side, std::uint32_t pixelBytes,
                        Turn turn);
 
-/// Sets the bytes after the first used bytes of each of rows rows to 0.
-void ZeroRowPadding(BYTE* bits, std::size_t line, std::size_t rows, std::size_t used);
-
 #endif  // ZENTREL_TRANSFORM_TURNKERNELS_H

@@ -65,4 +65,13 @@ inline void PrefetchLine(const void* p) {
 #endif
 }
 
+/// As PrefetchLine, for a line that is about to be written.
+inline void PrefetchLineForWrite(void* p) {
+#if defined(__GNUC__)
+  __builtin_prefetch(p, 1);
+#else
+  (void)p;
+#endif
+}
+
 #endif  // ZENTREL_TRANSFORM_WORDBYTES_H

@@ -54,8 +54,8 @@ TEST(QuarterTurn, MatchesPlainVersionsOnRandomSizesAtBothDepths) {
 
 TEST(QuarterTurn, SquareImagesTurnInPlaceWithoutMemory) {
   std::mt19937 random(7);
-  // Odd and even sides, below, at and across the 32-pixel blocks.
-  for (int side : {1, 2, 3, 5, 16, 31, 32, 33, 64, 67, 100, 129})
+  // Odd and even sides, below, at and across the 64-pixel blocks.
+  for (int side : {1, 2, 3, 5, 16, 31, 32, 33, 64, 67, 100, 129, 200, 257})
     for (int bits : {8, 24})
       for (const TurnCase& t : kTurns) {
         CImageDataModel image;
