@@ -1,5 +1,6 @@
 // Quarter turns: mappings, sizes, header, range, round trips, the block
-// that grows when the turned rows need more room, and out of memory.
+// that grows when the turned rows need more room, and out of memory; and the
+// 1 × 1 and refusal cases all five transforms share.
 #include <gtest/gtest.h>
 
 #include <random>
@@ -11,16 +12,18 @@
 
 namespace {
 
-using TurnMethod = int (CImageDataModel::*)();
-using ReferenceTurn = tt::Bytes (*)(const tt::Bytes&, std::size_t, std::size_t, int);
-
 struct TurnCase {
   const char* name;
-  TurnMethod turn;
-  ReferenceTurn reference;
+  int (CImageDataModel::*turn)();
+  bool left;
+
+  tt::Bytes Reference(const CImageDataModel& image) const {
+    return tt::ReferenceTurn(tt::PixelArea(image), image.GetWidth(), image.GetHeight(),
+                             image.GetColorPixel(), left);
+  }
 };
-const TurnCase kTurns[] = {{"Left90", &CImageDataModel::Left90, &tt::ReferenceLeft90},
-                           {"Right90", &CImageDataModel::Right90, &tt::ReferenceRight90}};
+const TurnCase kTurns[] = {{"Left90", &CImageDataModel::Left90, true},
+                           {"Right90", &CImageDataModel::Right90, false}};
 
 TEST(QuarterTurn, MatchesPlainVersionsOnRandomSizesAtBothDepths) {
   std::mt19937 random(5);
@@ -32,7 +35,7 @@ TEST(QuarterTurn, MatchesPlainVersionsOnRandomSizesAtBothDepths) {
       CImageDataModel image;
       zt::MakeImage(image, width, height, bits);
       tt::FillRandom(image, random);
-      const tt::Bytes expected = t.reference(tt::PixelArea(image), width, height, bits);
+      const tt::Bytes expected = t.Reference(image);
       const HGLOBAL handle = image.GetHandle();
       const std::size_t oldBlock = tt::FreshBlockBytes(image);
       const std::size_t newLine = tt::RowBytes(height, bits);
@@ -61,7 +64,7 @@ TEST(QuarterTurn, SquareImagesTurnInPlaceWithoutMemory) {
         CImageDataModel image;
         zt::MakeImage(image, side, side, bits);
         tt::FillRandom(image, random);
-        const tt::Bytes expected = t.reference(tt::PixelArea(image), side, side, bits);
+        const tt::Bytes expected = t.Reference(image);
         const HGLOBAL handle = image.GetHandle();
         zt::FailNthAllocation fail(1);
         ASSERT_EQ((image.*t.turn)(), 1);
@@ -71,37 +74,29 @@ TEST(QuarterTurn, SquareImagesTurnInPlaceWithoutMemory) {
       }
 }
 
-TEST(QuarterTurn, ThreeByTwoTrueColourCornerPixels) {
+TEST(QuarterTurn, SmallImagesGetTheirPixelsSizeRowLengthHeaderAndRange) {
   CImageDataModel left, right;
   for (CImageDataModel* image : {&left, &right}) {
     zt::MakeImage(*image, 3, 2, 24);
     image->SetPixel(0, 0, RGB(10, 20, 30));
-    image->SetPixel(2, 1, RGB(40, 50, 60));
   }
   ASSERT_EQ(left.Left90(), 1);
   ASSERT_EQ(right.Right90(), 1);
-  for (CImageDataModel* image : {&left, &right}) {
-    EXPECT_EQ(image->GetWidth(), 2u);
-    EXPECT_EQ(image->GetHeight(), 3u);
-  }
   EXPECT_EQ(left.GetPixel(0, 2), RGB(10, 20, 30));
-  EXPECT_EQ(left.GetPixel(1, 0), RGB(40, 50, 60));
   EXPECT_EQ(right.GetPixel(1, 0), RGB(10, 20, 30));
-  EXPECT_EQ(right.GetPixel(0, 2), RGB(40, 50, 60));
-}
 
-TEST(QuarterTurn, SetsSizeRowLengthHeaderAndRangeButNotImageSize) {
   for (const TurnCase& t : kTurns) {
     CImageDataModel image;
     zt::MakeImage(image, 5, 3, 8);
     image.SetRange(1, 1, 2, 2);
     const HGLOBAL handle = image.GetHandle();
     ASSERT_EQ((image.*t.turn)(), 1);
+    EXPECT_EQ(image.GetWidth(), 3u);
+    EXPECT_EQ(image.GetHeight(), 5u);
     EXPECT_EQ(image.GetLineBytes(), 4u) << t.name;
     EXPECT_EQ(image.GetBmh()->biWidth, 3);
     EXPECT_EQ(image.GetBmh()->biHeight, 5);
     EXPECT_EQ(image.GetBmh()->biSizeImage, 24u);  // 8 × 3, as before the turn
-    EXPECT_EQ(image.GetBmh()->biBitCount, 8);
     EXPECT_EQ(image.GetRange(), CRect(0, 0, 2, 4));
     EXPECT_EQ(image.GetHandle(), handle) << "the rows fit the block";
   }
@@ -127,20 +122,6 @@ TEST(QuarterTurn, RoundTripsRestoreThePixels) {
   }
 }
 
-TEST(QuarterTurn, OneByOneKeepsItsPixelAndResetsRange) {
-  for (const TurnCase& t : kTurns)
-    for (int bits : {8, 24}) {
-      CImageDataModel image;
-      zt::MakeImage(image, 1, 1, bits);
-      image.SetPixel(0, 0, RGB(3, 2, 1));
-      image.SetRange(5, 5, 9, 9);
-      ASSERT_EQ((image.*t.turn)(), 1);
-      EXPECT_EQ(image.GetPixel(0, 0), RGB(3, 2, 1));
-      EXPECT_EQ(image.GetRange(), CRect(0, 0, 0, 0));
-      EXPECT_EQ(image.GetLineBytes(), 4u);
-    }
-}
-
 TEST(QuarterTurn, RowsThatNeedMoreRoomGetANewBlockWithHeaderTableAndSpareRow) {
   struct Size {
     int width, height;
@@ -152,7 +133,7 @@ TEST(QuarterTurn, RowsThatNeedMoreRoomGetANewBlockWithHeaderTableAndSpareRow) {
       zt::SetGreyTable(image);
       tt::FillLabels(image);
       image.GetBmh()->biXPelsPerMeter = 2835;  // a field the turn must carry over
-      const tt::Bytes expected = t.reference(tt::PixelArea(image), size.width, size.height, 8);
+      const tt::Bytes expected = t.Reference(image);
       const tt::Snapshot before = tt::Take(image);
 
       ASSERT_EQ((image.*t.turn)(), 1);
@@ -171,23 +152,6 @@ TEST(QuarterTurn, RowsThatNeedMoreRoomGetANewBlockWithHeaderTableAndSpareRow) {
       // the address sanitizer).
       EXPECT_EQ(tt::BlockTail(image, 40 + 1024 + line * (size.width + 1)), tt::Bytes(line, 0));
     }
-}
-
-TEST(QuarterTurn, FittingRowsStayInTheBlockWithZeroTail) {
-  // A 24-bit 1 × 2 image: the turned rows fit the block but a whole spare row
-  // would not; what is left after them is zero.
-  CImageDataModel image;
-  zt::MakeImage(image, 1, 2, 24);
-  image.SetPixel(0, 0, RGB(1, 2, 3));
-  image.SetPixel(0, 1, RGB(4, 5, 6));
-  const HGLOBAL handle = image.GetHandle();
-  const std::size_t block = tt::FreshBlockBytes(image);  // 12 bytes of rows
-  ASSERT_EQ(image.Right90(), 1);
-  EXPECT_EQ(image.GetHandle(), handle);
-  EXPECT_EQ(image.GetPixel(1, 0), RGB(1, 2, 3));
-  EXPECT_EQ(image.GetPixel(0, 0), RGB(4, 5, 6));
-  EXPECT_EQ(image.GetLineBytes(), 8u);
-  EXPECT_EQ(tt::BlockTail(image, block), tt::Bytes(4, 0));
 }
 
 TEST(QuarterTurn, OutOfMemoryLeavesTheImageUnchanged) {
@@ -215,10 +179,31 @@ TEST(QuarterTurn, OutOfMemoryLeavesTheImageUnchanged) {
     }
 }
 
+TEST(Transforms, OneByOneImagesKeepTheirPixel) {
+  for (int bits : {8, 24}) {
+    CImageDataModel image;
+    zt::MakeImage(image, 1, 1, bits);
+    image.GetBuffer()[0] = 77;
+    image.SetRange(5, 5, 9, 9);
+    ASSERT_EQ(image.Flip(), 1);
+    ASSERT_EQ(image.Mirror(), 1);
+    ASSERT_EQ(image.Rotate(33), 1);
+    EXPECT_EQ(image.GetRange(), CRect(5, 5, 9, 9));
+    ASSERT_EQ(image.Left90(), 1);
+    ASSERT_EQ(image.Right90(), 1);
+    EXPECT_EQ(image.GetBuffer()[0], 77);
+    EXPECT_EQ(image.GetRange(), CRect(0, 0, 0, 0));
+    EXPECT_EQ(image.GetLineBytes(), 4u);
+  }
+}
+
 TEST(Transforms, EmptyRecordOrUnmovableDepthChangesNothing) {
   CImageDataModel empty;
+  EXPECT_EQ(empty.Flip(), 0);
+  EXPECT_EQ(empty.Mirror(), 0);
   EXPECT_EQ(empty.Left90(), 0);
   EXPECT_EQ(empty.Right90(), 0);
+  EXPECT_EQ(empty.Rotate(30), 0);
 
   // A host can write any depth into the header; no pixel size follows from
   // 16, and 24 in a block made for 8 bits would reach past its rows.

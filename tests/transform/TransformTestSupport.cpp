@@ -128,25 +128,17 @@ Bytes ReferenceMirror(const Bytes& rows, std::size_t width, std::size_t height, 
   return out;
 }
 
-Bytes ReferenceLeft90(const Bytes& rows, std::size_t width, std::size_t height, int bits) {
+Bytes ReferenceTurn(const Bytes& rows, std::size_t width, std::size_t height, int bits, bool left) {
   const std::size_t line = RowBytes(width, bits);
   const std::size_t newLine = RowBytes(height, bits);
   const std::size_t b = static_cast<std::size_t>(bits) / 8;
   Bytes out(newLine * width, 0);
   for (std::size_t i = 0; i < height; ++i)
-    for (std::size_t j = 0; j < width; ++j)
-      CopyPixel(rows, i * line + j * b, out, j * newLine + (height - 1 - i) * b, b);
-  return out;
-}
-
-Bytes ReferenceRight90(const Bytes& rows, std::size_t width, std::size_t height, int bits) {
-  const std::size_t line = RowBytes(width, bits);
-  const std::size_t newLine = RowBytes(height, bits);
-  const std::size_t b = static_cast<std::size_t>(bits) / 8;
-  Bytes out(newLine * width, 0);
-  for (std::size_t i = 0; i < height; ++i)
-    for (std::size_t j = 0; j < width; ++j)
-      CopyPixel(rows, i * line + j * b, out, (width - 1 - j) * newLine + i * b, b);
+    for (std::size_t j = 0; j < width; ++j) {
+      const std::size_t to = left ? j * newLine + (height - 1 - i) * b  // row j, column H − 1 − i
+                                  : (width - 1 - j) * newLine + i * b;  // row W − 1 − j, column i
+      CopyPixel(rows, i * line + j * b, out, to, b);
+    }
   return out;
 }
 

@@ -62,9 +62,9 @@ void ExpectUnchanged(const CImageDataModel& image, const Snapshot& before);
 /// Flip moves it with the rows, the others leave it zero.
 Bytes ReferenceFlip(const Bytes& rows, std::size_t width, std::size_t height, int bits);
 Bytes ReferenceMirror(const Bytes& rows, std::size_t width, std::size_t height, int bits);
-/// The turned rows: width rows of RowBytes(height, bits) bytes.
-Bytes ReferenceLeft90(const Bytes& rows, std::size_t width, std::size_t height, int bits);
-Bytes ReferenceRight90(const Bytes& rows, std::size_t width, std::size_t height, int bits);
+/// The rows turned a quarter left or right: width rows of
+/// RowBytes(height, bits) bytes.
+Bytes ReferenceTurn(const Bytes& rows, std::size_t width, std::size_t height, int bits, bool left);
 Bytes ReferenceRotate(const Bytes& rows, std::size_t width, std::size_t height, int bits,
                       int angle);
 
