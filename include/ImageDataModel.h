@@ -199,18 +199,28 @@ class ZENTREL_API CImageDataModel : public CObject {
 
   // ---- Geometric transforms ------------------------------------------------
 
-  /// Turns the picture upside down. 0 when empty or out of memory.
+  /// Turns the picture upside down, in place: whole stored rows change
+  /// places, padding included. Every transform returns 0 and changes nothing
+  /// when the record is empty, when the header's depth is not the 8 or 24
+  /// its rows were made for, or when memory runs out.
   int Flip();
-  /// Reverses the picture left to right. 0 when empty or out of memory.
+  /// Reverses the picture left to right, in place; row padding becomes 0.
   int Mirror();
-  /// Quarter turn counter-clockwise: width and height swap, the working
-  /// rectangle becomes the whole image. 0 when empty or out of memory.
+  /// Quarter turn counter-clockwise: width and height swap, the row length
+  /// follows, the working rectangle becomes the whole image, biSizeImage
+  /// keeps its value, and the padding and the bytes after the rows become 0.
+  /// Square images turn in place, others through a scratch image. When the
+  /// turned rows do not fit the block (8-bit images such as 4 × 2) they go
+  /// into a new block with the same header and colour table, so GetHandle,
+  /// GetBmh, GetPalette and GetBuffer change.
   int Left90();
   /// Quarter turn clockwise; as Left90 otherwise.
   int Right90();
-  /// Rotates the picture by angle degrees (positive is clockwise) about
-  /// column width / 2 of stored row height / 2, keeping its size; pixels
-  /// without a source become 0. 0 when empty or out of memory.
+  /// Rotates the picture by angle degrees (positive is clockwise, pi taken
+  /// as 3.1415) about column width / 2 of stored row height / 2, keeping its
+  /// size; each pixel takes the source pixel its position maps back to,
+  /// truncated toward zero, and pixels without a source become 0. Needs a
+  /// scratch image as large as the image.
   int Rotate(int angle);
 
   // ---- Outlines, noise and shrinking ---------------------------------------
