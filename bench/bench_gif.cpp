@@ -154,8 +154,9 @@ Samples& TheSamples() {
 double CpuSeconds() { return static_cast<double>(std::clock()) / CLOCKS_PER_SEC; }
 
 void SetCounters(benchmark::State& state, const Sample& sample) {
-  state.counters["pixels/s"] = benchmark::Counter(
-      static_cast<double>(state.iterations()) * sample.megapixels * 1e6, benchmark::Counter::kIsRate);
+  state.counters["pixels/s"] =
+      benchmark::Counter(static_cast<double>(state.iterations()) * sample.megapixels * 1e6,
+                         benchmark::Counter::kIsRate);
   state.SetBytesProcessed(state.iterations() * sample.fileBytes);
 }
 
