@@ -1,10 +1,12 @@
 // The serial step of the window-mean filters for eight rows at once: each
 // 16-bit lane of an SSE2 register carries one row's chain of window sums.
-// Used by the wavefront in MeanFilters.cpp; x86 builds only.
+// Used by the wavefront in MeanFilters.cpp where SSE2 is available (and not
+// turned off with ZENTREL_CLEANUP_PORTABLE, as the tests do to check the
+// portable path).
 #ifndef ZENTREL_CLEANUP_MEANLANES_H
 #define ZENTREL_CLEANUP_MEANLANES_H
 
-#if defined(__SSE2__)
+#if defined(__SSE2__) && !defined(ZENTREL_CLEANUP_PORTABLE)
 #define ZENTREL_CLEANUP_HAVE_LANES 1
 
 #include <emmintrin.h>
@@ -170,5 +172,5 @@ void FilterLanes(LaneGroup<Registers * kLaneCount>& group, std::ptrdiff_t length
 
 }  // namespace cleanup
 
-#endif  // defined(__SSE2__)
+#endif  // defined(__SSE2__) && !defined(ZENTREL_CLEANUP_PORTABLE)
 #endif  // ZENTREL_CLEANUP_MEANLANES_H
