@@ -297,6 +297,8 @@ void FilterRowDirect(const NoiseWindow& win, std::ptrdiff_t y, std::int16_t* col
   for (std::ptrdiff_t x = win.FirstX();; ++x) {
     const int v = row[x];
     const int result = FilteredValue<Type>(v, divide(sum));
+    // The written value replaces v in this column's sum, and in the window
+    // sum, where column x counts once for every x before the row's end.
     const int delta = (result - v) * multiplicity;
     row[x] = static_cast<BYTE>(result);
     columnSums[x] = static_cast<std::int16_t>(columnSums[x] + delta);

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <initializer_list>
+#include <cstring>
 #include <vector>
 
 #include "ImageDataModel.h"
@@ -30,10 +30,13 @@ std::vector<std::vector<int>> Samples(const CImageDataModel& image) {
   return rows;
 }
 
-/// A 3 × 3 image: the eight outer samples, then the centre.
-void MakeWindow(CImageDataModel& image, std::initializer_list<int> samples) {
-  std::vector<int> s(samples);
-  MakeGrey(image, {{s[0], s[1], s[2]}, {s[3], s[4], s[5]}, {s[6], s[7], s[8]}});
+/// The centre of a 3 × 3 image of eight 100s around `centre` after one
+/// 3 × 3 pass of `type`.
+int FilteredCentre(int centre, int type) {
+  CImageDataModel image;
+  MakeGrey(image, {{100, 100, 100}, {100, centre, 100}, {100, 100, 100}});
+  EXPECT_EQ(image.RemoveNoise(3, 3, 0, type), 1);
+  return zt::IndexAt(image, 1, 1);
 }
 
 TEST(RemoveNoise, RejectsBadParametersBeforeTouchingTheImage) {
@@ -50,7 +53,7 @@ TEST(RemoveNoise, RejectsBadParametersBeforeTouchingTheImage) {
     EXPECT_EQ(image.RemoveNoise(3, 3, 9, type), 0);  // k = W × H
     EXPECT_EQ(image.RemoveNoise(2, 5, 10, type), 0);
   }
-  // The nearest-values mean needs at least one value.
+  // The nearest-values mean divides by k: it needs at least one value.
   EXPECT_EQ(image.RemoveNoise(3, 3, 0, 2), 0);
   EXPECT_EQ(image.RemoveNoise(3, 3, -4, 2), 0);
   // Types outside 0..4 are accepted and do nothing.
@@ -58,16 +61,11 @@ TEST(RemoveNoise, RejectsBadParametersBeforeTouchingTheImage) {
   EXPECT_EQ(image.RemoveNoise(3, 3, 1, -1), 1);
   EXPECT_EQ(zt::BlockBytes(image), before);
 
-  CImageDataModel empty;
-  EXPECT_EQ(empty.RemoveNoise(3, 3, 1, 0), 0);
-}
-
-TEST(RemoveNoise, AcceptsTheLargestNeighbourCountAndAnyCountForOtherTypes) {
-  CImageDataModel image;
-  MakeWindow(image, {10, 10, 10, 10, 10, 10, 10, 10, 10});
+  // k = W × H − 1 is accepted; other types take any smaller k.
   EXPECT_EQ(image.RemoveNoise(3, 3, 8, 2), 1);
   EXPECT_EQ(image.RemoveNoise(3, 3, -7, 0), 1);
-  EXPECT_EQ(image.RemoveNoise(3, 3, 0, 3), 1);
+  CImageDataModel empty;
+  EXPECT_EQ(empty.RemoveNoise(3, 3, 1, 0), 0);
 }
 
 TEST(RemoveNoise, TrueColourImagesAreRefusedUnchanged) {
@@ -92,26 +90,18 @@ TEST(RemoveNoise, MeanOfAWindowSeesTheValuesAlreadyWritten) {
 }
 
 TEST(RemoveNoise, OutlierMeanNeedsADifferenceAboveTwenty) {
-  CImageDataModel keeps;
-  MakeWindow(keeps, {100, 100, 100, 100, 122, 100, 100, 100, 100});
-  EXPECT_EQ(keeps.RemoveNoise(3, 3, 0, 1), 1);
-  EXPECT_EQ(zt::IndexAt(keeps, 1, 1), 122);  // mean 102, difference 20
+  EXPECT_EQ(FilteredCentre(122, 1), 122);  // mean 102, 20 above it
+  EXPECT_EQ(FilteredCentre(123, 1), 102);  // mean 102, 21 above it
+  EXPECT_EQ(FilteredCentre(77, 1), 77);    // mean 97, 20 below it
+  EXPECT_EQ(FilteredCentre(76, 1), 97);    // mean 97, 21 below it
+}
 
-  CImageDataModel replaces;
-  MakeWindow(replaces, {100, 100, 100, 100, 123, 100, 100, 100, 100});
-  EXPECT_EQ(replaces.RemoveNoise(3, 3, 0, 1), 1);
-  EXPECT_EQ(zt::IndexAt(replaces, 1, 1), 102);  // mean 102, difference 21
-
-  // The same below the mean: 77 is 20 under the mean 97 and stays; 76 is
-  // 21 under it and is replaced.
-  CImageDataModel keepsBelow;
-  MakeWindow(keepsBelow, {100, 100, 100, 100, 77, 100, 100, 100, 100});
-  EXPECT_EQ(keepsBelow.RemoveNoise(3, 3, 0, 1), 1);
-  EXPECT_EQ(zt::IndexAt(keepsBelow, 1, 1), 77);
-  CImageDataModel replacesBelow;
-  MakeWindow(replacesBelow, {100, 100, 100, 100, 76, 100, 100, 100, 100});
-  EXPECT_EQ(replacesBelow.RemoveNoise(3, 3, 0, 1), 1);
-  EXPECT_EQ(zt::IndexAt(replacesBelow, 1, 1), 97);
+TEST(RemoveNoise, ContrastRaisingIsLimitedToTheByteRange) {
+  // 2v − m would be 289 and −13; the low eight bits would store 143 and
+  // 137, turning a bright pixel dark and a dark one light.
+  EXPECT_EQ(FilteredCentre(200, 4), 255);
+  EXPECT_EQ(FilteredCentre(40, 4), 0);
+  EXPECT_EQ(FilteredCentre(110, 4), 2 * 110 - 101);
 }
 
 TEST(RemoveNoise, NearestValuesTakeTiesInReadingOrder) {
@@ -124,45 +114,14 @@ TEST(RemoveNoise, NearestValuesTakeTiesInReadingOrder) {
   MakeGrey(swapped, {{110, 90, 50}, {200, 100, 0}, {10, 20, 30}});
   EXPECT_EQ(swapped.RemoveNoise(3, 3, 2, 2), 1);
   EXPECT_EQ(zt::IndexAt(swapped, 1, 1), 105);
-
-  // k = 4 takes 100, 90, 110 and then 80 before 120 (reading order).
-  CImageDataModel wider;
-  MakeGrey(wider, {{120, 90, 0}, {110, 100, 80}, {0, 0, 0}});
-  EXPECT_EQ(wider.RemoveNoise(3, 3, 4, 2), 1);
-  EXPECT_EQ(zt::IndexAt(wider, 1, 1), (100 + 90 + 110 + 120) / 4);
 }
 
 TEST(RemoveNoise, MedianOfAnEvenWindowIsTheLowerMiddle) {
   CImageDataModel image;
-  MakeGrey(image, {{40, 10}, {0, 0}});
-  // A 2 × 1 window at (0, 0) holds 40 and 10: sorted 10, 40, index 0.
-  EXPECT_EQ(image.RemoveNoise(2, 1, 0, 3), 1);
-  EXPECT_EQ(zt::IndexAt(image, 0, 0), 10);
-
-  CImageDataModel four;
-  MakeGrey(four, {{7, 3, 9, 5}});
-  EXPECT_EQ(four.RemoveNoise(4, 1, 0, 3), 1);
-  // (1, 0): window 7 3 9 5 → sorted 3 5 7 9, index 1: 5.
-  EXPECT_EQ(zt::IndexAt(four, 1, 0), 5);
-}
-
-TEST(RemoveNoise, ContrastRaisingIsLimitedToTheByteRange) {
-  // 2v − m would be 289 and −13; the low eight bits would store 143 and
-  // 137, turning a bright pixel dark and a dark one light.
-  CImageDataModel bright;
-  MakeWindow(bright, {100, 100, 100, 100, 200, 100, 100, 100, 100});
-  EXPECT_EQ(bright.RemoveNoise(3, 3, 0, 4), 1);
-  EXPECT_EQ(zt::IndexAt(bright, 1, 1), 255);
-
-  CImageDataModel dark;
-  MakeWindow(dark, {100, 100, 100, 100, 40, 100, 100, 100, 100});
-  EXPECT_EQ(dark.RemoveNoise(3, 3, 0, 4), 1);
-  EXPECT_EQ(zt::IndexAt(dark, 1, 1), 0);
-
-  CImageDataModel mild;
-  MakeWindow(mild, {100, 100, 100, 100, 110, 100, 100, 100, 100});
-  EXPECT_EQ(mild.RemoveNoise(3, 3, 0, 4), 1);
-  EXPECT_EQ(zt::IndexAt(mild, 1, 1), 2 * 110 - 101);
+  MakeGrey(image, {{7, 3, 9, 5}});
+  EXPECT_EQ(image.RemoveNoise(4, 1, 0, 3), 1);
+  // (1, 0): window 7 3 9 5, sorted 3 5 7 9: index 1.
+  EXPECT_EQ(zt::IndexAt(image, 1, 0), 5);
 }
 
 TEST(RemoveNoise, EvenWindowsReadTheEdgeSampleNotThePadding) {
@@ -181,26 +140,6 @@ TEST(RemoveNoise, EvenWindowsReadTheEdgeSampleNotThePadding) {
   MakeGrey(column, {{10}, {20}, {30}});
   EXPECT_EQ(column.RemoveNoise(1, 2, 0, 0), 1);
   EXPECT_EQ(Samples(column), (std::vector<std::vector<int>>{{15}, {25}, {30}}));
-}
-
-TEST(RemoveNoise, BandOutsideTheWindowReachIsKept) {
-  CImageDataModel image;
-  zt::TestRandom random(3);
-  zt::MakeImage(image, 11, 9, 8);
-  zt::FillGrey(image, zt::GreyPattern::kNoise, random);
-  const std::vector<std::vector<int>> before = Samples(image);
-  EXPECT_EQ(image.RemoveNoise(5, 5, 0, 0), 1);
-  const std::vector<std::vector<int>> after = Samples(image);
-  int changed = 0;
-  for (UINT y = 0; y < 9; ++y) {
-    for (UINT x = 0; x < 11; ++x) {
-      if (x < 2 || x > 8 || y < 2 || y > 6)
-        EXPECT_EQ(after[y][x], before[y][x]) << x << "," << y;
-      else
-        changed += after[y][x] != before[y][x];
-    }
-  }
-  EXPECT_GT(changed, 0);
 }
 
 TEST(RemoveNoise, TooFewRowsOrOneSampleWindowsChangeNothing) {
@@ -222,10 +161,14 @@ TEST(RemoveNoise, OutOfMemoryLeavesTheImageUnchanged) {
   zt::FillGrey(image, zt::GreyPattern::kNoise, random);
   const std::vector<std::uint8_t> before = zt::BlockBytes(image);
   for (int type : {0, 1, 4}) {
-    for (long n = 1; n <= 3; ++n) {
+    for (long n = 1;; ++n) {
       zt::FailNthAllocation fail(n);
       const int result = image.RemoveNoise(3, 3, 0, type);
-      if (!fail.Triggered()) break;
+      if (!fail.Triggered()) {  // every allocation was granted: filtered
+        EXPECT_EQ(result, 1);
+        std::memcpy(image.GetBmh(), before.data(), before.size());
+        break;
+      }
       EXPECT_EQ(result, 0) << type << " " << n;
       EXPECT_EQ(zt::BlockBytes(image), before);
     }

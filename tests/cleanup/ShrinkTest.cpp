@@ -68,15 +68,6 @@ TEST(Shrink, HoleGrowsRightAndDownInOnePass) {
   }
 }
 
-TEST(Shrink, ImageWithoutBackgroundIsUnchanged) {
-  CImageDataModel image;
-  MakeFromPicture(image, {"#####", "#####", "#####", "#####"});
-  image.SetPixel(2, 1, RGB(1, 2, 3));
-  EXPECT_EQ(image.Shrink(), 1);
-  EXPECT_EQ(Picture(image), std::vector<std::string>(4, "#####"));
-  EXPECT_EQ(image.GetPixel(2, 1), RGB(1, 2, 3));
-}
-
 TEST(Shrink, EightBitRemovalRecoloursEveryPixelOfTheIndex) {
   CImageDataModel image;
   zt::MakeImage(image, 6, 6, 8);
@@ -97,8 +88,15 @@ TEST(Shrink, EightBitRemovalRecoloursEveryPixelOfTheIndex) {
   EXPECT_EQ(image.GetPixel(3, 3), RGB(200, 210, 220));
 }
 
-TEST(Shrink, SmallAndEmptyImages) {
-  CImageDataModel narrow;
+TEST(Shrink, ImagesWithNothingToRemove) {
+  CImageDataModel full;
+  MakeFromPicture(full, {"#####", "#####", "#####", "#####"});
+  full.SetPixel(2, 1, RGB(1, 2, 3));
+  EXPECT_EQ(full.Shrink(), 1);
+  EXPECT_EQ(Picture(full), std::vector<std::string>(4, "#####"));
+  EXPECT_EQ(full.GetPixel(2, 1), RGB(1, 2, 3));
+
+  CImageDataModel narrow;  // no interior pixel
   MakeFromPicture(narrow, {"##", "#.", "##"});
   EXPECT_EQ(narrow.Shrink(), 1);
   EXPECT_EQ(Picture(narrow), (std::vector<std::string>{"##", "#.", "##"}));
