@@ -2,7 +2,8 @@
 // computed from a histogram of the window that slides along each row and is
 // corrected for every value the pass writes, so that it always counts the
 // window's samples as they stand when the pixel is reached. The 3 × 3
-// median, the common despeckling filter, has a path of its own.
+// median, the common filter against isolated noisy pixels, has a path of its
+// own.
 #include <algorithm>
 #include <cstdint>
 
