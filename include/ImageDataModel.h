@@ -227,18 +227,25 @@ class ZENTREL_API CImageDataModel : public CObject {
 
   /// 1 when pixel (x, y) matches colour (distance below the colour match
   /// threshold) and lies on the outline of that colour's region: on the image
-  /// border, or with a diagonal neighbour that does not match.
+  /// border, or with a diagonal neighbour that does not match. A position
+  /// outside a held image gives 1 (its distance reads 0); an empty record 0.
   int IsEdge(UINT x, UINT y, COLORREF colour);
   /// 1 when pixel (x, y) is not background and lies on the image border or
-  /// has a diagonal neighbour that is background. 0 outside the image.
+  /// has a diagonal neighbour that is background. 0 outside the image and
+  /// when empty.
   int IsEdge(UINT x, UINT y);
   /// Paints every interior outline pixel of the non-background regions red
   /// (0xFF), in place, row by row. 0 when empty.
   int Edge();
   /// Filters an 8-bit image in place with a width × height window (1..10
-  /// each): type 0 mean, 1 outlier mean, 2 mean of the k nearest values,
-  /// 3 median, 4 contrast raising. 0 when empty, not 8-bit, or a parameter is
-  /// rejected; 1 otherwise (a type outside 0..4 changes nothing).
+  /// each): type 0 mean, 1 outlier mean (only where the pixel is more than
+  /// 20 from it), 2 mean of the k nearest values (ties in reading order),
+  /// 3 median (the lower middle for even counts), 4 contrast raising
+  /// (2v − mean, limited to 0..255). Each window sees the values already
+  /// written; an even window's sample past the right or bottom edge reads the
+  /// edge. 0 when empty, not 8-bit, a parameter is rejected (k ≥ width ×
+  /// height, or k < 1 for type 2) or scratch memory is short, the image then
+  /// unchanged; 1 otherwise (a type outside 0..4 changes nothing).
   int RemoveNoise(int width, int height, int k, int type);
   /// Turns every interior non-background pixel that touches the background
   /// (8 neighbours) into background, in place, row by row. 0 when empty.
