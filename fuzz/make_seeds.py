@@ -143,6 +143,12 @@ def gif_seeds():
     rng = random.Random(7)
     noisy = [rng.randrange(256) for _ in range(48 * 48)]
     write("fuzz_read_gif", "noisy-256.gif", gif((48, 48), (48, 48), colours=256, indices=noisy))
+    # Over 51200 bytes: the data is read in more than one fill, and codes
+    # straddle the end of a fill (this also lets the fuzzer make inputs that
+    # long).
+    noisy = [rng.randrange(256) for _ in range(200 * 200)]
+    write("fuzz_read_gif", "noisy-two-fills.gif", gif((200, 200), (200, 200), colours=256,
+                                                       indices=noisy))
     write("fuzz_read_gif", "min-code-size-12.gif", gif((4, 4), (4, 4), min_size=12,
                                                         indices=[0] * 16))
     write("fuzz_read_gif", "aspect.gif", gif((4, 4), (4, 4), aspect=49))
