@@ -89,6 +89,21 @@ TEST(Leaks, EveryAllocationFailureOfTheBmpReaderLeavesNothingBehind) {
   }
 }
 
+// A 4 × 1 GIF of four colours, indices 1 1 1 2.
+const Bytes kTinyGif = {0x47, 0x49, 0x46, 0x38, 0x39, 0x61, 0x04, 0x00, 0x01, 0x00, 0x81,
+                        0x00, 0x00, 0x00, 0x00, 0x00, 0xFF, 0x00, 0x00, 0x00, 0xFF, 0x00,
+                        0x00, 0x00, 0xFF, 0x2C, 0x00, 0x00, 0x00, 0x00, 0x04, 0x00, 0x01,
+                        0x00, 0x00, 0x02, 0x02, 0x8C, 0x55, 0x00, 0x3B};
+
+TEST(Leaks, EveryAllocationFailureOfTheGifReaderLeavesNothingBehind) {
+  zt::TempDir dir;
+  ASSERT_TRUE(zt::WriteFileBytes(dir.File("a.gif"), kTinyGif));
+  zt::MessageCapture quiet;
+  const long made = RefuseEachAllocation(
+      [&](CImageDataModel& image) { return image.ReadGIFImage(dir.File("a.gif").c_str()); });
+  EXPECT_GE(made, 2);  // the result block and the data buffer at least
+}
+
 /// Damaged copies of a file: cut at lengths spread over the file, and with
 /// bytes overwritten at random places (the same places every run).
 std::vector<Bytes> DamagedCopies(const Bytes& whole, std::uint32_t seed) {
@@ -151,6 +166,46 @@ TEST(Leaks, DamagedCopiesOfTheBmpSuiteLoadOrAreRefusedCleanly) {
   }
   // Both outcomes occur, so both paths were taken.
   EXPECT_GT(loaded, 100);
+  EXPECT_GT(refused, 100);
+}
+
+}  // namespace
+
+namespace {
+
+// The fuzzer-made files of the suite are all refused by the header rules;
+// made readable, their damaged streams reach the decoder.
+TEST(Leaks, DamagedGifFilesLoadOrAreRefusedCleanly) {
+  if (!zt::HaveTestData()) GTEST_SKIP() << "no test data";
+  zt::TempDir dir;
+  std::vector<std::string> files = FilesBelow(zt::TestDataPath("libnsgif"), ".gif");
+  for (const std::string& f : FilesBelow(zt::TestDataPath("gif-test-suite"), ".gif"))
+    files.push_back(f);
+  ASSERT_GT(files.size(), 290u);
+  zt::MessageCapture messages;
+  int loaded = 0;
+  int refused = 0;
+  for (std::size_t f = 0; f < files.size(); ++f) {
+    const Bytes original = zt::ReadFileBytes(files[f]);
+    const Bytes readable = robust::ReadableGif(original);
+    std::vector<Bytes> copies = DamagedCopies(readable, 2000 + f);
+    copies.push_back(original);
+    copies.push_back(readable);
+    for (const Bytes& copy : copies) {
+      if (copy.size() >= 10 &&
+          std::int64_t{copy[6] | copy[7] << 8} * (copy[8] | copy[9] << 8) > (1 << 22))
+        continue;  // a huge screen: filling it is the large tests' work
+      ASSERT_TRUE(zt::WriteFileBytes(dir.File("copy.gif"), copy));
+      const std::size_t shown = messages.texts().size();
+      CImageDataModel image;
+      const int result = image.ReadGIFImage(dir.File("copy.gif").c_str());
+      ASSERT_TRUE(result == 0 || result == 1) << files[f];
+      EXPECT_EQ(image.IsEmpty(), result == 0 ? 1 : 0) << files[f];
+      EXPECT_LE(messages.texts().size(), shown + (result == 0 ? 1 : 0)) << files[f];
+      (result ? loaded : refused) += 1;
+    }
+  }
+  EXPECT_GT(loaded, 1000);
   EXPECT_GT(refused, 100);
 }
 

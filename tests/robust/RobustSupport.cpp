@@ -24,6 +24,24 @@ void MakePatterned(CImageDataModel& image, int width, int height, int bits) {
   }
 }
 
+Bytes ReadableGif(const Bytes& f) {
+  if (f.size() < 13) return f;
+  Bytes out = f;
+  out[10] |= 0x80;
+  out[12] = 0;
+  const std::size_t start = 13 + (3u << ((out[10] & 7) + 1));
+  std::size_t pos = start;
+  while (pos + 1 < out.size() && out[pos] == 0x21) {
+    pos += 2;  // introducer and label, then sub-blocks up to a zero count
+    while (pos < out.size() && out[pos] != 0) pos += out[pos] + 1u;
+    ++pos;
+  }
+  if (pos <= start || pos >= out.size()) return out;
+  out.erase(out.begin() + static_cast<std::ptrdiff_t>(start),
+            out.begin() + static_cast<std::ptrdiff_t>(pos));
+  return out;
+}
+
 std::vector<std::string> FolderEntries(const std::string& folder) {
   std::vector<std::string> names;
   std::error_code error;

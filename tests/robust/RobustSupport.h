@@ -17,6 +17,12 @@ using Bytes = std::vector<std::uint8_t>;
 /// bits, colour table) follow a pattern with no two neighbours alike.
 void MakePatterned(CImageDataModel& image, int width, int height, int bits);
 
+/// A GIF file made readable by the reader's header rules: the extension
+/// blocks between its global colour table and its first image descriptor
+/// taken out, the aspect byte 0 and the global table flag set, so that its
+/// image data reaches the decoder.
+Bytes ReadableGif(const Bytes& file);
+
 /// The names in folder, sorted.
 std::vector<std::string> FolderEntries(const std::string& folder);
 
