@@ -42,6 +42,55 @@ Bytes ReadableGif(const Bytes& f) {
   return out;
 }
 
+Bytes PlainGif(int width, int height, const Bytes& indices) {
+  Bytes file = {'G', 'I', 'F', '8', '9', 'a'};
+  auto put16 = [&file](int v) {
+    file.push_back(static_cast<std::uint8_t>(v & 0xFF));
+    file.push_back(static_cast<std::uint8_t>(v >> 8));
+  };
+  put16(width);
+  put16(height);
+  file.insert(file.end(), {0xF7, 0, 0});  // a global table of 256 entries
+  for (int i = 0; i < 256; ++i)
+    file.insert(file.end(), {static_cast<std::uint8_t>(i), static_cast<std::uint8_t>(255 - i),
+                             static_cast<std::uint8_t>(i / 2)});
+  file.push_back(0x2C);
+  put16(0);
+  put16(0);
+  put16(width);
+  put16(height);
+  file.push_back(0);
+  file.push_back(8);  // minimum code size: clear 256, end 257, 9-bit codes
+  // After a clear, 254 codes add 253 entries (258 to 510): the width stays 9.
+  Bytes data;
+  std::uint32_t bits = 0;
+  int count = 0;
+  auto code = [&](std::uint32_t value) {
+    bits |= value << count;
+    count += 9;
+    while (count >= 8) {
+      data.push_back(static_cast<std::uint8_t>(bits & 0xFF));
+      bits >>= 8;
+      count -= 8;
+    }
+  };
+  for (std::size_t i = 0; i < indices.size(); ++i) {
+    if (i % 254 == 0) code(256);
+    code(indices[i]);
+  }
+  code(257);
+  if (count > 0) data.push_back(static_cast<std::uint8_t>(bits & 0xFF));
+  for (std::size_t at = 0; at < data.size(); at += 255) {
+    const std::size_t n = std::min<std::size_t>(255, data.size() - at);
+    file.push_back(static_cast<std::uint8_t>(n));
+    file.insert(file.end(), data.begin() + static_cast<std::ptrdiff_t>(at),
+                data.begin() + static_cast<std::ptrdiff_t>(at + n));
+  }
+  file.push_back(0);
+  file.push_back(0x3B);
+  return file;
+}
+
 std::vector<std::string> FolderEntries(const std::string& folder) {
   std::vector<std::string> names;
   std::error_code error;

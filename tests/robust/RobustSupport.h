@@ -23,6 +23,12 @@ void MakePatterned(CImageDataModel& image, int width, int height, int bits);
 /// image data reaches the decoder.
 Bytes ReadableGif(const Bytes& file);
 
+/// A GIF89a file of width × height pixels with a global table of 256
+/// colours (entry i: red i, green 255 − i, blue i / 2) and the given indices
+/// (top row first), coded without compression: every index a 9-bit code,
+/// with a clear code often enough that the code width never grows.
+Bytes PlainGif(int width, int height, const Bytes& indices);
+
 /// The names in folder, sorted.
 std::vector<std::string> FolderEntries(const std::string& folder);
 

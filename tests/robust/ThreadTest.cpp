@@ -74,8 +74,22 @@ std::uint64_t Workout(int seed, const std::string& folder) {
       digest.Add(static_cast<std::uint64_t>(copy.TestImageFormat(path.c_str())));
       digest.Add(static_cast<std::uint64_t>(copy.ReadBMPImage(path.c_str())));
       digest.Add(copy);
+      digest.Add(static_cast<std::uint64_t>(image.IsEdge(4, 4)));
+      digest.Add(static_cast<std::uint64_t>(image.IsEdge(6, 2, RGB(40, 200, 9))));
+      digest.Add(static_cast<std::uint64_t>(image.Edge()));
+      digest.Add(static_cast<std::uint64_t>(image.Shrink()));
+      digest.Add(static_cast<std::uint64_t>(image.RemoveNoise(3, 1 + k, 2, (seed + k) % 5)));
       digest.Add(image);
     }
+    // A GIF file of its own, read back.
+    robust::Bytes indices;
+    for (int i = 0; i < 30 * (10 + seed); ++i)
+      indices.push_back(static_cast<std::uint8_t>(i * (seed + 3) + round));
+    const std::string gif = folder + "/image.gif";
+    zt::WriteFileBytes(gif, robust::PlainGif(30, 10 + seed, indices));
+    robust::Record read;
+    digest.Add(static_cast<std::uint64_t>(read.ReadGIFImage(gif.c_str())));
+    digest.Add(read);
     POINT square[5] = {{0, 0}, {10 + seed, 0}, {10 + seed, 10}, {0, 10}, {0, 0}};
     int size = 0;
     POINT centre{};
@@ -93,6 +107,16 @@ std::uint64_t Workout(int seed, const std::string& folder) {
 TEST(Threads, RecordsOnSeveralThreadsGiveTheResultsTheyGiveOneAfterAnother) {
   constexpr int kWorkers = 6;
   zt::TempDir dir;
+  // The workouts' GIF files are read as written (else they would test
+  // nothing but refusals).
+  {
+    robust::Bytes indices;
+    for (int i = 0; i < 30 * 20; ++i) indices.push_back(static_cast<std::uint8_t>(i * 7));
+    ASSERT_TRUE(zt::WriteFileBytes(dir.File("check.gif"), robust::PlainGif(30, 20, indices)));
+    CImageDataModel image;
+    ASSERT_EQ(image.ReadGIFImage(dir.File("check.gif").c_str()), 1);
+    for (UINT i = 0; i < 600; ++i) ASSERT_EQ(zt::IndexAt(image, i % 30, i / 30), indices[i]) << i;
+  }
   std::vector<std::string> folders;
   for (int i = 0; i < kWorkers; ++i) {
     folders.push_back(dir.File("worker" + std::to_string(i)));
