@@ -29,9 +29,8 @@
 #ifndef ZENTREL_IMAGEDATAMODEL_H
 #define ZENTREL_IMAGEDATAMODEL_H
 
+#include "ZentrelDevice.h"
 #include "ZentrelPlatform.h"
-
-class CDC;
 
 class ZENTREL_API CImageDataModel : public CObject {
  public:
