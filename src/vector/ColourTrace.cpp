@@ -1,0 +1,90 @@
+// Contour tracing over the image's colours: the count of matching
+// neighbours and the trace that follows them. Also the no-op Trace.
+#include <cstdint>
+
+#include "ImageDataModel.h"
+#include "image/ImageAccess.h"
+#include "vector/TraceOrder.h"
+#include "vector/VisitedSet.h"
+
+using vector_detail::IsInterior;
+using vector_detail::kTraceOrder;
+using vector_detail::VisitedSet;
+
+namespace {
+
+/// The colour trace stops when this many points are written.
+constexpr short kColourPointLimit = 16000;
+
+/// Bit i is set when neighbour i (in trace order) of the interior pixel
+/// (x, y) lies within threshold of colour. All eight are tested.
+unsigned MatchingNeighbours(const PixelView& view, int x, int y, COLORREF colour, int threshold) {
+  unsigned bits = 0;
+  for (int i = 0; i < 8; ++i) {
+    const UINT nx = static_cast<UINT>(x + kTraceOrder[i].dx);
+    const UINT ny = static_cast<UINT>(y + kTraceOrder[i].dy);
+    if (ColourDifference(view.Colour(nx, ny), colour) < threshold) bits |= 1u << i;
+  }
+  return bits;
+}
+
+int CountBits(unsigned bits) {
+  int count = 0;
+  for (; bits; bits &= bits - 1) ++count;
+  return count;
+}
+
+}  // namespace
+
+int CImageDataModel::Trace() { return 1; }
+
+short CImageDataModel::VecConnect(int x, int y, DWORD colour) {
+  // A released record keeps its old size; without this test its absent
+  // pixels would all read as distance 0 and match.
+  if (!m_hDIB || !IsInterior(x, y, m_nWidth, m_nHeight)) return 0;
+  const unsigned bits = MatchingNeighbours(ImageAccess::View(*this), x, y, colour,
+                                           ImageAccess::MatchThreshold(*this));
+  return static_cast<short>(CountBits(bits));
+}
+
+short CImageDataModel::VecTrace(int x, int y, DWORD colour, POINT* points) {
+  if (!points || !m_hDIB || !IsInterior(x, y, m_nWidth, m_nHeight)) return 0;
+  const PixelView view = ImageAccess::View(*this);
+  const int threshold = ImageAccess::MatchThreshold(*this);
+
+  // The trace never enters a position twice, so it ends on every image: it
+  // moves to the first matching neighbour not yet entered, and ends when
+  // there is none.
+  VisitedSet visited(m_nWidth, m_nHeight);
+  if (!visited.Insert(static_cast<UINT>(x), static_cast<UINT>(y))) return 0;
+
+  short count = 0;
+  for (;;) {
+    // The outermost ring has no matching neighbours: the trace ends there.
+    if (!IsInterior(x, y, m_nWidth, m_nHeight)) return count;
+    const unsigned matches = MatchingNeighbours(view, x, y, colour, threshold);
+    if (!matches) return count;
+    // k counts every matching neighbour, entered before or not; only
+    // positions on a chain (one or two matches) are recorded.
+    const int k = CountBits(matches);
+    if (k <= 2) {
+      points[count].x = x;
+      points[count].y = y;
+      if (++count == kColourPointLimit) return count;
+    }
+
+    bool moved = false;
+    for (int i = 0; i < 8 && !moved; ++i) {
+      if (!(matches & (1u << i))) continue;
+      const UINT nx = static_cast<UINT>(x + kTraceOrder[i].dx);
+      const UINT ny = static_cast<UINT>(y + kTraceOrder[i].dy);
+      if (visited.Contains(nx, ny)) continue;
+      // Out of memory for the visited record ends the trace with what it has.
+      if (!visited.Insert(nx, ny)) return count;
+      x = static_cast<int>(nx);
+      y = static_cast<int>(ny);
+      moved = true;
+    }
+    if (!moved) return count;
+  }
+}
