@@ -10,11 +10,13 @@
 
 namespace vector_detail {
 
-/// A set of pixel positions of a width × height image. It starts as a small
-/// open-addressing hash table inside the object, doubles into scratch memory
-/// as it fills, and turns into a bitmap of the image once the next table
-/// would be larger than that bitmap. It never throws: Insert reports when
-/// memory runs out.
+/// A set of pixel positions of a width × height image. Positions are kept
+/// in 8 × 8 tiles (a 64-bit mask each), found through an open-addressing
+/// hash table that starts inside the object and doubles into scratch memory
+/// as it fills; a trace stays near where it was, so most look-ups hit the
+/// tile of the previous one. Once the next table would be larger than a
+/// bitmap of the whole image, the set turns into that bitmap. It never
+/// throws: Insert reports when memory runs out.
 class VisitedSet {
  public:
   VisitedSet(std::uint32_t width, std::uint32_t height);
@@ -22,37 +24,42 @@ class VisitedSet {
   VisitedSet& operator=(const VisitedSet&) = delete;
 
   /// True when (x, y), a position inside the image, has been inserted.
-  bool Contains(std::uint32_t x, std::uint32_t y) const;
+  bool Contains(std::uint32_t x, std::uint32_t y);
   /// Adds (x, y), a position inside the image. False when the set could not
   /// grow; the position is then not added.
   bool Insert(std::uint32_t x, std::uint32_t y);
 
-  /// Number of positions held.
-  std::size_t Size() const { return m_count; }
-  /// True once the set has turned into a bitmap.
-  bool IsBitmap() const { return m_bitmap != nullptr; }
-
  private:
-  static constexpr std::uint64_t kEmpty = ~std::uint64_t{0};  // no position has this key
-  static constexpr std::size_t kInlineSlots = 64;
+  struct Tile {
+    std::uint64_t key;   // tile row << 32 | tile column, or kNoTile
+    std::uint64_t bits;  // bit (y % 8) × 8 + x % 8
+  };
+  static constexpr std::uint64_t kNoTile = ~std::uint64_t{0};
+  static constexpr std::size_t kInlineTiles = 32;
 
-  std::uint64_t Key(std::uint32_t x, std::uint32_t y) const { return y * m_width + x; }
-  std::size_t Home(std::uint64_t key) const;
-  bool TableContains(std::uint64_t key) const;
-  void TableAdd(std::uint64_t key);
+  static std::uint64_t TileKey(std::uint32_t x, std::uint32_t y) {
+    return static_cast<std::uint64_t>(y >> 3) << 32 | (x >> 3);
+  }
+  static std::uint64_t TileBit(std::uint32_t x, std::uint32_t y) {
+    return std::uint64_t{1} << ((y & 7) * 8 + (x & 7));
+  }
+  Tile* Find(std::uint64_t key);
+  Tile* Place(std::uint64_t key);
   bool Grow();
   bool MakeBitmap();
+  void ClearSlots(Tile* slots, std::size_t count);
 
   std::uint64_t m_width;
   std::uint64_t m_bitmapBytes;
-  std::size_t m_count = 0;
-  std::size_t m_capacity = kInlineSlots;  // a power of two
-  int m_shift = 64 - 6;                   // 64 − log2(m_capacity)
-  std::uint64_t* m_slots;
-  ScratchBuffer m_table;  // the slots once they outgrow m_inline
+  std::size_t m_tiles = 0;                // tiles in use
+  std::size_t m_capacity = kInlineTiles;  // a power of two
+  int m_shift = 64 - 5;                   // 64 − log2(m_capacity)
+  Tile* m_slots;
+  Tile* m_last = nullptr;  // the tile found last, if any
+  ScratchBuffer m_table;   // the slots once they outgrow m_inline
   ScratchBuffer m_bitmapStore;
   BYTE* m_bitmap = nullptr;  // one bit per pixel, row-major, once in use
-  std::uint64_t m_inline[kInlineSlots];
+  Tile m_inline[kInlineTiles];
 };
 
 }  // namespace vector_detail

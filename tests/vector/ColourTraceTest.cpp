@@ -207,6 +207,28 @@ TEST(ColourTrace, LongTraceOnALargeEightBitImage) {
   EXPECT_GT(traced.count, 10000);
 }
 
+TEST(ColourTrace, ClosedLoopsEndWhereTheyStarted) {
+  // The trace comes back to its start after thousands of positions; the
+  // visited record must still hold the first ones after growing (and, on
+  // the smaller image, after turning into a bitmap).
+  for (int side : {100, 3000}) {
+    SCOPED_TRACE(side);
+    vt::Tracer image;
+    Fill(image, side, side, kPaper);
+    const int lo = 9, hi = side - 10;
+    std::vector<Pt> loop;
+    for (int i = lo; i < hi; ++i)
+      for (const Pt& p : std::vector<Pt>{{i, lo}, {hi, i}, {hi + lo - i, hi}, {lo, hi + lo - i}})
+        loop.push_back(p);
+    Draw(image, loop);
+    const Traced traced = TraceColour(image, 17, lo, kInk);
+    ExpectDistinctInteriorPoints(traced.points, side, side);
+    // Every position but the two beside each corner has two neighbours.
+    EXPECT_EQ(traced.count, static_cast<int>(loop.size()) - 8);
+    EXPECT_EQ(traced.points, ModelTrace(image, 17, lo, kInk).points);
+  }
+}
+
 TEST(ColourTrace, OutOfMemoryForTheVisitedRecordEndsWithAPrefix) {
   vt::Tracer image;
   Fill(image, 300, 300, kPaper);
