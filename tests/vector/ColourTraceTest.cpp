@@ -251,6 +251,22 @@ TEST(ColourTrace, OutOfMemoryForTheVisitedRecordEndsWithAPrefix) {
   EXPECT_EQ(TraceColour(image, 2, 2, kInk).points, full);
 }
 
+TEST(ColourTrace, RewrittenHeaderDepthReadsPixelsAsGetPixelDoes) {
+  // A 24-bit block whose header a host rewrote to 8 bits has no colour
+  // table of its own: its bytes index the bytes at the start of the pixels.
+  vt::Tracer image;
+  zt::MakeImage(image, 24, 24, 24);
+  vt::Lcg random(3);
+  BYTE* bits = image.GetBuffer();
+  for (int i = 0; i < 24 * 72; ++i) bits[i] = static_cast<BYTE>(random.Next(4) * 60);
+  image.GetBmh()->biBitCount = 8;
+  for (int start = 0; start < 40; ++start) {
+    const int x = random.Next(24), y = random.Next(24);
+    const COLORREF colour = image.GetPixel(x, y);
+    ASSERT_EQ(TraceColour(image, x, y, colour).points, ModelTrace(image, x, y, colour).points);
+  }
+}
+
 TEST(ColourTrace, MatchesTheModelOnRandomImages) {
   vt::Lcg random(11);
   for (int trial = 0; trial < 40; ++trial) {
