@@ -29,9 +29,8 @@
 #ifndef ZENTREL_IMAGEDATAMODEL_H
 #define ZENTREL_IMAGEDATAMODEL_H
 
+#include "ZentrelDevice.h"
 #include "ZentrelPlatform.h"
-
-class CDC;
 
 class ZENTREL_API CImageDataModel : public CObject {
  public:
@@ -249,17 +248,25 @@ class ZENTREL_API CImageDataModel : public CObject {
   /// seed. A seed outside the image or an empty record gives 0 and rect at
   /// the seed.
   DWORD GetMinRegion(POINT seed, CRect& rect);
-  /// 1 when the n points (n ≥ 4) trace a rectangle: their path length over
-  /// their greatest extent is within 0.15 of 2√2. Sets centre to (0, 0)
-  /// first; on success writes size (length / 4) and centre (mean point).
+  /// 1 when the n points (n ≥ 4) trace a rectangle: their path length (no
+  /// closing segment) over their greatest extent (the last point left out)
+  /// is within 0.15 of 2√2. Sets centre to (0, 0) first; on success writes
+  /// size (length / 4, truncated) and centre (mean point, truncated). Points
+  /// that all coincide are not a rectangle. Any coordinates are safe; a size
+  /// beyond the int range saturates.
   int IsRectangle(int n, const POINT* points, int& size, POINT& centre);
-  /// 1 when the n points (n ≥ 6) lie evenly around their mean point, 0 when
-  /// not or too few, −1 when they coincide. Writes size (mean radius,
-  /// rounded) and centre unless it returns 0 for too few points or −1.
+  /// 1 when the n points (n ≥ 6) lie evenly around their mean point (spread
+  /// within precision × 0.01, at least 0.15), 0 when not or too few, −1 when
+  /// they coincide. Writes size (mean radius, rounded) and centre unless it
+  /// returns 0 for too few points or −1.
   int IsCircle(int n, const POINT* points, int& size, POINT& centre);
   /// 1 circle (or coinciding points), 2 rectangle, 0 neither.
   int CircleOrRectangle(int n, const POINT* points, int& size, POINT& centre);
-  /// Draws a straight line from p1 to p2, both ends included, in colour.
+  /// Draws a straight line from p1 to p2, both ends included, in colour,
+  /// one pixel per unit of the longer axis (x at 45 degrees). The other
+  /// coordinate is a float advanced by the slope and drawn at
+  /// floor(c + 0.5); below −0.5 it is off the image. Any end points are safe
+  /// and quick: only the stretch over the image is walked pixel by pixel.
   void DDALine(CPoint p1, CPoint p2, DWORD colour);
 
  protected:
