@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #include <cerrno>
+#include <climits>
 #include <limits>
 
 namespace {
@@ -55,6 +56,7 @@ BOOL CFile::Open(const char* path, UINT flags, CFileException* error) {
   else
     oflags |= O_RDONLY;
   if (flags & modeCreate) oflags |= O_CREAT | O_TRUNC;
+  if (flags & modeCreateNew) oflags = (oflags & ~O_TRUNC) | O_CREAT | O_EXCL;
 
   int osError = 0;
   int fd = path ? ::open(path, oflags, 0666) : -1;
@@ -155,4 +157,37 @@ void CFile::Rename(const char* oldPath, const char* newPath) {
 
 void CFile::Remove(const char* path) {
   if (::unlink(path) != 0) throw new CFileException(CauseOf(errno), errno, CString(path));
+}
+
+CPathStatus CFile::GetPathStatus(const char* path) {
+  CPathStatus status;
+  struct stat info;
+  if (::lstat(path, &info) != 0) {
+    if (errno == ENOENT) return status;
+    throw new CFileException(CauseOf(errno), errno, CString(path));
+  }
+  if (S_ISLNK(info.st_mode))
+    status.m_kind = CPathStatus::symbolicLink;
+  else if (S_ISREG(info.st_mode))
+    status.m_kind = CPathStatus::regularFile;
+  else
+    status.m_kind = CPathStatus::other;
+  status.m_permissions = static_cast<UINT>(info.st_mode & 0777);
+  return status;
+}
+
+CString CFile::ReadLink(const char* path) {
+  // A link text that fills the buffer may have been cut short; no path that
+  // long can be opened anyway.
+  char text[PATH_MAX];
+  const ssize_t n = ::readlink(path, text, sizeof text);
+  if (n < 0) throw new CFileException(CauseOf(errno), errno, CString(path));
+  if (static_cast<std::size_t>(n) >= sizeof text)
+    throw new CFileException(CauseOf(ENAMETOOLONG), ENAMETOOLONG, CString(path));
+  return CString(std::string(text, static_cast<std::size_t>(n)));
+}
+
+void CFile::SetPermissions(const char* path, UINT permissions) {
+  if (::chmod(path, static_cast<mode_t>(permissions & 0777)) != 0)
+    throw new CFileException(CauseOf(errno), errno, CString(path));
 }

@@ -47,6 +47,14 @@ class CFileException {
   CString m_strFileName;
 };
 
+/// What a path names, looked at without following a final symbolic link.
+struct CPathStatus {
+  enum Kind { missing, regularFile, symbolicLink, other };
+  Kind m_kind = missing;
+  /// The permission bits (0777) of what the path names; 0 when missing.
+  UINT m_permissions = 0;
+};
+
 class CFile {
  public:
   enum OpenFlags : UINT {
@@ -55,6 +63,10 @@ class CFile {
     modeReadWrite = 0x0002,
     shareDenyWrite = 0x0020,
     modeCreate = 0x1000,
+    /// Creates a file that must not exist yet; a symbolic link at the name
+    /// counts as existing. Fails with the operating-system error EEXIST when
+    /// the name is taken. Used for unique temporary files.
+    modeCreateNew = 0x4000,
   };
   enum SeekPosition : UINT { begin = 0, current = 1, end = 2 };
 
@@ -85,6 +97,13 @@ class CFile {
   static void Rename(const char* oldPath, const char* newPath);
   /// Removes a file.
   static void Remove(const char* path);
+  /// What path names, without following a final symbolic link. A path that
+  /// names nothing gives missing; any other failure throws.
+  static CPathStatus GetPathStatus(const char* path);
+  /// The text of the symbolic link path (the path it points to, as stored).
+  static CString ReadLink(const char* path);
+  /// Sets the permission bits (0777) of a file.
+  static void SetPermissions(const char* path, UINT permissions);
 
  private:
   [[noreturn]] void Throw(int osError) const;

@@ -1,0 +1,126 @@
+// Reading uncompressed 8-bit and 24-bit bottom-up BMP files into the record.
+#include <cstring>
+
+#include "ImageDataModel.h"
+#include "files/BmpFormat.h"
+#include "image/DibLayout.h"
+#include "platform/File.h"
+#include "platform/Memory.h"
+
+namespace {
+
+/// The files this reader takes: 8 or 24 bits per pixel, rows stored as
+/// plain bytes, and an info header of at least the 40 bytes it decodes.
+/// Compressed data is refused rather than shown as raw pixels, and a shorter
+/// (older) header is refused rather than misread.
+bool IsReadable(const BITMAPINFOHEADER& info) {
+  return (info.biBitCount == 8 || info.biBitCount == 24) && info.biCompression == BI_RGB &&
+         info.biSize >= kBmpInfoHeaderBytes;
+}
+
+/// A block for a width × height image at bits, sized, headed and refused
+/// exactly as InitImage does it (a width or height of 0 or above 2^31 − 1, a
+/// block over the size limit, no memory), with the colour table zeroed. The
+/// pixel rows and the spare row are left for the caller to fill: they are
+/// read from the file next, and zero-filling them first would add a whole
+/// pass over the largest part of the block. Null on refusal.
+BYTE* AllocateBlockForReading(UINT width, UINT height, int bits, HGLOBAL* handle,
+                              DibLayout* layout) {
+  *handle = nullptr;
+  if (width == 0 || height == 0 || width > 0x7FFFFFFFu || height > 0x7FFFFFFFu) return nullptr;
+  *layout = MakeDibLayout(width, height, bits);
+  if (!layout->Fits()) return nullptr;
+  HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, static_cast<std::size_t>(layout->blockBytes));
+  if (!block) return nullptr;
+  BYTE* start = static_cast<BYTE*>(GlobalLock(block));
+  if (!start) {
+    GlobalFree(block);
+    return nullptr;
+  }
+  WriteDibHeader(reinterpret_cast<BITMAPINFOHEADER*>(start), width, height, bits, *layout);
+  std::memset(start + kHeaderBytes, 0, 4 * layout->tableEntries);
+  *handle = block;
+  return start;
+}
+
+}  // namespace
+
+int CImageDataModel::ReadBMPImage(CString name) {
+  CFile file;
+  CFileException openError;
+  if (!file.Open(name, CFile::modeRead | CFile::shareDenyWrite, &openError)) return 0;
+  bool rowsPending = false;  // a new block whose rows are not yet filled
+  UINT pixelBytes = 0;
+  try {
+    const std::uint64_t fileLength = file.GetLength();
+    BYTE headers[kBmpHeadersBytes];
+    if (file.Read(headers, kBmpFileHeaderBytes) < kBmpFileHeaderBytes || !IsBmpSignature(headers)) {
+      file.Close();
+      return 0;
+    }
+    if (file.Read(headers + kBmpFileHeaderBytes, kBmpInfoHeaderBytes) < kBmpInfoHeaderBytes) {
+      file.Close();
+      return 0;
+    }
+    const BITMAPFILEHEADER fileHeader = DecodeBmpFileHeader(headers);
+    const BITMAPINFOHEADER info = DecodeBmpInfoHeader(headers + kBmpFileHeaderBytes);
+
+    // The dimensions are about to describe another image: a block still held
+    // (the caller skipped FreeImage) is released now, so that the record
+    // never pairs it with dimensions it does not have, even when the file is
+    // refused below.
+    FreeImage();
+    m_nWidth = static_cast<UINT>(info.biWidth);
+    m_nHeight = static_cast<UINT>(info.biHeight);
+    if (!IsReadable(info)) {
+      file.Close();
+      return 0;
+    }
+    m_rcRange = RECT{0, 0, static_cast<LONG>(m_nWidth - 1u), static_cast<LONG>(m_nHeight - 1u)};
+    m_dScale = 1.0;
+    // Refuses a width or height that is not positive (so also a top-down
+    // file) and a block over the size limit before any memory is touched.
+    DibLayout layout;
+    BYTE* block = AllocateBlockForReading(m_nWidth, m_nHeight, info.biBitCount, &m_hDIB, &layout);
+    if (!block) {
+      file.Close();
+      return 0;
+    }
+    m_nLineBytes = static_cast<UINT>(layout.rowBytes);
+    m_pBmh = reinterpret_cast<BITMAPINFOHEADER*>(block);
+    m_pPalette = reinterpret_cast<RGBQUAD*>(block + kHeaderBytes);
+    m_pBits = block + kHeaderBytes + 4 * layout.tableEntries;
+    pixelBytes = m_nLineBytes * m_nHeight;
+    rowsPending = true;
+
+    // The record's header describes the block it sits in: a 40-byte header
+    // and a full colour table, whatever header size and table length the
+    // file had. Every other field keeps the file's value.
+    *m_pBmh = info;
+    m_pBmh->biSize = kBmpInfoHeaderBytes;
+    m_pBmh->biClrUsed = static_cast<DWORD>(GetImageColors());
+
+    // Entries and rows the file does not hold are zero, as in a block made
+    // by InitImage.
+    const BmpDataPlacement placement = PlaceBmpData(fileHeader, info, fileLength);
+    if (placement.tableEntries > 0) {
+      file.Seek(static_cast<std::int64_t>(placement.tableOffset), CFile::begin);
+      file.Read(m_pPalette, 4 * placement.tableEntries);
+    }
+    // One read of the whole pixel area, and never more: bytes after it in the
+    // file are ignored.
+    file.Seek(static_cast<std::int64_t>(placement.pixelOffset), CFile::begin);
+    const UINT filled = file.Read(m_pBits, pixelBytes);
+    std::memset(m_pBits + filled, 0, pixelBytes - filled + m_nLineBytes);
+    rowsPending = false;
+    file.Close();
+    return 1;
+  } catch (CFileException* error) {
+    error->Delete();
+    file.Abort();
+    // A file error leaves the image in the record; its rows are zeroed so
+    // that no byte of the block is left undefined.
+    if (rowsPending) std::memset(m_pBits, 0, pixelBytes + m_nLineBytes);
+    return 0;
+  }
+}
