@@ -170,12 +170,12 @@ def main():
             cx, cy = box[0] + r, box[1] + r
             sheet.disc(cx, cy, r, TANK)
             truth["circles"].append({"kind": "tank", "centre": [cx, cy], "radius": r})
-    for _ in range(2):  # roundabouts: rings four pixels wide
+    for _ in range(2):  # roundabouts: rings six pixels wide
         r = rng.randrange(26, 34)
         box = place(2 * r + 1, 2 * r + 1)
         if box:
             cx, cy = box[0] + r, box[1] + r
-            sheet.disc(cx, cy, r, RING, inner=r - 4)
+            sheet.disc(cx, cy, r, RING, inner=r - 6)
             truth["circles"].append({"kind": "roundabout", "centre": [cx, cy], "radius": r})
 
     for _ in range(WIDTH * HEIGHT // 600):  # scanner speckle

@@ -58,11 +58,12 @@ int RunConvert(const std::vector<std::string>& args) {
 int RunVectorize(const std::vector<std::string>& args) {
   if (WantsHelp(args)) {
     std::puts(
-        "usage: zentrel vectorize IN [--svg OUT.svg] [--json OUT.json] [--no-denoise]\n"
-        "                            [--outlines OUT.bmp]\n"
+        "usage: zentrel vectorize IN [--svg OUT.svg] [--json OUT.json] [--outlines OUT.bmp]\n"
+        "                            [--no-denoise] [--precision N]\n"
         "Filters speckle (3 x 3 median, 8-bit sheets), marks region outlines, traces them,\n"
         "keeps each outline's significant points, and classifies it as a circle, a\n"
-        "rectangle or neither. Prints one line per recognised shape.");
+        "rectangle or neither. Prints one line per recognised shape. --precision sets\n"
+        "the colour tolerance, 15..40 (default 15).");
     return 0;
   }
   std::string input, svg, json, outlinesPath;
@@ -81,7 +82,12 @@ int RunVectorize(const std::vector<std::string>& args) {
       outlinesPath = value("--outlines");
     else if (a == "--no-denoise")
       options.denoise = false;
-    else if (!a.empty() && a[0] == '-')
+    else if (a == "--precision") {
+      long precision = 0;
+      if (i + 1 >= args.size() || !ParseInteger(args[++i], 15, 40, precision))
+        throw UsageError("--precision needs a whole number in 15..40");
+      options.precision = static_cast<int>(precision);
+    } else if (!a.empty() && a[0] == '-')
       throw UsageError("unknown option '" + a + "'");
     else if (input.empty())
       input = a;

@@ -93,7 +93,7 @@ Operation ParseOperation(const std::string& text) {
                                  {"edge", Operation::Edge},     {"shrink", Operation::Shrink}};
   for (const Plain& plain : kPlain) {
     if (name != plain.name) continue;
-    if (hasArguments) throw UsageError("operation '" + name + "' takes no value");
+    if (hasArguments) throw UsageError("operation '" + text + "': '" + name + "' takes no value");
     op.kind = plain.kind;
     return op;
   }

@@ -54,8 +54,11 @@ std::vector<POINT> SheetVectorizer::TraceFrom(int x, int y, std::vector<BYTE>& m
 }
 
 void SheetVectorizer::Classify(Contour& c) {
-  // Closing the list gives the shape tests the whole perimeter.
-  std::vector<POINT> list = c.kept.size() >= 4 ? c.kept : c.points;
+  // The shape tests take the whole traced outline: its mean point is the
+  // shape's centre, while the significant points alone crowd at corners and
+  // would pull the mean towards them. Closing the list gives the rectangle
+  // test the whole perimeter.
+  std::vector<POINT> list = c.points;
   if (c.closed) list.push_back(list.front());
   c.shape = CircleOrRectangle(static_cast<int>(list.size()), list.data(), c.size, c.centre);
   CRect region;
@@ -68,6 +71,7 @@ VectorizeResult SheetVectorizer::Run(const VectorizeOptions& options, CImageData
   VectorizeResult result;
   result.width = GetWidth();
   result.height = GetHeight();
+  SetPrecision(options.precision);
   if (options.denoise && GetColorPixel() == 8) RemoveNoise(3, 3, 0, 3);
 
   CopyToTrueColour(*this, outlines);

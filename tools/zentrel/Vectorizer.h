@@ -25,6 +25,11 @@ struct Contour {
 struct VectorizeOptions {
   bool denoise = true;     // a 3 x 3 median over 8-bit sheets first
   int minimumPoints = 12;  // shorter traces are speckle or fragments
+  // The colour tolerance of the whole pipeline. At 15 the circle test allows
+  // a spread of 0.15, which a dense square outline (spread about 0.19) fails,
+  // so squares are not taken for circles; the background tolerance of 15 per
+  // channel still covers scanned paper.
+  int precision = 15;
 };
 
 struct VectorizeResult {
