@@ -199,36 +199,53 @@ class ZENTREL_API CImageDataModel : public CObject {
 
   // ---- Geometric transforms ------------------------------------------------
 
-  /// Turns the picture upside down. 0 when empty or out of memory.
+  /// Turns the picture upside down, in place: whole stored rows change
+  /// places, padding included. Every transform returns 0 and changes nothing
+  /// when the record is empty, when the header's depth is not the 8 or 24
+  /// its rows were made for, or when memory runs out.
   int Flip();
-  /// Reverses the picture left to right. 0 when empty or out of memory.
+  /// Reverses the picture left to right, in place; row padding becomes 0.
   int Mirror();
-  /// Quarter turn counter-clockwise: width and height swap, the working
-  /// rectangle becomes the whole image. 0 when empty or out of memory.
+  /// Quarter turn counter-clockwise: width and height swap, the row length
+  /// follows, the working rectangle becomes the whole image, biSizeImage
+  /// keeps its value, and the padding and the bytes after the rows become 0.
+  /// Square images turn in place, others through a scratch image. When the
+  /// turned rows do not fit the block (8-bit images such as 4 × 2) they go
+  /// into a new block with the same header and colour table, so GetHandle,
+  /// GetBmh, GetPalette and GetBuffer change.
   int Left90();
   /// Quarter turn clockwise; as Left90 otherwise.
   int Right90();
-  /// Rotates the picture by angle degrees (positive is clockwise) about
-  /// column width / 2 of stored row height / 2, keeping its size; pixels
-  /// without a source become 0. 0 when empty or out of memory.
+  /// Rotates the picture by angle degrees (positive is clockwise, pi taken
+  /// as 3.1415) about column width / 2 of stored row height / 2, keeping its
+  /// size; each pixel takes the source pixel its position maps back to,
+  /// truncated toward zero, and pixels without a source become 0. Needs a
+  /// scratch image as large as the image.
   int Rotate(int angle);
 
   // ---- Outlines, noise and shrinking ---------------------------------------
 
   /// 1 when pixel (x, y) matches colour (distance below the colour match
   /// threshold) and lies on the outline of that colour's region: on the image
-  /// border, or with a diagonal neighbour that does not match.
+  /// border, or with a diagonal neighbour that does not match. A position
+  /// outside a held image gives 1 (its distance reads 0); an empty record 0.
   int IsEdge(UINT x, UINT y, COLORREF colour);
   /// 1 when pixel (x, y) is not background and lies on the image border or
-  /// has a diagonal neighbour that is background. 0 outside the image.
+  /// has a diagonal neighbour that is background. 0 outside the image and
+  /// when empty.
   int IsEdge(UINT x, UINT y);
   /// Paints every interior outline pixel of the non-background regions red
   /// (0xFF), in place, row by row. 0 when empty.
   int Edge();
   /// Filters an 8-bit image in place with a width × height window (1..10
-  /// each): type 0 mean, 1 outlier mean, 2 mean of the k nearest values,
-  /// 3 median, 4 contrast raising. 0 when empty, not 8-bit, or a parameter is
-  /// rejected; 1 otherwise (a type outside 0..4 changes nothing).
+  /// each): type 0 mean, 1 outlier mean (only where the pixel is more than
+  /// 20 from it), 2 mean of the k nearest values (ties in reading order),
+  /// 3 median (the lower middle for even counts), 4 contrast raising
+  /// (2v − mean, limited to 0..255). Each window sees the values already
+  /// written; an even window's sample past the right or bottom edge reads the
+  /// edge. 0 when empty, not 8-bit, a parameter is rejected (k ≥ width ×
+  /// height, or k < 1 for type 2) or scratch memory is short, the image then
+  /// unchanged; 1 otherwise (a type outside 0..4 changes nothing).
   int RemoveNoise(int width, int height, int k, int type);
   /// Turns every interior non-background pixel that touches the background
   /// (8 neighbours) into background, in place, row by row. 0 when empty.

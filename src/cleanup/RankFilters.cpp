@@ -1,0 +1,255 @@
+// The rank-based noise filters (mean of the k nearest values, median),
+// computed from a histogram of the window that slides along each row and is
+// corrected for every value the pass writes, so that it always counts the
+// window's samples as they stand when the pixel is reached. The 3 × 3
+// median, the common filter against isolated noisy pixels, has a path of its
+// own.
+#include <algorithm>
+#include <cstdint>
+
+#include "cleanup/NoiseWindow.h"
+
+namespace cleanup {
+namespace {
+
+/// The samples of the windows along one image row, with their histogram.
+class SlidingWindow {
+ public:
+  SlidingWindow(const NoiseWindow& win, std::ptrdiff_t y) : m_win(win) {
+    for (int r = 0; r < win.h; ++r) m_rows[r] = win.Row(win.ClampRow(y - win.hh + r));
+    std::fill(m_histogram, m_histogram + 256, 0);
+    for (int r = 0; r < win.h; ++r)
+      for (int c = 0; c < win.w; ++c)
+        ++m_histogram[m_rows[r][win.ClampColumn(win.FirstX() - win.hw + c)]];
+  }
+
+  int Count(int value) const { return m_histogram[value]; }
+
+  /// Moves the window from pixel x to pixel x + 1: column x − hw leaves,
+  /// column x + 1 − hw + W − 1 (clamped) enters. moved(out, in) hears of
+  /// each pair of samples.
+  template <class Observer>
+  void Slide(std::ptrdiff_t x, Observer&& moved) {
+    const std::ptrdiff_t leaving = x - m_win.hw;
+    const std::ptrdiff_t entering = m_win.ClampColumn(x + 1 - m_win.hw + m_win.w - 1);
+    for (int r = 0; r < m_win.h; ++r) {
+      const int out = m_rows[r][leaving];
+      const int in = m_rows[r][entering];
+      --m_histogram[out];
+      ++m_histogram[in];
+      moved(out, in);
+    }
+  }
+
+  /// Replaces count samples of value from by value to.
+  void Replace(int from, int to, int count) {
+    m_histogram[from] -= count;
+    m_histogram[to] += count;
+  }
+
+  /// Sum of the first `take` samples in reading order (top row first, each
+  /// row left to right) whose value is a or b, in the window of pixel x.
+  int SumFirstOf(std::ptrdiff_t x, int a, int b, int take) const {
+    int sum = 0;
+    for (int r = 0; r < m_win.h; ++r) {
+      for (int c = 0; c < m_win.w; ++c) {
+        const int s = m_rows[r][m_win.ClampColumn(x - m_win.hw + c)];
+        if (s != a && s != b) continue;
+        sum += s;
+        if (--take == 0) return sum;
+      }
+    }
+    return sum;
+  }
+
+ private:
+  const NoiseWindow& m_win;
+  const BYTE* m_rows[10];
+  int m_histogram[256];
+};
+
+/// Tracks the sample at a fixed rank of the sorted window: the value m with
+/// below = the number of samples < m, below ≤ rank < below + count(m).
+class RankTracker {
+ public:
+  RankTracker(const SlidingWindow& window, int rank) : m_window(window), m_rank(rank) {}
+  void Moved(int out, int in) { m_below += (in < m_value ? 1 : 0) - (out < m_value ? 1 : 0); }
+  void Replaced(int from, int to, int count) {
+    m_below += count * (to < m_value ? 1 : 0) - count * (from < m_value ? 1 : 0);
+  }
+  int Value() {
+    while (m_below > m_rank) m_below -= m_window.Count(--m_value);
+    while (m_below + m_window.Count(m_value) <= m_rank) m_below += m_window.Count(m_value++);
+    return m_value;
+  }
+
+ private:
+  const SlidingWindow& m_window;
+  int m_rank;
+  int m_value = 0;
+  int m_below = 0;
+};
+
+/// The mean of the k samples nearest to v. Samples are taken by distance
+/// |s − v|; where k cuts between the two values at the same distance
+/// (v − d and v + d), those earlier in reading order are taken first, as a
+/// stable sort of the window by distance gives.
+int NearestValuesMean(const SlidingWindow& window, std::ptrdiff_t x, int v, int k,
+                      const ExactDivider& divideByK) {
+  int taken = window.Count(v);
+  if (taken >= k) return v;
+  int sum = taken * v;
+  for (int d = 1;; ++d) {
+    const int low = v - d;
+    const int high = v + d;
+    const int lowCount = low >= 0 ? window.Count(low) : 0;
+    const int highCount = high <= 255 ? window.Count(high) : 0;
+    const int wanted = k - taken;
+    if (lowCount + highCount < wanted) {
+      sum += lowCount * low + highCount * high;
+      taken += lowCount + highCount;
+      continue;
+    }
+    if (highCount == 0) {
+      sum += wanted * low;
+    } else if (lowCount == 0) {
+      sum += wanted * high;
+    } else if (lowCount + highCount == wanted) {
+      sum += lowCount * low + highCount * high;
+    } else {
+      sum += window.SumFirstOf(x, low, high, wanted);
+    }
+    return divideByK(sum);
+  }
+}
+
+void NearestValuesFilter(const NoiseWindow& win, int k) {
+  const ExactDivider divideByK(static_cast<std::uint32_t>(k));
+  for (std::ptrdiff_t y = win.FirstY(); y < win.EndY(); ++y) {
+    BYTE* row = win.Row(y);
+    const int multiplicity = win.RowMultiplicity(y);
+    SlidingWindow window(win, y);
+    for (std::ptrdiff_t x = win.FirstX();; ++x) {
+      const int v = row[x];
+      const int result = NearestValuesMean(window, x, v, k, divideByK);
+      if (result != v) {
+        row[x] = static_cast<BYTE>(result);
+        window.Replace(v, result, multiplicity);
+      }
+      if (x + 1 >= win.EndX()) break;
+      window.Slide(x, [](int, int) {});
+    }
+  }
+}
+
+void MedianFilter(const NoiseWindow& win) {
+  const int rank = (win.Samples() - 1) / 2;  // the lower middle for even counts
+  for (std::ptrdiff_t y = win.FirstY(); y < win.EndY(); ++y) {
+    BYTE* row = win.Row(y);
+    const int multiplicity = win.RowMultiplicity(y);
+    SlidingWindow window(win, y);
+    RankTracker median(window, rank);
+    for (std::ptrdiff_t x = win.FirstX();; ++x) {
+      const int v = row[x];
+      const int result = median.Value();
+      if (result != v) {
+        row[x] = static_cast<BYTE>(result);
+        window.Replace(v, result, multiplicity);
+        median.Replaced(v, result, multiplicity);
+      }
+      if (x + 1 >= win.EndX()) break;
+      window.Slide(x, [&median](int out, int in) { median.Moved(out, in); });
+    }
+  }
+}
+
+/// The 3 × 3 median. With the three window columns sorted (low ≤ middle ≤
+/// high), the median of the nine samples is the median of the largest low,
+/// the median middle and the smallest high. Only the left column holds a
+/// value written in this pass (the previous result), so everything else is
+/// worked out for a block of pixels ahead, where it vectorises, and the
+/// serial step merges the previous result in.
+class Median3x3 {
+ public:
+  explicit Median3x3(const NoiseWindow& win) : m_win(win) {}
+
+  void Run() {
+    for (std::ptrdiff_t y = 1; y + 1 < m_win.height; ++y) FilterRow(y);
+  }
+
+ private:
+  static constexpr std::ptrdiff_t kBlock = 64;
+
+  static BYTE Min(BYTE a, BYTE b) { return a < b ? a : b; }
+  static BYTE Max(BYTE a, BYTE b) { return a < b ? b : a; }
+
+  void FilterRow(std::ptrdiff_t y) {
+    const BYTE* above = m_win.Row(y - 1);
+    BYTE* row = m_win.Row(y);
+    const BYTE* below = m_win.Row(y + 1);
+    int previous = row[0];  // the left column's own-row sample
+    for (std::ptrdiff_t start = 1; start + 1 < m_win.width; start += kBlock) {
+      const std::ptrdiff_t length = std::min(kBlock, m_win.width - 1 - start);
+      Prepare(above + start, row + start, below + start, length);
+      for (std::ptrdiff_t j = 0; j < length; ++j) {
+        const int r = previous;
+        // The left column sorted with the previous result.
+        const int low = r < m_outerLow[j] ? r : m_outerLow[j];
+        const int high = r > m_outerHigh[j] ? r : m_outerHigh[j];
+        const int clipped = r < m_outerHigh[j] ? r : m_outerHigh[j];
+        const int middle = clipped > m_outerLow[j] ? clipped : m_outerLow[j];
+        // Merged with the two other columns.
+        const int lowest = low > m_lows[j] ? low : m_lows[j];
+        const int highest = high < m_highs[j] ? high : m_highs[j];
+        const int capped = middle < m_middleHigh[j] ? middle : m_middleHigh[j];
+        const int middleMedian = capped > m_middleLow[j] ? capped : m_middleLow[j];
+        // Median of the three, the middle median (the longest chain) last.
+        const int lesser = lowest < highest ? lowest : highest;
+        const int greater = lowest < highest ? highest : lowest;
+        const int top = middleMedian < greater ? middleMedian : greater;
+        previous = top > lesser ? top : lesser;
+        row[start + j] = static_cast<BYTE>(previous);
+      }
+    }
+  }
+
+  /// For pixels x = start + j of the block: the other samples of the left
+  /// column (rows above and below) as a pair, and the centre and right
+  /// columns (which hold no written value yet) merged.
+  void Prepare(const BYTE* above, const BYTE* row, const BYTE* below, std::ptrdiff_t length) {
+    for (std::ptrdiff_t j = 0; j < length; ++j) {
+      m_outerLow[j] = Min(above[j - 1], below[j - 1]);
+      m_outerHigh[j] = Max(above[j - 1], below[j - 1]);
+    }
+    for (std::ptrdiff_t j = 0; j <= length; ++j) {
+      const BYTE low = Min(above[j], row[j]), high = Max(above[j], row[j]);
+      m_columnLow[j] = Min(low, below[j]);
+      m_columnMiddle[j] = Max(low, Min(high, below[j]));
+      m_columnHigh[j] = Max(high, below[j]);
+    }
+    for (std::ptrdiff_t j = 0; j < length; ++j) {
+      m_lows[j] = Max(m_columnLow[j], m_columnLow[j + 1]);
+      m_highs[j] = Min(m_columnHigh[j], m_columnHigh[j + 1]);
+      m_middleLow[j] = Min(m_columnMiddle[j], m_columnMiddle[j + 1]);
+      m_middleHigh[j] = Max(m_columnMiddle[j], m_columnMiddle[j + 1]);
+    }
+  }
+
+  const NoiseWindow& m_win;
+  BYTE m_outerLow[kBlock], m_outerHigh[kBlock];
+  BYTE m_columnLow[kBlock + 1], m_columnMiddle[kBlock + 1], m_columnHigh[kBlock + 1];
+  BYTE m_lows[kBlock], m_highs[kBlock], m_middleLow[kBlock], m_middleHigh[kBlock];
+};
+
+}  // namespace
+
+void RunRankFilter(const NoiseWindow& window, int k, int type) {
+  if (type == 2)
+    NearestValuesFilter(window, k);
+  else if (window.w == 3 && window.h == 3)
+    Median3x3(window).Run();
+  else
+    MedianFilter(window);
+}
+
+}  // namespace cleanup

@@ -1,0 +1,190 @@
+// GifDecoder: opening the file, the header, screen descriptor, colour
+// tables and first image descriptor, the result block, and the messages.
+#include "files/GifDecoder.h"
+
+#include <cstring>
+
+#include "image/DibLayout.h"
+#include "platform/Endian.h"
+#include "platform/MessageBox.h"
+
+namespace {
+
+constexpr BYTE kImageSeparator = 0x2C;
+constexpr UINT kMaxMinCodeSize = 11;
+// Bytes of the file read ahead for the LZW data.
+constexpr UINT kReadAheadBytes = 65536;
+// Spare bytes after the data buffer, so that a code can be assembled with one
+// 32-bit load at any byte below the buffer's end.
+constexpr UINT kDataPadding = 8;
+
+void Show(const char* text) { AfxMessageBox(text, MB_OK, 0); }
+
+}  // namespace
+
+GifDecoder::GifDecoder(CString path) : m_strFileName(path) {}
+
+GifDecoder::~GifDecoder() = default;  // m_scratch and m_file release themselves
+
+int GifDecoder::AllocateImage(int width, int height, int bitCount) {
+  if ((bitCount != 8 && bitCount != 24) || width <= 0 || height <= 0) return 0;
+  const DibLayout layout =
+      MakeDibLayout(static_cast<UINT>(width), static_cast<UINT>(height), bitCount);
+  if (!layout.Fits()) return 0;
+  HGLOBAL block =
+      GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, static_cast<std::size_t>(layout.blockBytes));
+  if (!block) return 0;
+  BYTE* start = static_cast<BYTE*>(GlobalLock(block));
+  if (!start) {
+    GlobalFree(block);
+    return 0;
+  }
+  m_hDIB = block;
+  m_pBmh = reinterpret_cast<BITMAPINFOHEADER*>(start);
+  WriteDibHeader(m_pBmh, static_cast<UINT>(width), static_cast<UINT>(height), bitCount, layout);
+  m_pPalette = reinterpret_cast<RGBQUAD*>(start + kHeaderBytes);
+  m_pBits = start + kHeaderBytes + 4 * layout.tableEntries;
+  return 1;
+}
+
+int GifDecoder::ReleaseImage() {
+  if (!m_hDIB) return 0;
+  GlobalUnlock(m_hDIB);
+  GlobalFree(m_hDIB);
+  m_hDIB = nullptr;
+  m_pBits = nullptr;
+  m_pPalette = nullptr;
+  m_pBmh = nullptr;
+  return 1;
+}
+
+int GifDecoder::Decode() {
+  CFileException openError;
+  if (!m_file.Open(m_strFileName, CFile::modeRead | CFile::shareDenyWrite, &openError)) return 0;
+  try {
+    return DecodeOpenFile();
+  } catch (CFileException* error) {
+    error->Delete();
+    m_file.Abort();
+    m_file.Close();
+    ReleaseImage();
+    return 0;
+  }
+}
+
+// Colour table entries [0, entries) from the file (red, green, blue each);
+// entries [entries, 256) black. Missing bytes read as 0.
+void GifDecoder::ReadColourTable(UINT entries) {
+  BYTE table[3 * 256] = {};
+  m_file.Read(table, 3 * entries);
+  for (UINT i = 0; i < 256; ++i) {
+    const BYTE* rgb = table + 3 * i;
+    m_pPalette[i] = i < entries ? RGBQUAD{rgb[2], rgb[1], rgb[0], 0} : RGBQUAD{0, 0, 0, 0};
+  }
+}
+
+// Everything after the file is open. Header pieces are read into fixed
+// buffers (no allocation that could fail); bytes the file does not supply
+// read as 0.
+int GifDecoder::DecodeOpenFile() {
+  const std::uint64_t length = m_file.GetLength();
+  if (length <= m_nChunkSize) m_nChunkSize = static_cast<UINT>(length);
+  m_file.Seek(0, CFile::begin);
+
+  BYTE signature[6] = {};
+  m_file.Read(signature, sizeof signature);
+  if (std::memcmp(signature, "GIF89a", 6) != 0 && std::memcmp(signature, "GIF87a", 6) != 0) {
+    m_file.Close();
+    Show("Not a GIF file!");
+    return 0;
+  }
+
+  BYTE screen[7] = {};
+  m_file.Read(screen, sizeof screen);
+  m_nScreenWidth = LoadLE16(screen);
+  m_nScreenHeight = LoadLE16(screen + 2);
+  m_bGlobalTable = (screen[4] & 0x80) ? TRUE : FALSE;
+  m_nColorCount = 1 << ((screen[4] & 7) + 1);
+  m_nColorMask = static_cast<UINT>(m_nColorCount) - 1;
+  if (screen[6] != 0) {
+    m_file.Close();
+    Show("Corrupt GIF file!");
+    return 0;
+  }
+  if (!m_bGlobalTable) {
+    m_file.Close();
+    Show("File has not color table!\n");
+    return 0;
+  }
+  if (!AllocateImage(m_nScreenWidth, m_nScreenHeight, 8)) {
+    Show("Insufissiant Memory!");
+    return 0;
+  }
+  ReadColourTable(static_cast<UINT>(m_nColorCount));
+
+  // The image descriptor must follow the global colour table directly: an
+  // extension block in between is refused like any other byte.
+  BYTE descriptor[10] = {};
+  m_file.Read(descriptor, sizeof descriptor);
+  if (descriptor[0] != kImageSeparator) {
+    ReleaseImage();
+    m_file.Close();
+    Show("Corrupt GIF file (No image separator)!\n");
+    return 0;
+  }
+  m_nImageWidth = LoadLE16(descriptor + 5);
+  m_nImageHeight = LoadLE16(descriptor + 7);
+  m_bInterlaced = (descriptor[9] & 0x40) ? TRUE : FALSE;
+  // A local colour table is read, not mistaken for the LZW data: it becomes
+  // the result's colour table and sets the colour count and mask.
+  if (descriptor[9] & 0x80) {
+    m_nColorCount = 1 << ((descriptor[9] & 7) + 1);
+    m_nColorMask = static_cast<UINT>(m_nColorCount) - 1;
+    ReadColourTable(static_cast<UINT>(m_nColorCount));
+  }
+  BYTE minCodeSize = 0;
+  m_file.Read(&minCodeSize, 1);
+  // Above 11 the table has no room for a single code: refused quietly.
+  if (minCodeSize > kMaxMinCodeSize) {
+    ReleaseImage();
+    m_file.Close();
+    return 0;
+  }
+  StartData(minCodeSize);
+
+  // The data buffer (zeroed, so that bytes it has not been filled with read
+  // the same every time), its padding, and the read-ahead behind it.
+  const UINT dataBytes = m_nChunkSize + 255 + kDataPadding;
+  const UINT readAhead = length < kReadAheadBytes ? static_cast<UINT>(length) + 1 : kReadAheadBytes;
+  m_scratch = AllocateScratch(static_cast<std::size_t>(dataBytes) + readAhead);
+  if (!m_scratch) {
+    ReleaseImage();
+    m_file.Close();
+    Show("Cann't Alloc Ram!\n");
+    return 0;
+  }
+  m_pData = m_scratch.get();
+  std::memset(m_pData, 0, dataBytes);
+  m_input.Attach(m_pData + dataBytes, readAhead);
+
+  RunDecodingLoop();
+
+  m_scratch.reset();
+  m_pData = nullptr;
+  m_file.Close();
+  return 1;
+}
+
+void GifDecoder::StartData(UINT minCodeSize) {
+  m_nClearCode = 1u << minCodeSize;
+  m_nEndCode = m_nClearCode + 1;
+  m_nFirstFree = m_nFreeCode = m_nClearCode + 2;
+  m_nInitCodeSize = static_cast<int>(minCodeSize) + 1;
+  SetCodeSize(m_nInitCodeSize);
+}
+
+void GifDecoder::SetCodeSize(int codeSize) {
+  m_nCodeSize = codeSize;
+  m_nMaxCode = 1u << codeSize;
+  m_nReadMask = m_nMaxCode - 1;
+}

@@ -1,0 +1,119 @@
+// Left90 and Right90: quarter turns that swap width and height. The turned
+// rows go into the image's own block when they fit there (square images are
+// turned in place), and straight into a new, larger block otherwise.
+#include <cstring>
+
+#include "ImageDataModel.h"
+#include "image/DibLayout.h"
+#include "platform/Memory.h"
+#include "transform/PixelRows.h"
+#include "transform/RowKernels.h"
+#include "transform/TurnKernels.h"
+
+namespace {
+
+/// The storage fields of a record that a quarter turn rewrites.
+struct TurnedRecord {
+  HGLOBAL& block;
+  BITMAPINFOHEADER*& header;
+  RGBQUAD*& palette;
+  BYTE*& bits;
+  UINT& width;
+  UINT& height;
+  UINT& lineBytes;
+  RECT& range;
+};
+
+/// Turns the rows within the same block: a square image in place, any other
+/// through a scratch buffer. Decision: the row padding ends up zero; so does
+/// the rest of the block, so that the spare row stays zero.
+bool TurnWithinBlock(const PixelRows& rows, std::size_t newLine, Turn turn) {
+  const std::size_t newArea = newLine * rows.width;
+  if (rows.width == rows.height) {
+    TurnSquareInPlace(rows.bits, rows.lineBytes, rows.width, rows.pixelBytes, turn);
+  } else {
+    ScratchBuffer scratch = AllocateScratch(newArea);
+    if (!scratch) return false;
+    TurnPixels(rows.bits, rows.lineBytes, rows.width, rows.height, rows.pixelBytes, scratch.get(),
+               newLine, turn);
+    std::memcpy(rows.bits, scratch.get(), newArea);
+  }
+  ZeroRowPadding(rows.bits, newLine, rows.width,
+                 static_cast<std::size_t>(rows.height) * rows.pixelBytes);
+  std::memset(rows.bits + newArea, 0, rows.areaBytes - newArea);
+  return true;
+}
+
+/// Decision: when the turned rows do not fit the block (an 8-bit image such
+/// as 4 × 2 or 640 × 482), a new zero-filled block is made with the same
+/// header and colour table and room for the turned rows and a spare row; the
+/// rows are turned straight into it and the old block is released. Nothing
+/// is ever written beyond a block.
+bool TurnIntoNewBlock(const TurnedRecord& record, const PixelRows& rows, std::size_t newLine,
+                      Turn turn) {
+  BYTE* oldStart = reinterpret_cast<BYTE*>(record.header);
+  const std::size_t prefix = static_cast<std::size_t>(rows.bits - oldStart);
+  const std::uint64_t blockBytes =
+      prefix + static_cast<std::uint64_t>(newLine) * (static_cast<std::uint64_t>(rows.width) + 1);
+  if (blockBytes > kMaxBlockBytes) return false;
+  HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, static_cast<std::size_t>(blockBytes));
+  if (!block) return false;
+  BYTE* start = static_cast<BYTE*>(GlobalLock(block));
+  if (!start) {
+    GlobalFree(block);
+    return false;
+  }
+  std::memcpy(start, oldStart, prefix);
+  // The new block is zero-filled and only pixel bytes are written: the
+  // padding and the spare row stay zero.
+  TurnPixels(rows.bits, rows.lineBytes, rows.width, rows.height, rows.pixelBytes, start + prefix,
+             newLine, turn);
+
+  const std::size_t paletteOffset =
+      static_cast<std::size_t>(reinterpret_cast<BYTE*>(record.palette) - oldStart);
+  GlobalUnlock(record.block);
+  GlobalFree(record.block);
+  record.block = block;
+  record.header = reinterpret_cast<BITMAPINFOHEADER*>(start);
+  record.palette = reinterpret_cast<RGBQUAD*>(start + paletteOffset);
+  record.bits = start + prefix;
+  return true;
+}
+
+int QuarterTurn(const TurnedRecord& record, Turn turn) {
+  PixelRows rows;
+  if (!DescribePixelRows(record.block, record.header, record.bits, record.width, record.height,
+                         record.lineBytes, &rows))
+    return 0;
+  const std::uint64_t newLine = DibRowBytes(rows.height, rows.pixelBytes * 8);
+  const std::uint64_t newArea = newLine * rows.width;
+  const bool turned = newArea <= rows.areaBytes
+                          ? TurnWithinBlock(rows, static_cast<std::size_t>(newLine), turn)
+                          : TurnIntoNewBlock(record, rows, static_cast<std::size_t>(newLine), turn);
+  if (!turned) return 0;
+
+  // Width and height change places; every other header field, biSizeImage
+  // included, keeps its value.
+  record.width = rows.height;
+  record.height = rows.width;
+  record.header->biWidth = static_cast<LONG>(record.width);
+  record.header->biHeight = static_cast<LONG>(record.height);
+  record.range =
+      RECT{0, 0, static_cast<LONG>(record.width - 1), static_cast<LONG>(record.height - 1)};
+  record.lineBytes = static_cast<UINT>(newLine);
+  return 1;
+}
+
+}  // namespace
+
+int CImageDataModel::Left90() {
+  return QuarterTurn(
+      {m_hDIB, m_pBmh, m_pPalette, m_pBits, m_nWidth, m_nHeight, m_nLineBytes, m_rcRange},
+      Turn::kLeft);
+}
+
+int CImageDataModel::Right90() {
+  return QuarterTurn(
+      {m_hDIB, m_pBmh, m_pPalette, m_pBits, m_nWidth, m_nHeight, m_nLineBytes, m_rcRange},
+      Turn::kRight);
+}
