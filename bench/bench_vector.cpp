@@ -5,7 +5,9 @@
 //  - every contour of an 8000 × 8000 trace mask, traced by a host loop;
 //  - long one-pixel colour chains (16000 points per call), 8 and 24 bits;
 //  - many short colour contours, one call each;
-//  - compression of the traced lists.
+//  - compression of the traced lists;
+//  - the whole path over a synthetic map sheet: Edge, a mask of the marked
+//    outlines, tracing every contour, VecCompress and CircleOrRectangle.
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
@@ -280,6 +282,80 @@ void BM_Compress(benchmark::State& state) {
       benchmark::Counter(static_cast<double>(total) / 1e6, benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_Compress)->Name("Compress/library")->Unit(benchmark::kMillisecond);
+
+// ---- Edge → trace → VecCompress → CircleOrRectangle ---------------------
+
+// A 2000 × 2000 24-bit sheet on the default background with 400 filled
+// squares and discs in a few colours.
+void MapSheet(CImageDataModel& image) {
+  constexpr int kSide = 2000;
+  image.InitImage(kSide, kSide, 24);
+  const COLORREF colours[3] = {RGB(40, 90, 160), RGB(30, 140, 60), RGB(120, 80, 40)};
+  for (int y = 0; y < kSide; ++y)
+    for (int x = 0; x < kSide; ++x) {
+      const int cx = x / 100, cy = y / 100, ox = x % 100, oy = y % 100;
+      const int size = 20 + (cx * 7 + cy * 13) % 70;
+      bool inside;
+      if ((cx + cy) % 2 == 0) {
+        inside = ox >= 5 && oy >= 5 && ox <= 5 + size && oy <= 5 + size;
+      } else {
+        const int dx = ox - 50, dy = oy - 50;
+        inside = dx * dx + dy * dy <= size * size / 4;
+      }
+      image.SetPixel(x, y, inside ? colours[(cx + 2 * cy) % 3] : image.GetBKColor());
+    }
+}
+
+void BM_Pipeline(benchmark::State& state) {
+  Tracer image;
+  MapSheet(image);
+  const int width = static_cast<int>(image.GetWidth()),
+            height = static_cast<int>(image.GetHeight());
+  const std::size_t imageBytes = static_cast<std::size_t>(image.GetLineBytes()) * height;
+  const std::vector<BYTE> sheet(image.GetBuffer(), image.GetBuffer() + imageBytes);
+  std::vector<BYTE> mask(static_cast<std::size_t>(width) * height);
+  std::vector<POINT> points(1600 + 2), kept(1600);
+  std::int64_t total = 0, circles = 0, rectangles = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    std::memcpy(image.GetBuffer(), sheet.data(), imageBytes);
+    state.ResumeTiming();
+    image.Edge();
+    // The host's mask: every pixel that Edge painted red.
+    for (int y = 0; y < height; ++y) {
+      const BYTE* row =
+          image.GetBuffer() + static_cast<std::size_t>(height - 1 - y) * image.GetLineBytes();
+      BYTE* cells = mask.data() + static_cast<std::size_t>(y) * width;
+      for (int x = 0; x < width; ++x)
+        cells[x] = row[3 * x] == 0 && row[3 * x + 1] == 0 && row[3 * x + 2] == 0xFF;
+    }
+    for (int y = 0; y < height; ++y) {
+      BYTE* row = mask.data() + static_cast<std::size_t>(y) * width;
+      for (BYTE* cell = row; (cell = static_cast<BYTE*>(std::memchr(
+                                  cell, 1, static_cast<std::size_t>(row + width - cell))));
+           ++cell) {
+        const short n = image.VecTrace(static_cast<int>(cell - row), y, width, height,
+                                       points.data(), mask.data(), 1);
+        if (n == 0) continue;
+        total += n;
+        const short k = image.VecCompress(points.data(), n, kept.data());
+        int size = 0;
+        POINT centre{0, 0};
+        const int shape = image.CircleOrRectangle(k, kept.data(), size, centre);
+        circles += shape == 1;
+        rectangles += shape == 2;
+      }
+    }
+  }
+  const double iterations = static_cast<double>(state.iterations());
+  state.counters["Mpoint/s"] =
+      benchmark::Counter(static_cast<double>(total) / 1e6, benchmark::Counter::kIsRate);
+  state.counters["Mpixel/s"] =
+      benchmark::Counter(iterations * width * height / 1e6, benchmark::Counter::kIsRate);
+  state.counters["circles"] = static_cast<double>(circles) / iterations;
+  state.counters["rectangles"] = static_cast<double>(rectangles) / iterations;
+}
+BENCHMARK(BM_Pipeline)->Name("MapSheetPipeline2000/library")->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
