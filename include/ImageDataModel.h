@@ -290,20 +290,31 @@ class ZENTREL_API CImageDataModel : public CObject {
   // ---- Contour tracing for derived classes ---------------------------------
 
   /// The number of the 8 neighbours of mask cell (x, y) that equal value;
-  /// 0 for a null mask or a cell on the outermost ring or outside.
+  /// 0 for a null mask or a cell on the outermost ring or outside. The mask
+  /// is width × height bytes, row-major; a value outside 0..255 matches
+  /// nothing.
   short VecConnect(int x, int y, int width, int height, const BYTE* mask, int value);
   /// Traces the cells of value from (x, y), clearing each visited cell and
-  /// writing its position to points (room for 1600). Returns the count.
+  /// writing its position to points (room for 1600). Neighbours are tried
+  /// below, below left, above, above right, right, below right, left, above
+  /// left; one is entered only if a neighbour of its own is still marked, so
+  /// the last cell of an open chain stays marked. At 1600 points the trace
+  /// stops with the last recorded cell still marked. Returns the count; 0
+  /// for a null mask or point buffer or a start on the outermost ring.
   short VecTrace(int x, int y, int width, int height, POINT* points, BYTE* mask, int value);
-  /// Clears, in one in-place pass, every mask cell with three or more zero
+  /// Clears, in one in-place pass (rows from the top, each from the left),
+  /// every mask cell off the outermost ring with three or more zero
   /// neighbours.
   void ThinEdge(int width, int height, BYTE* mask);
   /// The number of the 8 neighbours of pixel (x, y) that match colour; 0 on
   /// the outermost ring or outside.
   short VecConnect(int x, int y, DWORD colour);
   /// Follows pixels matching colour from (x, y), recording positions with one
-  /// or two matching neighbours into points (room for 16000). Never enters a
-  /// position twice. Returns the count.
+  /// or two matching neighbours into points (room for 16000). Moves to the
+  /// first matching neighbour (in the mask tracer's order) not yet entered
+  /// in this call, so it never enters a position twice and always ends: at
+  /// a position without such a neighbour, on the outermost ring, or at 16000
+  /// points. Returns the count; 0 for an empty record or a null buffer.
   short VecTrace(int x, int y, DWORD colour, POINT* points);
   /// Keeps the significant points of a list of n points. When n ≥ 5 the list
   /// must have room for n + 2 entries (entries n and n + 1 are overwritten);

@@ -3,9 +3,8 @@
 
 #include "ImageDataModel.h"
 #include "files/BmpFormat.h"
-#include "image/DibLayout.h"
+#include "image/DibBlock.h"
 #include "platform/File.h"
-#include "platform/Memory.h"
 
 namespace {
 
@@ -16,31 +15,6 @@ namespace {
 bool IsReadable(const BITMAPINFOHEADER& info) {
   return (info.biBitCount == 8 || info.biBitCount == 24) && info.biCompression == BI_RGB &&
          info.biSize >= kBmpInfoHeaderBytes;
-}
-
-/// A block for a width × height image at bits, sized, headed and refused
-/// exactly as InitImage does it (a width or height of 0 or above 2^31 − 1, a
-/// block over the size limit, no memory), with the colour table zeroed. The
-/// pixel rows and the spare row are left for the caller to fill: they are
-/// read from the file next, and zero-filling them first would add a whole
-/// pass over the largest part of the block. Null on refusal.
-BYTE* AllocateBlockForReading(UINT width, UINT height, int bits, HGLOBAL* handle,
-                              DibLayout* layout) {
-  *handle = nullptr;
-  if (width == 0 || height == 0 || width > 0x7FFFFFFFu || height > 0x7FFFFFFFu) return nullptr;
-  *layout = MakeDibLayout(width, height, bits);
-  if (!layout->Fits()) return nullptr;
-  HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, static_cast<std::size_t>(layout->blockBytes));
-  if (!block) return nullptr;
-  BYTE* start = static_cast<BYTE*>(GlobalLock(block));
-  if (!start) {
-    GlobalFree(block);
-    return nullptr;
-  }
-  WriteDibHeader(reinterpret_cast<BITMAPINFOHEADER*>(start), width, height, bits, *layout);
-  std::memset(start + kHeaderBytes, 0, 4 * layout->tableEntries);
-  *handle = block;
-  return start;
 }
 
 }  // namespace
@@ -80,16 +54,18 @@ int CImageDataModel::ReadBMPImage(CString name) {
     m_dScale = 1.0;
     // Refuses a width or height that is not positive (so also a top-down
     // file) and a block over the size limit before any memory is touched.
-    DibLayout layout;
-    BYTE* block = AllocateBlockForReading(m_nWidth, m_nHeight, info.biBitCount, &m_hDIB, &layout);
-    if (!block) {
+    // The rows are read from the file next (and what the file lacks is
+    // zeroed then), so they are not zero-filled first.
+    DibBlock block;
+    if (!AllocateDib(m_nWidth, m_nHeight, info.biBitCount, DibRows::FilledByCaller, block)) {
       file.Close();
       return 0;
     }
-    m_nLineBytes = static_cast<UINT>(layout.rowBytes);
-    m_pBmh = reinterpret_cast<BITMAPINFOHEADER*>(block);
-    m_pPalette = reinterpret_cast<RGBQUAD*>(block + kHeaderBytes);
-    m_pBits = block + kHeaderBytes + 4 * layout.tableEntries;
+    m_hDIB = block.handle;
+    m_pBmh = block.header;
+    m_pPalette = block.table;
+    m_pBits = block.bits;
+    m_nLineBytes = block.rowBytes;
     pixelBytes = m_nLineBytes * m_nHeight;
     rowsPending = true;
 

@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "image/DibLayout.h"
+#include "image/DibBlock.h"
 #include "platform/Endian.h"
 #include "platform/MessageBox.h"
 
@@ -27,36 +27,19 @@ GifDecoder::GifDecoder(CString path) : m_strFileName(path) {}
 GifDecoder::~GifDecoder() = default;  // m_scratch and m_file release themselves
 
 int GifDecoder::AllocateImage(int width, int height, int bitCount) {
-  if ((bitCount != 8 && bitCount != 24) || width <= 0 || height <= 0) return 0;
-  const DibLayout layout =
-      MakeDibLayout(static_cast<UINT>(width), static_cast<UINT>(height), bitCount);
-  if (!layout.Fits()) return 0;
-  HGLOBAL block =
-      GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, static_cast<std::size_t>(layout.blockBytes));
-  if (!block) return 0;
-  BYTE* start = static_cast<BYTE*>(GlobalLock(block));
-  if (!start) {
-    GlobalFree(block);
+  if (width <= 0 || height <= 0) return 0;
+  DibBlock block;
+  if (!AllocateDib(static_cast<UINT>(width), static_cast<UINT>(height), bitCount, DibRows::Zeroed,
+                   block))
     return 0;
-  }
-  m_hDIB = block;
-  m_pBmh = reinterpret_cast<BITMAPINFOHEADER*>(start);
-  WriteDibHeader(m_pBmh, static_cast<UINT>(width), static_cast<UINT>(height), bitCount, layout);
-  m_pPalette = reinterpret_cast<RGBQUAD*>(start + kHeaderBytes);
-  m_pBits = start + kHeaderBytes + 4 * layout.tableEntries;
+  m_hDIB = block.handle;
+  m_pBmh = block.header;
+  m_pPalette = block.table;
+  m_pBits = block.bits;
   return 1;
 }
 
-int GifDecoder::ReleaseImage() {
-  if (!m_hDIB) return 0;
-  GlobalUnlock(m_hDIB);
-  GlobalFree(m_hDIB);
-  m_hDIB = nullptr;
-  m_pBits = nullptr;
-  m_pPalette = nullptr;
-  m_pBmh = nullptr;
-  return 1;
-}
+int GifDecoder::ReleaseImage() { return ReleaseDib(m_hDIB, m_pBits, m_pPalette, m_pBmh) ? 1 : 0; }
 
 int GifDecoder::Decode() {
   CFileException openError;

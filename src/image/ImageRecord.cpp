@@ -1,8 +1,7 @@
 // The image record: construction, attributes, and the packed DIB block's
 // allocation and release.
 #include "ImageDataModel.h"
-#include "image/DibLayout.h"
-#include "platform/Memory.h"
+#include "image/DibBlock.h"
 
 namespace {
 
@@ -118,24 +117,15 @@ int CImageDataModel::InitImage(int width, int height, int bits) {
   if ((bits != 8 && bits != 24) || height <= 0 || width <= 0) return 0;
   // A block still held is released rather than leaked.
   FreeImage();
-
-  const DibLayout layout = MakeDibLayout(static_cast<UINT>(width), static_cast<UINT>(height), bits);
-  if (!layout.Fits()) return 0;
-  m_nLineBytes = static_cast<UINT>(layout.rowBytes);
-
-  m_hDIB = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, static_cast<std::size_t>(layout.blockBytes));
-  if (!m_hDIB) return 0;
-  BYTE* block = static_cast<BYTE*>(GlobalLock(m_hDIB));
-  if (!block) {
-    GlobalFree(m_hDIB);
-    m_hDIB = nullptr;
+  DibBlock block;
+  if (!AllocateDib(static_cast<UINT>(width), static_cast<UINT>(height), bits, DibRows::Zeroed,
+                   block))
     return 0;
-  }
-
-  m_pBmh = reinterpret_cast<BITMAPINFOHEADER*>(block);
-  WriteDibHeader(m_pBmh, static_cast<UINT>(width), static_cast<UINT>(height), bits, layout);
-  m_pPalette = reinterpret_cast<RGBQUAD*>(block + kHeaderBytes);
-  m_pBits = block + kHeaderBytes + 4 * layout.tableEntries;
+  m_hDIB = block.handle;
+  m_pBmh = block.header;
+  m_pPalette = block.table;
+  m_pBits = block.bits;
+  m_nLineBytes = block.rowBytes;
   m_rcRange = RECT{0, 0, width - 1, height - 1};
   m_nWidth = static_cast<UINT>(width);
   m_nHeight = static_cast<UINT>(height);
@@ -148,13 +138,4 @@ int CImageDataModel::InitImage(int bits) {
   return InitImage(static_cast<int>(m_nWidth), static_cast<int>(m_nHeight), bits);
 }
 
-int CImageDataModel::FreeImage() {
-  if (!m_hDIB) return 0;
-  GlobalUnlock(m_hDIB);
-  GlobalFree(m_hDIB);
-  m_hDIB = nullptr;
-  m_pBits = nullptr;
-  m_pPalette = nullptr;
-  m_pBmh = nullptr;
-  return 1;
-}
+int CImageDataModel::FreeImage() { return ReleaseDib(m_hDIB, m_pBits, m_pPalette, m_pBmh) ? 1 : 0; }

@@ -1,0 +1,42 @@
+// Shared pieces of the zentrel command-line tool: errors, image loading and
+// saving, and the entry points of its commands.
+#ifndef ZENTREL_TOOLS_CLI_H
+#define ZENTREL_TOOLS_CLI_H
+
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "ImageDataModel.h"
+
+namespace cli {
+
+/// An error the user must see: printed as "zentrel: <message>", exit status 1.
+struct Failure : std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
+/// A wrong command line: printed with a hint to --help, exit status 2.
+struct UsageError : std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
+
+/// Loads a BMP or GIF file into an empty record and runs the size check;
+/// throws Failure saying why when it cannot.
+void LoadImage(CImageDataModel& image, const std::string& path);
+/// Saves the record as a BMP file; throws Failure when it cannot.
+void SaveImage(CImageDataModel& image, const std::string& path);
+/// The name of a format code.
+const char* FormatName(int code);
+
+int RunInfo(const std::vector<std::string>& args);
+int RunConvert(const std::vector<std::string>& args);
+int RunVectorize(const std::vector<std::string>& args);
+int RunRender(const std::vector<std::string>& args);
+int RunDemo(const std::vector<std::string>& args);
+
+/// True when args hold -h or --help.
+bool WantsHelp(const std::vector<std::string>& args);
+
+}  // namespace cli
+
+#endif  // ZENTREL_TOOLS_CLI_H

@@ -1,0 +1,139 @@
+// The demo: the whole pipeline on the bundled sample sheet, with its
+// results compared to the sheet's ground truth.
+#include <sys/stat.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+
+#include "Cli.h"
+#include "Json.h"
+#include "Vectorizer.h"
+
+#ifndef ZENTREL_SAMPLES_DIR
+#define ZENTREL_SAMPLES_DIR "samples"
+#endif
+#ifndef ZENTREL_INSTALLED_SAMPLES_DIR
+#define ZENTREL_INSTALLED_SAMPLES_DIR ZENTREL_SAMPLES_DIR
+#endif
+
+namespace cli {
+namespace {
+
+bool IsFile(const std::string& path) {
+  struct stat info;
+  return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+std::string SamplesFolder() {
+  for (const char* folder : {ZENTREL_SAMPLES_DIR, ZENTREL_INSTALLED_SAMPLES_DIR})
+    if (IsFile(std::string(folder) + "/sheet.gif")) return folder;
+  throw Failure("the bundled sample sheet is missing (looked in " +
+                std::string(ZENTREL_SAMPLES_DIR) + " and " + ZENTREL_INSTALLED_SAMPLES_DIR + ")");
+}
+
+std::string ReadText(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw Failure(path + ": cannot read it");
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+struct Score {
+  int expected = 0;
+  int found = 0;
+};
+
+// A recognised shape matches a drawn one when its centre lies within a few
+// pixels (or a fraction of the shape's size) of the drawn centre.
+bool Near(const Contour& c, double x, double y, double tolerance) {
+  return std::abs(c.centre.x - x) <= tolerance && std::abs(c.centre.y - y) <= tolerance;
+}
+
+}  // namespace
+
+int RunDemo(const std::vector<std::string>& args) {
+  if (WantsHelp(args)) {
+    std::puts(
+        "usage: zentrel demo [OUTDIR]\n"
+        "Vectorises the bundled sample sheet (samples/sheet.gif) into OUTDIR (default\n"
+        "demo-out): sheet.bmp, sheet-outlines.bmp, sheet.json and sheet.svg, and reports\n"
+        "how many of the sheet's drawn rectangles and circles were recognised.");
+    return 0;
+  }
+  if (args.size() > 1) throw UsageError("demo takes at most one folder");
+  const std::string outdir = args.empty() ? "demo-out" : args[0];
+  if (::mkdir(outdir.c_str(), 0777) != 0 && errno != EEXIST)
+    throw Failure(outdir + ": cannot create the folder");
+  const std::string samples = SamplesFolder();
+  const auto start = std::chrono::steady_clock::now();
+
+  SheetVectorizer sheet;
+  LoadImage(sheet, samples + "/sheet.gif");
+  SaveImage(sheet, outdir + "/sheet.bmp");
+  CImageDataModel outlines;
+  const VectorizeResult result = sheet.Run(VectorizeOptions(), outlines);
+  SaveImage(outlines, outdir + "/sheet-outlines.bmp");
+  WriteJson(outdir + "/sheet.json", samples + "/sheet.gif", result);
+  WriteSvg(outdir + "/sheet.svg", sheet, result);
+
+  const JsonValue truth = ParseJson(ReadText(samples + "/sheet-truth.json"));
+  std::vector<bool> used(result.contours.size(), false);
+  auto match = [&](int shape, double x, double y, double tolerance) {
+    for (std::size_t i = 0; i < result.contours.size(); ++i) {
+      const Contour& c = result.contours[i];
+      if (!used[i] && c.shape == shape && Near(c, x, y, tolerance)) {
+        used[i] = true;
+        return true;
+      }
+    }
+    return false;
+  };
+  Score rectangles, circles;
+  for (const JsonValue& r : truth["rectangles"].items) {
+    const JsonValue& box = r["bbox"];
+    const double side = std::min(box[2].number - box[0].number, box[3].number - box[1].number);
+    ++rectangles.expected;
+    rectangles.found +=
+        match(2, r["centre"][0].number, r["centre"][1].number, std::max(3.0, side / 8));
+  }
+  for (const JsonValue& c : truth["circles"].items) {
+    ++circles.expected;
+    circles.found += match(1, c["centre"][0].number, c["centre"][1].number,
+                           std::max(3.0, c["radius"].number / 5));
+  }
+  // A ring has two outlines: its inner one is a second circle about the
+  // same drawn centre.
+  int extra = 0, unclassified = 0, innerEdges = 0;
+  for (std::size_t i = 0; i < result.contours.size(); ++i) {
+    const Contour& c = result.contours[i];
+    if (c.shape == 0) {
+      ++unclassified;
+      continue;
+    }
+    if (used[i]) continue;
+    bool inner = false;
+    for (const JsonValue& t : truth["circles"].items)
+      inner |= t["kind"].text == "roundabout" && c.shape == 1 &&
+               Near(c, t["centre"][0].number, t["centre"][1].number, 3.0);
+    (inner ? innerEdges : extra)++;
+  }
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+
+  std::printf("zentrel demo: %s/sheet.gif, %u x %u pixels\n", samples.c_str(), result.width,
+              result.height);
+  std::printf("  outline cells marked:   %d\n", result.maskCells);
+  std::printf("  contours traced:        %zu (%d neither circle nor rectangle)\n",
+              result.contours.size(), unclassified);
+  std::printf("  rectangles recognised:  %d of %d drawn\n", rectangles.found, rectangles.expected);
+  std::printf("  circles recognised:     %d of %d drawn\n", circles.found, circles.expected);
+  std::printf("  inner edges of rings:   %d\n", innerEdges);
+  std::printf("  shapes matching nothing drawn: %d\n", extra);
+  std::printf("  time: %.3f s (pipeline %.3f s)\n", seconds, result.seconds);
+  std::printf("  wrote %s/sheet.svg, sheet.json, sheet.bmp, sheet-outlines.bmp\n", outdir.c_str());
+  return 0;
+}
+
+}  // namespace cli

@@ -1,0 +1,71 @@
+// Loading and saving images for the tool, with the reason for each failure.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "Cli.h"
+
+namespace cli {
+
+const char* FormatName(int code) {
+  switch (code) {
+    case 1:
+      return "BMP";
+    case 2:
+      return "TIF";
+    case 3:
+      return "GIF";
+    default:
+      return "unknown";
+  }
+}
+
+namespace {
+
+// The library reports failures as 0 only; find the likely reason for the user.
+std::string WhyUnreadable(const std::string& path) {
+  struct stat info;
+  if (::stat(path.c_str(), &info) != 0) return std::strerror(errno);
+  if (S_ISDIR(info.st_mode)) return "is a folder";
+  if (info.st_size == 0) return "the file is empty";
+  return "";
+}
+
+}  // namespace
+
+void LoadImage(CImageDataModel& image, const std::string& path) {
+  const std::string why = WhyUnreadable(path);
+  if (!why.empty() && why != "the file is empty") throw Failure(path + ": " + why);
+  const int format = image.TestImageFormat(path.c_str());
+  int loaded = 0;
+  if (format == 1)
+    loaded = image.ReadBMPImage(path.c_str());
+  else if (format == 3)
+    loaded = image.ReadGIFImage(path.c_str());
+  else
+    throw Failure(path + ": not a BMP or GIF file (format code " + std::to_string(format) + ", " +
+                  FormatName(format) + ")");
+  if (!loaded)
+    throw Failure(path + ": cannot read it as " + FormatName(format) +
+                  (why.empty() ? " (unsupported or damaged)" : " (" + why + ")"));
+  if (!image.InitDIBData()) throw Failure(path + ": the image cannot be used (too large?)");
+}
+
+void SaveImage(CImageDataModel& image, const std::string& path) {
+  if (image.SaveBMPImage(path.c_str())) return;
+  const std::size_t slash = path.find_last_of('/');
+  const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+  struct stat info;
+  std::string why = "write failed";
+  if (::stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode))
+    why = "no such folder";
+  else if (::access(folder.c_str(), W_OK) != 0)
+    why = "the folder is not writable";
+  else if (::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode))
+    why = "is a folder";
+  throw Failure(path + ": cannot write it (" + why + ")");
+}
+
+}  // namespace cli
