@@ -80,6 +80,23 @@ std::uint64_t Workout(int seed, const std::string& folder) {
       digest.Add(static_cast<std::uint64_t>(image.Shrink()));
       digest.Add(static_cast<std::uint64_t>(image.RemoveNoise(3, 1 + k, 2, (seed + k) % 5)));
       digest.Add(image);
+      // Turns, rotation and tracing.
+      digest.Add(static_cast<std::uint64_t>(image.Left90() + image.Mirror() + image.Flip()));
+      digest.Add(static_cast<std::uint64_t>(image.Rotate(seed * 17 - 40)));
+      digest.Add(static_cast<std::uint64_t>(image.Right90()));
+      digest.Add(image);
+      std::vector<POINT> points(16000 + 2);
+      const short traced = image.VecTrace(5, 5, image.GetPixel(5, 5), points.data());
+      digest.Add(static_cast<std::uint64_t>(traced));
+      std::vector<POINT> kept(traced > 0 ? traced : 1);
+      digest.Add(static_cast<std::uint64_t>(image.VecCompress(points.data(), traced, kept.data())));
+      std::vector<BYTE> mask(20 * 12);
+      for (std::size_t m = 0; m < mask.size(); ++m) mask[m] = (m * (seed + 5)) % 3 == 0;
+      image.ThinEdge(20, 12, mask.data());
+      digest.Add(
+          static_cast<std::uint64_t>(image.VecTrace(3, 3, 20, 12, points.data(), mask.data(), 1)));
+      for (short p = 0; p < traced; p += 7)
+        digest.Add(static_cast<std::uint64_t>(points[p].x * 1000 + points[p].y));
     }
     // A GIF file of its own, read back.
     robust::Bytes indices;
