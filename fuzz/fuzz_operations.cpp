@@ -362,11 +362,23 @@ void Step(FuzzedDataProvider& in, Record& image, CDC& device) {
     case 11:
       image.SetColorPixel(static_cast<short>(AnyInt(in, 24)));
       break;
-    case 12:
+    case 12: {
       image.SetRange(AnyInt(in, w), AnyInt(in, h), AnyInt(in, w), AnyInt(in, h));
       image.GetRangeWidth();
       image.GetRangeHeight();
+      const RECT range{AnyInt(in, w), AnyInt(in, h), AnyInt(in, w), AnyInt(in, h)};
+      if (in.ConsumeBool()) image.SetRange(range);
+      // A record made with a working rectangle, and the entry points that
+      // do nothing.
+      CImageDataModel other{CRect(range)};
+      FUZZ_CHECK(other.IsEmpty() == 1 && other.GetRange().right == range.right);
+      const std::string name = in.ConsumeRandomLengthString(12);
+      FUZZ_CHECK(other.TestMode(name.c_str()) <= 3);
+      FUZZ_CHECK(other.ReadTIFImage(name.c_str()) == 1 && other.SaveGIFImage(name.c_str()) == 1 &&
+                 other.SaveTIFImage(name.c_str()) == 1);
+      FUZZ_CHECK(other.IsEmpty() == 1);
       break;
+    }
     case 13:
       image.SetRuler(AnyInt(in, 100));
       image.SetScale(in.ConsumeFloatingPoint<double>());
