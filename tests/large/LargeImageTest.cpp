@@ -1,6 +1,7 @@
 // Large images: a 10000 × 10000 24-bit image (300 MB of pixels) read,
-// turned, rotated and saved, an 8-bit one of that size filtered, and
-// headers that claim 2^31 pixels refused without a giant allocation.
+// turned, rotated, outline-marked and saved, an 8-bit one of that size
+// filtered, and headers that claim 2^31 pixels refused without a giant
+// allocation.
 // Every pixel byte is a function of its place, so results are checked at
 // spread-out samples against the mappings the operations define.
 #include <fcntl.h>
@@ -8,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <vector>
@@ -148,6 +150,36 @@ TEST(LargeImage, EightBitSquareOfTenThousandFiltersAsItsCornerDoes) {
       ASSERT_EQ(zt::IndexAt(image, i, kSide - 1), Pattern(0, i)) << type << ": " << i;
       ASSERT_EQ(zt::IndexAt(image, kSide - 1, i), Pattern(kSide - 1 - i, kSide - 1)) << type;
     }
+  }
+}
+
+// Outline marking on 24-bit pixels scans in place from the top row down as
+// well, so the same corner argument holds for it.
+TEST(LargeImage, SquareOfTenThousandMarksOutlinesAsItsCornerDoes) {
+  constexpr UINT kCornerWidth = 300, kCornerHeight = 60, kChecked = 50;
+  CImageDataModel image;
+  MakePatterned(image, kSide, kSide, 24);
+  CImageDataModel corner;
+  zt::MakeImage(corner, kCornerWidth, kCornerHeight, 24);
+  // Top row y of each image is stored row height − 1 − y.
+  auto top = [](const CImageDataModel& m, UINT y) {
+    return m.GetBuffer() + std::size_t{m.GetHeight() - 1 - y} * m.GetLineBytes();
+  };
+  for (UINT y = 0; y < kCornerHeight; ++y)
+    std::copy(top(image, y), top(image, y) + 3 * kCornerWidth, top(corner, y));
+  ASSERT_EQ(image.Edge(), 1);
+  ASSERT_EQ(corner.Edge(), 1);
+  int changed = 0;
+  for (UINT y = 0; y < kChecked; ++y)
+    for (UINT c = 0; c < 3 * kChecked; ++c) {
+      ASSERT_EQ(top(image, y)[c], top(corner, y)[c]) << y << "," << c;
+      changed += top(image, y)[c] != Pattern(kSide - 1 - y, c);
+    }
+  EXPECT_GT(changed, 200);  // outlines were marked there
+  // The outermost ring keeps its values.
+  for (UINT i = 0; i < UINT{kSide}; i += 7) {
+    ASSERT_EQ(Pixel24(image, 0, i)[0], Pattern(0, 3 * i)) << i;
+    ASSERT_EQ(Pixel24(image, i, kSide - 1)[2], Pattern(i, 3 * (kSide - 1) + 2)) << i;
   }
 }
 
