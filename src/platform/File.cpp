@@ -57,6 +57,12 @@ BOOL CFile::Open(const char* path, UINT flags, CFileException* error) {
     oflags |= O_RDONLY;
   if (flags & modeCreate) oflags |= O_CREAT | O_TRUNC;
   if (flags & modeCreateNew) oflags = (oflags & ~O_TRUNC) | O_CREAT | O_EXCL;
+  // A read-only open never waits: opening a pipe that no one writes to yet
+  // would block the caller until a writer appears. Once open, the file is
+  // set back to blocking, so reads behave as usual (such a pipe reads as
+  // empty).
+  const bool readOnly = (oflags & O_ACCMODE) == O_RDONLY;
+  if (readOnly) oflags |= O_NONBLOCK;
 
   int osError = 0;
   int fd = path ? ::open(path, oflags, 0666) : -1;
@@ -68,6 +74,8 @@ BOOL CFile::Open(const char* path, UINT flags, CFileException* error) {
       osError = errno;
     } else if (S_ISDIR(info.st_mode)) {
       osError = EISDIR;
+    } else if (readOnly && ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
+      osError = errno;
     }
     if (osError) {
       ::close(fd);
