@@ -4,18 +4,17 @@
 // The table it prints is docs/conformance.md's; the test fails when the
 // two differ, when a file loads with wrong pixels, or when a refusal has no
 // known reason. Set ZENTREL_CONFORMANCE_OUT to a path to write the table.
-#include <gif_lib.h>
 #include <gtest/gtest.h>
 #include <png.h>
 
 #include <algorithm>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <map>
 
+#include "GiflibOracle.h"
 #include "support/TestSupport.h"
 
 namespace {
@@ -58,60 +57,8 @@ Rendering ReadPng(const std::string& path, bool alpha = false) {
   return out;
 }
 
-struct GiflibFrame {
-  bool ok = false;
-  Bytes indices;  // placed in the screen as the reader places frames
-  Bytes colours;  // 256 RGB triples
-};
-
-struct MemoryInput {
-  const Bytes* bytes;
-  std::size_t pos;
-};
-
-int ReadFromMemory(GifFileType* gif, GifByteType* out, int count) {
-  auto* in = static_cast<MemoryInput*>(gif->UserData);
-  const std::size_t n = std::min<std::size_t>(count, in->bytes->size() - in->pos);
-  std::memcpy(out, in->bytes->data() + in->pos, n);
-  in->pos += n;
-  return static_cast<int>(n);
-}
-
-/// giflib's first frame, placed against the left and bottom edges of the
-/// screen (parts outside it dropped), indices masked with the table's size.
-GiflibFrame DecodeWithGiflib(const Bytes& file) {
-  GiflibFrame out;
-  MemoryInput input{&file, 0};
-  int error = 0;
-  GifFileType* gif = DGifOpen(&input, ReadFromMemory, &error);
-  if (!gif) return out;
-  if (DGifSlurp(gif) == GIF_OK && gif->ImageCount > 0) {
-    const SavedImage& frame = gif->SavedImages[0];
-    const ColorMapObject* map =
-        frame.ImageDesc.ColorMap ? frame.ImageDesc.ColorMap : gif->SColorMap;
-    if (map && frame.RasterBits) {
-      const int w = frame.ImageDesc.Width, h = frame.ImageDesc.Height;
-      const int sw = gif->SWidth, sh = gif->SHeight;
-      out.indices.assign(std::size_t(sw) * sh, 0);
-      for (int r = 0; r < h; ++r) {
-        const int y = sh - h + r;
-        if (y < 0 || y >= sh) continue;
-        for (int c = 0; c < w && c < sw; ++c)
-          out.indices[std::size_t(y) * sw + c] =
-              frame.RasterBits[std::size_t(r) * w + c] & (map->ColorCount - 1);
-      }
-      out.colours.assign(3 * 256, 0);
-      for (int i = 0; i < map->ColorCount && i < 256; ++i) {
-        out.colours[3 * i] = map->Colors[i].Red;
-        out.colours[3 * i + 1] = map->Colors[i].Green;
-        out.colours[3 * i + 2] = map->Colors[i].Blue;
-      }
-      out.ok = true;
-    }
-  }
-  DGifCloseFile(gif, &error);
-  return out;
-}
+using gift::DecodeWithGiflib;
+using gift::GiflibFrame;
 
 // ---- BMP files --------------------------------------------------------------
 

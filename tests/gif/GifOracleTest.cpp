@@ -4,76 +4,26 @@
 #include <gif_lib.h>
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <filesystem>
 #include <random>
 
 #include "GifTestSupport.h"
+#include "GiflibOracle.h"
 
 namespace {
 
 using gift::Bytes;
 using gift::GifPieces;
 
-struct MemoryInput {
-  const Bytes* bytes;
-  std::size_t pos;
-};
-
-int ReadFromMemory(GifFileType* gif, GifByteType* out, int count) {
-  auto* in = static_cast<MemoryInput*>(gif->UserData);
-  const std::size_t n =
-      std::min<std::size_t>(static_cast<std::size_t>(count), in->bytes->size() - in->pos);
-  std::memcpy(out, in->bytes->data() + in->pos, n);
-  in->pos += n;
-  return static_cast<int>(n);
-}
-
-// The first frame as giflib decodes it, placed in the screen as this reader
-// places frames, indices masked with the colour mask; and the colour table
-// (the frame's own, else the global one) as 256 RGB triples.
-struct OracleImage {
-  bool ok = false;
-  Bytes indices;
-  Bytes colours;
-};
-
-OracleImage DecodeWithGiflib(const Bytes& file) {
-  OracleImage out;
-  MemoryInput input{&file, 0};
-  int error = 0;
-  GifFileType* gif = DGifOpen(&input, ReadFromMemory, &error);
-  if (!gif) return out;
-  if (DGifSlurp(gif) == GIF_OK && gif->ImageCount > 0) {
-    const SavedImage& frame = gif->SavedImages[0];
-    const ColorMapObject* map =
-        frame.ImageDesc.ColorMap ? frame.ImageDesc.ColorMap : gif->SColorMap;
-    if (map) {
-      const int width = frame.ImageDesc.Width;
-      const int height = frame.ImageDesc.Height;
-      Bytes raster(frame.RasterBits,
-                   frame.RasterBits + static_cast<std::ptrdiff_t>(width) * height);
-      for (auto& v : raster) v = static_cast<std::uint8_t>(v & (map->ColorCount - 1));
-      out.indices = gift::PlaceFrame(raster, width, height, gif->SWidth, gif->SHeight);
-      out.colours.assign(3 * 256, 0);
-      for (int i = 0; i < map->ColorCount && i < 256; ++i) {
-        out.colours[3 * i] = map->Colors[i].Red;
-        out.colours[3 * i + 1] = map->Colors[i].Green;
-        out.colours[3 * i + 2] = map->Colors[i].Blue;
-      }
-      out.ok = true;
-    }
-  }
-  DGifCloseFile(gif, &error);
-  return out;
-}
+using gift::DecodeWithGiflib;
+using gift::GiflibFrame;
 
 class GifOracle : public ::testing::Test {
  protected:
   // Decodes file with the library and with giflib and compares indices and
   // colours. Returns false (after a failure) when they differ.
   ::testing::AssertionResult SameAsGiflib(const Bytes& file) {
-    const OracleImage want = DecodeWithGiflib(file);
+    const GiflibFrame want = DecodeWithGiflib(file);
     if (!want.ok) return ::testing::AssertionFailure() << "giflib cannot decode it";
     const std::string path = dir.File("oracle.gif");
     zt::WriteFileBytes(path, file);

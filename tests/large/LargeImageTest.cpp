@@ -14,7 +14,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "LargestRequest.h"
+#include "support/AllocationFaults.h"
 #include "support/TestSupport.h"
 
 namespace {
@@ -212,11 +212,11 @@ TEST(LargeImage, HeadersClaimingTwoToTheThirtyOnePixelsAreRefusedWithoutAGiantAl
     ASSERT_TRUE(zt::WriteFileBytes(dir.File("claim.bmp"),
                                    BmpHeader(claim.width, claim.height, claim.bits)));
     CImageDataModel image;
-    large::ResetLargestRequest();
+    zt::ResetLargestRequest();
     EXPECT_EQ(image.ReadBMPImage(dir.File("claim.bmp").c_str()), 0) << claim.width;
     EXPECT_EQ(image.IsEmpty(), 1);
     EXPECT_EQ(image.InitImage(claim.width, claim.height, claim.bits), 0) << claim.width;
-    EXPECT_LT(large::LargestRequest(), std::size_t{1} << 20) << claim.width;
+    EXPECT_LT(zt::LargestRequest(), std::size_t{1} << 20) << claim.width;
   }
   // A GIF screen of 65535 × 32769: just over 2^31 pixels.
   Bytes gif = {'G',  'I', 'F', '8', '9', 'a', 0xFF, 0xFF, 0x01, 0x80,
@@ -226,9 +226,9 @@ TEST(LargeImage, HeadersClaimingTwoToTheThirtyOnePixelsAreRefusedWithoutAGiantAl
   ASSERT_TRUE(zt::WriteFileBytes(dir.File("claim.gif"), gif));
   zt::MessageCapture messages;
   CImageDataModel image;
-  large::ResetLargestRequest();
+  zt::ResetLargestRequest();
   EXPECT_EQ(image.ReadGIFImage(dir.File("claim.gif").c_str()), 0);
-  EXPECT_LT(large::LargestRequest(), std::size_t{1} << 20);
+  EXPECT_LT(zt::LargestRequest(), std::size_t{1} << 20);
   EXPECT_EQ(messages.texts(), std::vector<std::string>{"Insufissiant Memory!"});
 }
 

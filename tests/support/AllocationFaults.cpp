@@ -1,6 +1,6 @@
 // Replacement allocation operators that can refuse a chosen nothrow
-// allocation. All forms allocate with malloc and release with free, so that
-// the sanitizers see matching pairs.
+// allocation and note the largest one asked for. All forms allocate with malloc and release with
+// free, so that the sanitizers see matching pairs.
 #include "support/AllocationFaults.h"
 
 #include <atomic>
@@ -12,11 +12,15 @@ namespace {
 std::atomic<long> g_countdown{0};  // 0: disarmed
 std::atomic<bool> g_triggered{false};
 std::atomic<long> g_nothrowCount{0};
+std::atomic<std::size_t> g_largest{0};
 
 void* AllocateOrNull(std::size_t bytes) { return std::malloc(bytes ? bytes : 1); }
 
 void* AllocateNothrow(std::size_t bytes) {
   g_nothrowCount.fetch_add(1);
+  std::size_t seen = g_largest.load();
+  while (bytes > seen && !g_largest.compare_exchange_weak(seen, bytes)) {
+  }
   long left = g_countdown.load();
   while (left > 0) {
     if (g_countdown.compare_exchange_weak(left, left - 1)) {
@@ -62,5 +66,7 @@ FailNthAllocation::FailNthAllocation(long n) {
 FailNthAllocation::~FailNthAllocation() { g_countdown.store(0); }
 bool FailNthAllocation::Triggered() const { return g_triggered.load(); }
 long NothrowAllocationCount() { return g_nothrowCount.load(); }
+void ResetLargestRequest() { g_largest.store(0); }
+std::size_t LargestRequest() { return g_largest.load(); }
 
 }  // namespace zt

@@ -9,6 +9,8 @@
 #ifndef ZENTREL_TESTS_ALLOCATIONFAULTS_H
 #define ZENTREL_TESTS_ALLOCATIONFAULTS_H
 
+#include <cstddef>
+
 namespace zt {
 
 /// While it exists, the nth nothrow allocation from now on (1 = the next
@@ -25,6 +27,11 @@ class FailNthAllocation {
 
 /// Number of nothrow allocations made since the program started.
 long NothrowAllocationCount();
+
+/// Forgets the nothrow requests made so far.
+void ResetLargestRequest();
+/// The largest nothrow request since the last reset, in bytes.
+std::size_t LargestRequest();
 
 }  // namespace zt
 
