@@ -82,6 +82,20 @@ class TrueColourRaster {
   BYTE m_red;
 };
 
+/// Runs pass(raster) with the raster for the image's depth: 24-bit pixels
+/// on their own, else through the colour table. Pixels written get written.
+template <class Pass>
+void WithRaster(int bitsPerPixel, RGBQUAD* table, const BackgroundTest& isBackground,
+                COLORREF written, Pass&& pass) {
+  if (bitsPerPixel == 24) {
+    TrueColourRaster raster(isBackground, written);
+    pass(raster);
+  } else {
+    IndexedRaster raster(table, isBackground, written);
+    pass(raster);
+  }
+}
+
 }  // namespace cleanup
 
 #endif  // ZENTREL_CLEANUP_INPLACERASTER_H

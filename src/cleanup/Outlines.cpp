@@ -60,13 +60,7 @@ int CImageDataModel::IsEdge(UINT x, UINT y) {
 int CImageDataModel::Edge() {
   if (IsEmpty()) return 0;
   const cleanup::RasterRows rows{m_pBits, m_nHeight, m_nLineBytes};
-  const BackgroundTest isBackground = ImageAccess::Background(*this);
-  if (GetColorPixel() == 24) {
-    cleanup::TrueColourRaster raster(isBackground, kMarkColour);
-    MarkOutlines(raster, rows, m_nWidth);
-  } else {
-    cleanup::IndexedRaster raster(m_pPalette, isBackground, kMarkColour);
-    MarkOutlines(raster, rows, m_nWidth);
-  }
+  cleanup::WithRaster(GetColorPixel(), m_pPalette, ImageAccess::Background(*this), kMarkColour,
+                      [&](auto& raster) { MarkOutlines(raster, rows, m_nWidth); });
   return 1;
 }

@@ -33,13 +33,7 @@ void ShrinkRegions(Raster& raster, const cleanup::RasterRows& rows, UINT width) 
 int CImageDataModel::Shrink() {
   if (IsEmpty()) return 0;
   const cleanup::RasterRows rows{m_pBits, m_nHeight, m_nLineBytes};
-  const BackgroundTest isBackground = ImageAccess::Background(*this);
-  if (GetColorPixel() == 24) {
-    cleanup::TrueColourRaster raster(isBackground, m_crBackground);
-    ShrinkRegions(raster, rows, m_nWidth);
-  } else {
-    cleanup::IndexedRaster raster(m_pPalette, isBackground, m_crBackground);
-    ShrinkRegions(raster, rows, m_nWidth);
-  }
+  cleanup::WithRaster(GetColorPixel(), m_pPalette, ImageAccess::Background(*this), m_crBackground,
+                      [&](auto& raster) { ShrinkRegions(raster, rows, m_nWidth); });
   return 1;
 }
