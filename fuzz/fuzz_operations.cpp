@@ -498,11 +498,6 @@ void Step(FuzzedDataProvider& in, Record& image, CDC& device) {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  SetMessageBoxHandler(&fuzz::CountMessage);
-  return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   FuzzedDataProvider in(data, size);
   Record image;

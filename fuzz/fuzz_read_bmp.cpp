@@ -40,11 +40,6 @@ bool ClaimsHugeImage(const std::uint8_t* data, std::size_t size) {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  SetMessageBoxHandler(&fuzz::CountMessage);
-  return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   static fuzz::ScratchFolder folder;
   fuzz::MessageCount() = 0;

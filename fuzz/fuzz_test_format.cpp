@@ -11,11 +11,6 @@ constexpr short kSuffixCodes[] = {1, 3, 0, 1, 2, 3, 0, 0};
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  SetMessageBoxHandler(&fuzz::CountMessage);
-  return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   static fuzz::ScratchFolder folder;
   fuzz::MessageCount() = 0;

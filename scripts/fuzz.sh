@@ -14,7 +14,7 @@ scripts/install-deps.sh
 jobs=$(nproc 2>/dev/null || echo 2)
 [ "$jobs" -gt 2 ] && jobs=2
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DZENTREL_FUZZ=ON -DZENTREL_BUILD_TESTS=OFF -DZENTREL_BUILD_TOOLS=OFF >/dev/null
+  -DZENTREL_FUZZ=ON -DZENTREL_WERROR=ON -DZENTREL_BUILD_TESTS=OFF -DZENTREL_BUILD_TOOLS=OFF >/dev/null
 cmake --build build-fuzz -j"$jobs" --target fuzzers
 
 targets=("$@")

@@ -11,7 +11,6 @@ namespace {
 
 /// The largest pixel buffer a device allocates, as for image blocks.
 constexpr std::uint64_t kMaxDeviceBytes = 0x7FFFFFFFu;
-constexpr std::uint32_t kWhite = 0xFFFFFFFFu;
 
 /// The colours of a device's default palette: the twenty colours a display
 /// device reserves (sixteen standard colours and four extra greys and tints).
