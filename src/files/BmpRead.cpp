@@ -61,10 +61,7 @@ int CImageDataModel::ReadBMPImage(CString name) {
       file.Close();
       return 0;
     }
-    m_hDIB = block.handle;
-    m_pBmh = block.header;
-    m_pPalette = block.table;
-    m_pBits = block.bits;
+    block.HandTo(m_hDIB, m_pBmh, m_pPalette, m_pBits);
     m_nLineBytes = block.rowBytes;
     pixelBytes = m_nLineBytes * m_nHeight;
     rowsPending = true;

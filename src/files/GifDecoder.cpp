@@ -32,10 +32,7 @@ int GifDecoder::AllocateImage(int width, int height, int bitCount) {
   if (!AllocateDib(static_cast<UINT>(width), static_cast<UINT>(height), bitCount, DibRows::Zeroed,
                    block))
     return 0;
-  m_hDIB = block.handle;
-  m_pBmh = block.header;
-  m_pPalette = block.table;
-  m_pBits = block.bits;
+  block.HandTo(m_hDIB, m_pBmh, m_pPalette, m_pBits);
   return 1;
 }
 

@@ -12,6 +12,14 @@ struct DibBlock {
   RGBQUAD* table = nullptr;
   BYTE* bits = nullptr;
   UINT rowBytes = 0;
+
+  /// Gives the block's addresses to the members of the one who keeps it.
+  void HandTo(HGLOBAL& dib, BITMAPINFOHEADER*& bmh, RGBQUAD*& palette, BYTE*& pixels) const {
+    dib = handle;
+    bmh = header;
+    palette = table;
+    pixels = bits;
+  }
 };
 
 /// Whether a new block's pixel rows and spare row are zero-filled, or left

@@ -121,10 +121,7 @@ int CImageDataModel::InitImage(int width, int height, int bits) {
   if (!AllocateDib(static_cast<UINT>(width), static_cast<UINT>(height), bits, DibRows::Zeroed,
                    block))
     return 0;
-  m_hDIB = block.handle;
-  m_pBmh = block.header;
-  m_pPalette = block.table;
-  m_pBits = block.bits;
+  block.HandTo(m_hDIB, m_pBmh, m_pPalette, m_pBits);
   m_nLineBytes = block.rowBytes;
   m_rcRange = RECT{0, 0, width - 1, height - 1};
   m_nWidth = static_cast<UINT>(width);
