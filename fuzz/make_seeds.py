@@ -151,7 +151,7 @@ def gif_seeds():
                                                        indices=noisy))
     write("fuzz_read_gif", "min-code-size-12.gif", gif((4, 4), (4, 4), min_size=12,
                                                         indices=[0] * 16))
-    write("fuzz_read_gif", "aspect.gif", gif((4, 4), (4, 4), aspect=49))
+    write("fuzz_read_gif", "pixel-ratio-49.gif", gif((4, 4), (4, 4), aspect=49))
     write("fuzz_read_gif", "truncated.gif", gif((30, 30), (30, 30), colours=16)[:80])
 
 

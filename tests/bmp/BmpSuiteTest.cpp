@@ -7,11 +7,8 @@
 #include <set>
 
 #include "BmpTestFiles.h"
+#include "PngRendering.h"
 #include "support/TestSupport.h"
-
-#ifdef ZENTREL_TEST_HAVE_PNG
-#include <png.h>
-#endif
 
 namespace {
 
@@ -100,29 +97,8 @@ TEST(BmpSuite, LoadedFilesSaveAndReadBackByteForByte) {
 
 #ifdef ZENTREL_TEST_HAVE_PNG
 
-/// An RGB rendering read with libpng; empty when it cannot be read.
-struct Rendering {
-  UINT width = 0;
-  UINT height = 0;
-  std::vector<std::uint8_t> rgb;
-};
-
-Rendering ReadPng(const std::string& path) {
-  Rendering out;
-  png_image png{};
-  png.version = PNG_IMAGE_VERSION;
-  if (!png_image_begin_read_from_file(&png, path.c_str())) return out;
-  png.format = PNG_FORMAT_RGB;
-  std::vector<std::uint8_t> pixels(PNG_IMAGE_SIZE(png));
-  if (!png_image_finish_read(&png, nullptr, pixels.data(), 0, nullptr)) {
-    png_image_free(&png);
-    return out;
-  }
-  out.width = png.width;
-  out.height = png.height;
-  out.rgb = std::move(pixels);
-  return out;
-}
+using zt::ReadPng;
+using zt::Rendering;
 
 TEST(BmpSuite, LoadedFilesShowTheReferenceRenderings) {
   if (!zt::HaveTestData()) GTEST_SKIP() << "no test data";

@@ -5,7 +5,6 @@
 // two differ, when a file loads with wrong pixels, or when a refusal has no
 // known reason. Set ZENTREL_CONFORMANCE_OUT to a path to write the table.
 #include <gtest/gtest.h>
-#include <png.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -15,6 +14,7 @@
 #include <map>
 
 #include "GiflibOracle.h"
+#include "PngRendering.h"
 #include "support/TestSupport.h"
 
 namespace {
@@ -35,27 +35,8 @@ struct Verdict {
 
 // ---- References -------------------------------------------------------------
 
-struct Rendering {
-  UINT width = 0, height = 0;
-  Bytes rgb;  // or RGBA
-};
-
-Rendering ReadPng(const std::string& path, bool alpha = false) {
-  Rendering out;
-  png_image png{};
-  png.version = PNG_IMAGE_VERSION;
-  if (!png_image_begin_read_from_file(&png, path.c_str())) return out;
-  png.format = alpha ? PNG_FORMAT_RGBA : PNG_FORMAT_RGB;
-  Bytes pixels(PNG_IMAGE_SIZE(png));
-  if (!png_image_finish_read(&png, nullptr, pixels.data(), 0, nullptr)) {
-    png_image_free(&png);
-    return out;
-  }
-  out.width = png.width;
-  out.height = png.height;
-  out.rgb = std::move(pixels);
-  return out;
-}
+using zt::ReadPng;
+using zt::Rendering;
 
 using gift::DecodeWithGiflib;
 using gift::GiflibFrame;
