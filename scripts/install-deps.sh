@@ -8,6 +8,12 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev   # tests and benchmarks
   clang libclang-rt-14-dev                     # fuzzers and sanitizer runtimes
   libgif-dev libpng-dev                        # test-only oracles and reference images
+  libgdal-dev gdal-bin python3-gdal            # companion I/O library, vector outputs, GDAL tools
+  nlohmann-json3-dev                           # the tool's JSON
+  libsdl2-dev xvfb xauth x11-apps              # the viewer and its screen test
+  imagemagick python3-pil netpbm libtiff-tools # test-only oracles and file makers
+  python3-ezdxf potrace parallel               # test- and bench-only peers
+  libopencv-imgproc-dev                        # bench-only peer
 )
 
 missing=()
