@@ -32,6 +32,45 @@
 #include "ZentrelDevice.h"
 #include "ZentrelPlatform.h"
 
+// ---- Widened reading: flags and read notes -----------------------------------
+//
+// The readers called with a name alone take the narrow file forms described
+// with them. A host that wants the files people commonly have passes flags to
+// the overloads below; 0 gives exactly the narrow readers.
+
+/// GIF: skip extension blocks (graphic control, comment, application, plain
+/// text, unknown labels) before the first image, keep the first frame's
+/// transparent index, and take a file without a global colour table when
+/// its first frame has a local one.
+constexpr DWORD ZENTREL_READ_GIF_EXTENSIONS = 0x0001;
+/// BMP: 1-, 2- and 4-bit files, RLE8 and RLE4, 16- and 32-bit files (plain
+/// and bit fields), top-down files, OS/2 1.x and 2.x headers.
+constexpr DWORD ZENTREL_READ_BMP_VARIANTS = 0x0002;
+/// Every widened reader.
+constexpr DWORD ZENTREL_READ_WIDE = ZENTREL_READ_GIF_EXTENSIONS | ZENTREL_READ_BMP_VARIANTS;
+
+/// SaveBMPImage: when the temporary file cannot be created because the
+/// target's folder may not be written, but the target is an existing file
+/// that may be, write the target in place (a failure mid-write then leaves
+/// it incomplete).
+constexpr DWORD ZENTREL_SAVE_IN_PLACE_FALLBACK = 0x0001;
+
+/// Why the last read gave 0, or that a loaded file was incomplete
+/// (GetLastReadNote). A loaded image carries NONE, TRUNCATED or
+/// DAMAGED_DATA; a refused file any of the others.
+constexpr int ZENTREL_NOTE_NONE = 0;                ///< read completely
+constexpr int ZENTREL_NOTE_CANNOT_OPEN = 1;         ///< the file cannot be opened
+constexpr int ZENTREL_NOTE_NOT_RECOGNISED = 2;      ///< no BMP or GIF signature
+constexpr int ZENTREL_NOTE_UNSUPPORTED_DEPTH = 3;   ///< a bit depth the reader does not take
+constexpr int ZENTREL_NOTE_COMPRESSED = 4;          ///< a compression the reader does not take
+constexpr int ZENTREL_NOTE_UNSUPPORTED_LAYOUT = 5;  ///< a valid form the reader does not take
+constexpr int ZENTREL_NOTE_DAMAGED_HEADER = 6;      ///< headers that make no sense
+constexpr int ZENTREL_NOTE_TOO_LARGE = 7;           ///< over the read limit (SetReadLimit)
+constexpr int ZENTREL_NOTE_NO_MEMORY = 8;           ///< memory ran out
+constexpr int ZENTREL_NOTE_READ_ERROR = 9;          ///< the system failed a read
+constexpr int ZENTREL_NOTE_TRUNCATED = 10;          ///< loaded; the file ended early
+constexpr int ZENTREL_NOTE_DAMAGED_DATA = 11;       ///< damaged data: cut (loaded) or refused
+
 class ZENTREL_API CImageDataModel : public CObject {
  public:
   // ---- Construction and attributes -----------------------------------------
@@ -197,6 +236,63 @@ class ZENTREL_API CImageDataModel : public CObject {
   int SaveGIFImage(CString name);
   int SaveTIFImage(CString name);
 
+  // ---- Widened reading -------------------------------------------------------
+
+  /// ReadBMPImage(name) when flags lack ZENTREL_READ_BMP_VARIANTS. With it,
+  /// also reads 1-, 2- and 4-bit files (to 8 bits with the file's colour
+  /// table, entries past it black), RLE8 and RLE4 (to 8 bits; pixels the
+  /// stream skips or leaves out are index 0, and what it would write past a
+  /// row or the image is dropped), 16- and 32-bit files (plain or bit fields,
+  /// alpha ignored; to 24 bits, each channel scaled to 0..255 and rounded),
+  /// top-down files (stored bottom-up as usual) and OS/2 headers (12 bytes
+  /// with 3-byte table entries; 16 to 64 bytes). The record's header is then
+  /// that of a fresh image of the result's depth (biCompression 0, 40 bytes)
+  /// with the file's resolution. Refused with 0: embedded JPEG or PNG, OS/2
+  /// Huffman and RLE24, other depths, a block over the read limit, damaged
+  /// headers; a refused file leaves the record as it was. GetLastReadNote
+  /// tells why.
+  int ReadBMPImage(CString name, DWORD flags);
+  /// ReadGIFImage(name) when flags lack ZENTREL_READ_GIF_EXTENSIONS. With it,
+  /// extension blocks before the first image descriptor are skipped by
+  /// their sub-block framing (a sub-block running past the end of the file
+  /// is refused with "Corrupt GIF file (No image separator)!\n"), the last
+  /// graphic control extension before the first image gives
+  /// GetTransparentIndex, and a file without a global colour table is taken
+  /// when its first frame has a local one. Everything else (messages,
+  /// placement, interlacing, only the first frame) is as ReadGIFImage(name).
+  int ReadGIFImage(CString name, DWORD flags);
+  /// Reads a BMP or GIF file recognised by its first bytes ("BM", "GIF87a",
+  /// "GIF89a"), never by its name, with ReadBMPImage(name, flags) or
+  /// ReadGIFImage(name, flags). 0 with ZENTREL_NOTE_NOT_RECOGNISED for any
+  /// other content, ZENTREL_NOTE_CANNOT_OPEN when the file cannot be opened.
+  int ReadImage(CString name, DWORD flags);
+  /// SaveBMPImage(name) when flags lack ZENTREL_SAVE_IN_PLACE_FALLBACK; with
+  /// it, a target in a folder that takes no new file is written in place
+  /// when the target itself may be written.
+  int SaveBMPImage(CString name, DWORD flags);
+
+  /// One of the ZENTREL_NOTE_ codes for the last read of this record (every
+  /// ReadBMPImage, ReadGIFImage and ReadImage sets it, the narrow readers
+  /// too, without changing their results). ZENTREL_NOTE_NONE before any read.
+  int GetLastReadNote() const;
+  /// A short English description of a note code ("" for none, "unknown"
+  /// for a code not listed above).
+  static const char* GetReadNoteText(int note);
+  /// The transparent colour index of the first frame of the last GIF read
+  /// (from its graphic control extension), or −1 when it has none; −1 after
+  /// any other read.
+  int GetTransparentIndex() const;
+  /// Colour-table entries the last loaded file itself gave (32 for a
+  /// 32-colour GIF, 0 for a BMP file of 16 bits or more), although an 8-bit
+  /// image always holds 256; 0 after a refused read.
+  int GetFileColors() const;
+  /// The most a read may allocate for the image block, in bytes: a file
+  /// whose image would need more is refused before any memory is taken
+  /// (ZENTREL_NOTE_TOO_LARGE). 0, the default, means the library's cap of
+  /// 2 GiB − 1; larger values are that cap as well. Applies to every reader.
+  void SetReadLimit(DWORD maxBlockBytes);
+  DWORD GetReadLimit() const;
+
   // ---- Geometric transforms ------------------------------------------------
 
   /// Turns the picture upside down, in place: whole stored rows change
@@ -341,6 +437,13 @@ class ZENTREL_API CImageDataModel : public CObject {
 
  private:
   friend class ImageAccess;  // the library's internal views of the record
+
+  // What the last read left to be asked (GetLastReadNote and the next two),
+  // and the host's read limit.
+  int m_nReadNote = ZENTREL_NOTE_NONE;
+  int m_nTransparentIndex = -1;
+  int m_nFileColors = 0;
+  DWORD m_nReadLimit = 0;
 };
 
 #endif  // ZENTREL_IMAGEDATAMODEL_H

@@ -3,6 +3,7 @@
 
 #include "ImageDataModel.h"
 #include "files/BmpFormat.h"
+#include "files/ReadLimit.h"
 #include "image/DibBlock.h"
 #include "platform/File.h"
 
@@ -17,18 +18,38 @@ bool IsReadable(const BITMAPINFOHEADER& info) {
          info.biSize >= kBmpInfoHeaderBytes;
 }
 
+/// The note for a file IsReadable refuses: its first broken rule.
+int RefusalNote(const BITMAPINFOHEADER& info) {
+  if (info.biSize < kBmpInfoHeaderBytes) return ZENTREL_NOTE_UNSUPPORTED_LAYOUT;
+  if (info.biBitCount != 8 && info.biBitCount != 24) return ZENTREL_NOTE_UNSUPPORTED_DEPTH;
+  return ZENTREL_NOTE_COMPRESSED;
+}
+
+/// The note for dimensions the block cannot take: a top-down file, a size
+/// that is no size, or one over the limit.
+int SizeNote(const BITMAPINFOHEADER& info) {
+  if (info.biHeight < 0 && info.biWidth > 0) return ZENTREL_NOTE_UNSUPPORTED_LAYOUT;
+  if (info.biHeight <= 0 || info.biWidth <= 0) return ZENTREL_NOTE_DAMAGED_HEADER;
+  return ZENTREL_NOTE_TOO_LARGE;
+}
+
 }  // namespace
 
 int CImageDataModel::ReadBMPImage(CString name) {
+  m_nReadNote = ZENTREL_NOTE_CANNOT_OPEN;
+  m_nTransparentIndex = -1;
+  m_nFileColors = 0;
   CFile file;
   CFileException openError;
   if (!file.Open(name, CFile::modeRead | CFile::shareDenyWrite, &openError)) return 0;
+  m_nReadNote = ZENTREL_NOTE_DAMAGED_HEADER;
   bool rowsPending = false;  // a new block whose rows are not yet filled
   UINT pixelBytes = 0;
   try {
     const std::uint64_t fileLength = file.GetLength();
     BYTE headers[kBmpHeadersBytes];
     if (file.Read(headers, kBmpFileHeaderBytes) < kBmpFileHeaderBytes || !IsBmpSignature(headers)) {
+      if (!IsBmpSignature(headers)) m_nReadNote = ZENTREL_NOTE_NOT_RECOGNISED;
       file.Close();
       return 0;
     }
@@ -47,6 +68,7 @@ int CImageDataModel::ReadBMPImage(CString name) {
     m_nWidth = static_cast<UINT>(info.biWidth);
     m_nHeight = static_cast<UINT>(info.biHeight);
     if (!IsReadable(info)) {
+      m_nReadNote = RefusalNote(info);
       file.Close();
       return 0;
     }
@@ -57,7 +79,14 @@ int CImageDataModel::ReadBMPImage(CString name) {
     // The rows are read from the file next (and what the file lacks is
     // zeroed then), so they are not zero-filled first.
     DibBlock block;
+    if (info.biWidth <= 0 || info.biHeight <= 0 ||
+        ExceedsReadLimit(m_nWidth, m_nHeight, info.biBitCount, m_nReadLimit)) {
+      m_nReadNote = SizeNote(info);
+      file.Close();
+      return 0;
+    }
     if (!AllocateDib(m_nWidth, m_nHeight, info.biBitCount, DibRows::FilledByCaller, block)) {
+      m_nReadNote = ZENTREL_NOTE_NO_MEMORY;
       file.Close();
       return 0;
     }
@@ -86,11 +115,17 @@ int CImageDataModel::ReadBMPImage(CString name) {
     const UINT filled = file.Read(m_pBits, pixelBytes);
     std::memset(m_pBits + filled, 0, pixelBytes - filled + m_nLineBytes);
     rowsPending = false;
+    m_nFileColors = static_cast<int>(placement.tableEntries);
+    // The last row's padding may be missing without any pixel being lost.
+    const UINT lastRowData = static_cast<UINT>((std::uint64_t{m_nWidth} * info.biBitCount + 7) / 8);
+    m_nReadNote = filled < pixelBytes - m_nLineBytes + lastRowData ? ZENTREL_NOTE_TRUNCATED
+                                                                   : ZENTREL_NOTE_NONE;
     file.Close();
     return 1;
   } catch (CFileException* error) {
     error->Delete();
     file.Abort();
+    m_nReadNote = ZENTREL_NOTE_READ_ERROR;
     // A file error leaves the image in the record; its rows are zeroed so
     // that no byte of the block is left undefined.
     if (rowsPending) std::memset(m_pBits, 0, pixelBytes + m_nLineBytes);

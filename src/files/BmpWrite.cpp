@@ -3,14 +3,16 @@
 #include "files/BmpFormat.h"
 #include "files/ReplacingFile.h"
 
-int CImageDataModel::SaveBMPImage(CString name) {
+int CImageDataModel::SaveBMPImage(CString name) { return SaveBMPImage(name, 0); }
+
+int CImageDataModel::SaveBMPImage(CString name, DWORD flags) {
   // An empty record has no header to write: refused before any file is
   // created or truncated.
   if (!m_hDIB) return 0;
   // A failed save must not destroy the map it was to replace: the file is
   // written beside the target and put in its place only once complete.
   ReplacingFile target;
-  if (!target.Open(name)) return 0;
+  if (!target.Open(name, (flags & ZENTREL_SAVE_IN_PLACE_FALLBACK) != 0)) return 0;
 
   // The colour table as the block holds it (GetImageColors() entries for an
   // intact header); taken from the layout so that a header edited through

@@ -4,6 +4,8 @@
 
 #include <cstring>
 
+#include "ImageDataModel.h"
+#include "files/ReadLimit.h"
 #include "image/DibBlock.h"
 #include "platform/Endian.h"
 #include "platform/MessageBox.h"
@@ -24,10 +26,28 @@ void Show(const char* text) { AfxMessageBox(text, MB_OK, 0); }
 
 GifDecoder::GifDecoder(CString path) : m_strFileName(path) {}
 
+GifDecoder::GifDecoder(CString path, DWORD flags, DWORD blockLimit)
+    : m_strFileName(path), m_nFlags(flags), m_nBlockLimit(blockLimit) {}
+
+bool GifDecoder::Widened() const { return (m_nFlags & ZENTREL_READ_GIF_EXTENSIONS) != 0; }
+
+// Ends a read that has found a fault: the block is released, the file
+// closed, and the message (if any) shown. Always 0.
+int GifDecoder::Refuse(int note, const char* message) {
+  m_nNote = note;
+  ReleaseImage();
+  m_file.Close();
+  if (message) Show(message);
+  return 0;
+}
+
 GifDecoder::~GifDecoder() = default;  // m_scratch and m_file release themselves
 
 int GifDecoder::AllocateImage(int width, int height, int bitCount) {
   if (width <= 0 || height <= 0) return 0;
+  if (ExceedsReadLimit(static_cast<UINT>(width), static_cast<UINT>(height), bitCount,
+                       m_nBlockLimit))
+    return 0;
   DibBlock block;
   if (!AllocateDib(static_cast<UINT>(width), static_cast<UINT>(height), bitCount, DibRows::Zeroed,
                    block))
@@ -39,12 +59,14 @@ int GifDecoder::AllocateImage(int width, int height, int bitCount) {
 int GifDecoder::ReleaseImage() { return ReleaseDib(m_hDIB, m_pBits, m_pPalette, m_pBmh) ? 1 : 0; }
 
 int GifDecoder::Decode() {
+  m_nNote = ZENTREL_NOTE_CANNOT_OPEN;
   CFileException openError;
   if (!m_file.Open(m_strFileName, CFile::modeRead | CFile::shareDenyWrite, &openError)) return 0;
   try {
     return DecodeOpenFile();
   } catch (CFileException* error) {
     error->Delete();
+    m_nNote = ZENTREL_NOTE_READ_ERROR;
     m_file.Abort();
     m_file.Close();
     ReleaseImage();
@@ -73,11 +95,8 @@ int GifDecoder::DecodeOpenFile() {
 
   BYTE signature[6] = {};
   m_file.Read(signature, sizeof signature);
-  if (std::memcmp(signature, "GIF89a", 6) != 0 && std::memcmp(signature, "GIF87a", 6) != 0) {
-    m_file.Close();
-    Show("Not a GIF file!");
-    return 0;
-  }
+  if (std::memcmp(signature, "GIF89a", 6) != 0 && std::memcmp(signature, "GIF87a", 6) != 0)
+    return Refuse(ZENTREL_NOTE_NOT_RECOGNISED, "Not a GIF file!");
 
   BYTE screen[7] = {};
   m_file.Read(screen, sizeof screen);
@@ -86,31 +105,33 @@ int GifDecoder::DecodeOpenFile() {
   m_bGlobalTable = (screen[4] & 0x80) ? TRUE : FALSE;
   m_nColorCount = 1 << ((screen[4] & 7) + 1);
   m_nColorMask = static_cast<UINT>(m_nColorCount) - 1;
-  if (screen[6] != 0) {
-    m_file.Close();
-    Show("Corrupt GIF file!");
-    return 0;
-  }
-  if (!m_bGlobalTable) {
-    m_file.Close();
-    Show("File has not color table!\n");
-    return 0;
-  }
+  if (screen[6] != 0) return Refuse(ZENTREL_NOTE_UNSUPPORTED_LAYOUT, "Corrupt GIF file!");
+  // gif-local-table-only: the widened reader defers the want of a colour
+  // table until it knows whether the first frame brings its own.
+  if (!m_bGlobalTable && !Widened())
+    return Refuse(ZENTREL_NOTE_UNSUPPORTED_LAYOUT, "File has not color table!\n");
   if (!AllocateImage(m_nScreenWidth, m_nScreenHeight, 8)) {
+    const bool tooLarge = m_nScreenWidth > 0 && m_nScreenHeight > 0 &&
+                          ExceedsReadLimit(static_cast<UINT>(m_nScreenWidth),
+                                           static_cast<UINT>(m_nScreenHeight), 8, m_nBlockLimit);
+    m_nNote = m_nScreenWidth == 0 || m_nScreenHeight == 0 ? ZENTREL_NOTE_DAMAGED_HEADER
+              : tooLarge                                  ? ZENTREL_NOTE_TOO_LARGE
+                                                          : ZENTREL_NOTE_NO_MEMORY;
     Show("Insufissiant Memory!");
     return 0;
   }
-  ReadColourTable(static_cast<UINT>(m_nColorCount));
+  if (m_bGlobalTable) ReadColourTable(static_cast<UINT>(m_nColorCount));
 
-  // The image descriptor must follow the global colour table directly: an
-  // extension block in between is refused like any other byte.
+  // gif-extension-skip: the widened reader passes over extension blocks;
+  // the narrow one wants the image descriptor right after the global table.
+  if (Widened() && !SkipExtensions(length))
+    return Refuse(ZENTREL_NOTE_DAMAGED_DATA, "Corrupt GIF file (No image separator)!\n");
   BYTE descriptor[10] = {};
   m_file.Read(descriptor, sizeof descriptor);
   if (descriptor[0] != kImageSeparator) {
-    ReleaseImage();
-    m_file.Close();
-    Show("Corrupt GIF file (No image separator)!\n");
-    return 0;
+    const bool extension = descriptor[0] == 0x21;
+    return Refuse(extension ? ZENTREL_NOTE_UNSUPPORTED_LAYOUT : ZENTREL_NOTE_DAMAGED_HEADER,
+                  "Corrupt GIF file (No image separator)!\n");
   }
   m_nImageWidth = LoadLE16(descriptor + 5);
   m_nImageHeight = LoadLE16(descriptor + 7);
@@ -121,15 +142,13 @@ int GifDecoder::DecodeOpenFile() {
     m_nColorCount = 1 << ((descriptor[9] & 7) + 1);
     m_nColorMask = static_cast<UINT>(m_nColorCount) - 1;
     ReadColourTable(static_cast<UINT>(m_nColorCount));
+  } else if (!m_bGlobalTable) {
+    return Refuse(ZENTREL_NOTE_UNSUPPORTED_LAYOUT, "File has not color table!\n");
   }
   BYTE minCodeSize = 0;
   m_file.Read(&minCodeSize, 1);
   // Above 11 the table has no room for a single code: refused quietly.
-  if (minCodeSize > kMaxMinCodeSize) {
-    ReleaseImage();
-    m_file.Close();
-    return 0;
-  }
+  if (minCodeSize > kMaxMinCodeSize) return Refuse(ZENTREL_NOTE_DAMAGED_DATA, nullptr);
   StartData(minCodeSize);
 
   // The data buffer (zeroed, so that bytes it has not been filled with read
@@ -137,17 +156,14 @@ int GifDecoder::DecodeOpenFile() {
   const UINT dataBytes = m_nChunkSize + 255 + kDataPadding;
   const UINT readAhead = length < kReadAheadBytes ? static_cast<UINT>(length) + 1 : kReadAheadBytes;
   m_scratch = AllocateScratch(static_cast<std::size_t>(dataBytes) + readAhead);
-  if (!m_scratch) {
-    ReleaseImage();
-    m_file.Close();
-    Show("Cann't Alloc Ram!\n");
-    return 0;
-  }
+  if (!m_scratch) return Refuse(ZENTREL_NOTE_NO_MEMORY, "Cann't Alloc Ram!\n");
   m_pData = m_scratch.get();
   std::memset(m_pData, 0, dataBytes);
   m_input.Attach(m_pData + dataBytes, readAhead);
 
   RunDecodingLoop();
+  // The data ended before the frame was full: loaded, but incomplete.
+  m_nNote = m_nRow < m_nImageHeight ? ZENTREL_NOTE_TRUNCATED : ZENTREL_NOTE_NONE;
 
   m_scratch.reset();
   m_pData = nullptr;

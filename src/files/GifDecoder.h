@@ -22,6 +22,9 @@ class GifDecoder : public CObject {
   static constexpr UINT kChunkSize = 51200;
 
   explicit GifDecoder(CString path);
+  /// A decoder with the widened reading of flags (ZENTREL_READ_GIF_EXTENSIONS)
+  /// and the host's block limit (0: the library's cap).
+  GifDecoder(CString path, DWORD flags, DWORD blockLimit);
   ~GifDecoder() override;
 
   /// The whole read: framing and LZW decoding. 1 on success, 0 on failure
@@ -39,6 +42,13 @@ class GifDecoder : public CObject {
   /// Stores one colour index at the frame position and advances it.
   void PutPixel(UINT index);
 
+  /// What Decode found, for the record's questions: a ZENTREL_NOTE_ code,
+  /// the first frame's transparent index (−1 for none) and the entries of
+  /// the colour table the frame uses.
+  int Note() const { return m_nNote; }
+  int TransparentIndex() const { return m_nTransparentIndex; }
+  int FileColors() const { return m_nColorCount; }
+
   // The result block, owned by this object until ReadGIFImage takes it.
   HGLOBAL m_hDIB = nullptr;
   BYTE* m_pBits = nullptr;
@@ -47,6 +57,11 @@ class GifDecoder : public CObject {
 
  private:
   int DecodeOpenFile();
+  bool Widened() const;
+  int Refuse(int note, const char* message);
+  // Extension blocks before the first image (GifExtensions.cpp).
+  bool SkipExtensions(std::uint64_t length);
+  bool SkipSubBlocks(BYTE label, std::uint64_t length);
   void ReadColourTable(UINT entries);
   void StartData(UINT minCodeSize);
   void SetCodeSize(int codeSize);
@@ -73,6 +88,10 @@ class GifDecoder : public CObject {
   bool IsRoot(UINT code) const { return code <= m_nColorMask && code < m_nFirstFree; }
 
   CString m_strFileName;
+  DWORD m_nFlags = 0;
+  DWORD m_nBlockLimit = 0;
+  int m_nNote = 0;
+  int m_nTransparentIndex = -1;
   UINT m_nBitPos = 0;
   UINT m_nChunkSize = kChunkSize;
   UINT m_nDataBytes = 0;

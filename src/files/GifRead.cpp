@@ -3,9 +3,15 @@
 #include "ImageDataModel.h"
 #include "files/GifDecoder.h"
 
-int CImageDataModel::ReadGIFImage(CString name) {
-  GifDecoder decoder(name);
-  if (!decoder.Decode()) {
+int CImageDataModel::ReadGIFImage(CString name) { return ReadGIFImage(name, 0); }
+
+int CImageDataModel::ReadGIFImage(CString name, DWORD flags) {
+  GifDecoder decoder(name, flags & ZENTREL_READ_GIF_EXTENSIONS, m_nReadLimit);
+  const int decoded = decoder.Decode();
+  m_nReadNote = decoder.Note();
+  m_nTransparentIndex = decoded ? decoder.TransparentIndex() : -1;
+  m_nFileColors = decoded ? decoder.FileColors() : 0;
+  if (!decoded) {
     decoder.ReleaseImage();
     return 0;
   }

@@ -58,9 +58,12 @@ bool IsWritable(const std::string& path) {
   return true;
 }
 
+/// True for the errors of a folder that takes no new file.
+bool IsFolderLocked(LONG error) { return error == EACCES || error == EPERM || error == EROFS; }
+
 }  // namespace
 
-bool ReplacingFile::Open(const CString& target) {
+bool ReplacingFile::Open(const CString& target, bool inPlaceFallback) {
   Abandon();
   if (target.IsEmpty()) return false;
   try {
@@ -76,7 +79,14 @@ bool ReplacingFile::Open(const CString& target) {
     }
     const bool exists = status.m_kind == CPathStatus::regularFile;
     if (exists && !IsWritable(path)) return false;
-    return OpenTemporary(FolderOf(path), status.m_permissions, exists);
+    const LONG error = OpenTemporary(FolderOf(path), status.m_permissions, exists);
+    if (error == 0) return true;
+    // bmp-save-in-place: where no temporary can be made beside the target,
+    // a host that asks for it gets the target itself written, as a save
+    // without the temporary did.
+    if (!inPlaceFallback || !exists || !IsFolderLocked(error)) return false;
+    CFileException openError;
+    return m_file.Open(m_target, kCreateFlags, &openError) != FALSE;
   } catch (CFileException* error) {
     error->Delete();
     Abandon();
@@ -84,7 +94,7 @@ bool ReplacingFile::Open(const CString& target) {
   }
 }
 
-bool ReplacingFile::OpenTemporary(const CString& folder, UINT permissions, bool keepPermissions) {
+LONG ReplacingFile::OpenTemporary(const CString& folder, UINT permissions, bool keepPermissions) {
   const std::uint64_t seed =
       static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()) ^
       reinterpret_cast<std::uintptr_t>(this);
@@ -97,11 +107,11 @@ bool ReplacingFile::OpenTemporary(const CString& folder, UINT permissions, bool 
       // Set before any byte is written, so the new content is never readable
       // more widely than the old was.
       if (keepPermissions) CFile::SetPermissions(m_temporary, permissions);
-      return true;
+      return 0;
     }
-    if (error.m_lOsError != EEXIST) return false;
+    if (error.m_lOsError != EEXIST) return error.m_lOsError != 0 ? error.m_lOsError : EIO;
   }
-  return false;
+  return EEXIST;
 }
 
 void ReplacingFile::Commit() {

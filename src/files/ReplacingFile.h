@@ -22,8 +22,10 @@ class ReplacingFile {
   ~ReplacingFile() { Abandon(); }
 
   /// Opens the file that will become target; false on failure (nothing is
-  /// left behind).
-  bool Open(const CString& target);
+  /// left behind). With inPlaceFallback, a target whose folder takes no new
+  /// file (permission denied, read-only file system) but which is itself an
+  /// existing, writable regular file is opened for writing in place.
+  bool Open(const CString& target, bool inPlaceFallback = false);
   /// The open file to write to; Write throws CFileException* on failure.
   CFile& File() { return m_file; }
   /// Flushes and closes the file and puts it in place of the target. Throws
@@ -33,7 +35,8 @@ class ReplacingFile {
   void Abandon();
 
  private:
-  bool OpenTemporary(const CString& folder, UINT permissions, bool keepPermissions);
+  /// 0 when the temporary is open, else the system's error number.
+  LONG OpenTemporary(const CString& folder, UINT permissions, bool keepPermissions);
 
   CFile m_file;
   CString m_target;     // the resolved target

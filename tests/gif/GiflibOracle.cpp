@@ -59,6 +59,9 @@ GiflibFrame DecodeWithGiflib(const Bytes& file) {
     const ColorMapObject* map =
         frame.ImageDesc.ColorMap ? frame.ImageDesc.ColorMap : gif->SColorMap;
     if (map && frame.RasterBits) PlaceFirstFrame(*gif, frame, *map, out);
+    GraphicsControlBlock control;
+    if (out.ok && DGifSavedExtensionToGCB(gif, 0, &control) == GIF_OK)
+      out.transparent = control.TransparentColor;
   }
   DGifCloseFile(gif, &error);
   return out;

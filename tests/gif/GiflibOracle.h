@@ -18,6 +18,8 @@ struct GiflibFrame {
   /// The frame's colour table (its own, else the global one) as 256 RGB
   /// triples, entries past its size black.
   std::vector<std::uint8_t> colours;
+  /// The transparent index of the frame's graphic control block, −1 for none.
+  int transparent = -1;
 };
 
 GiflibFrame DecodeWithGiflib(const std::vector<std::uint8_t>& file);

@@ -1,0 +1,150 @@
+// CImageDataModel::ReadBMPImage with flags: the widened BMP reader, which
+// takes the common forms of the BMP format the narrow reader refuses and
+// turns each into the record's 8-bit or 24-bit image.
+#include <algorithm>
+#include <cstring>
+
+#include "ImageDataModel.h"
+#include "files/BmpPixelRows.h"
+#include "files/BmpRle.h"
+#include "files/BmpVariant.h"
+#include "files/ReadLimit.h"
+#include "image/DibBlock.h"
+#include "platform/File.h"
+#include "platform/Memory.h"
+
+namespace {
+
+constexpr std::uint64_t kMaxReadBytes = 0xFFFFFFFFu;  // one File::Read at most
+
+/// The bytes from offset to the end of the file (0 when it lies past it),
+/// no more than one read can take.
+std::uint64_t BytesFrom(std::uint64_t offset, std::uint64_t fileLength) {
+  return offset < fileLength ? std::min(fileLength - offset, kMaxReadBytes) : 0;
+}
+
+/// Reads the colour table into the block's table: entries of 3 (OS/2 1.x) or
+/// 4 bytes, blue, green, red first; entries the file lacks stay black.
+void ReadColourTable(CFile& file, const BmpVariant& v, RGBQUAD* table) {
+  if (v.tableEntries == 0) return;
+  BYTE bytes[4 * 256] = {};
+  file.Seek(static_cast<std::int64_t>(v.tableOffset), CFile::begin);
+  file.Read(bytes, v.tableEntries * v.entryBytes);
+  for (std::uint32_t i = 0; i < v.tableEntries; ++i) {
+    const BYTE* entry = bytes + i * v.entryBytes;
+    table[i] = RGBQUAD{entry[0], entry[1], entry[2], 0};
+  }
+}
+
+/// The block's row for the file's row r.
+BYTE* StoredRow(const BmpVariant& v, const DibBlock& block, std::uint32_t r) {
+  const std::uint32_t stored = v.topDown ? v.height - 1 - r : r;
+  return block.bits + std::size_t{stored} * block.rowBytes;
+}
+
+/// Uncompressed rows, one file row at a time. Returns the note.
+int ReadPlainRows(CFile& file, const BmpVariant& v, std::uint64_t fileLength,
+                  const DibBlock& block) {
+  const std::uint64_t rowBytes = v.FileRowBytes();
+  // A file shorter than one row needs no buffer of a whole row.
+  const std::uint64_t bufferBytes = std::min(rowBytes, BytesFrom(v.pixelOffset, fileLength));
+  ScratchBuffer buffer = AllocateScratch(static_cast<std::size_t>(bufferBytes) + 1);
+  if (!buffer) return ZENTREL_NOTE_NO_MEMORY;
+  const BitFieldChannel channels[3] = {BitFieldChannel(v.masks[0]), BitFieldChannel(v.masks[1]),
+                                       BitFieldChannel(v.masks[2])};
+  const std::uint64_t pixelBytes = (std::uint64_t{v.width} * v.bits + 7) / 8;
+  file.Seek(static_cast<std::int64_t>(v.pixelOffset), CFile::begin);
+  for (std::uint32_t r = 0; r < v.height; ++r) {
+    const UINT got = bufferBytes ? file.Read(buffer.get(), static_cast<UINT>(bufferBytes)) : 0;
+    const std::uint32_t count = static_cast<std::uint32_t>(
+        std::min<std::uint64_t>(v.width, std::uint64_t{got} * 8 / v.bits));
+    BYTE* out = StoredRow(v, block, r);
+    if (v.form == BmpPixelForm::Indexed)
+      UnpackIndices(buffer.get(), count, v.bits, out);
+    else if (v.form == BmpPixelForm::Rgb24)
+      std::memcpy(out, buffer.get(), std::size_t{count} * 3);
+    else
+      UnpackBitFields(buffer.get(), count, v.bits / 8, channels, out);
+    // Only the last row may lack its padding without losing a pixel.
+    if (got < rowBytes)
+      return got < pixelBytes || r + 1 < v.height ? ZENTREL_NOTE_TRUNCATED : ZENTREL_NOTE_NONE;
+  }
+  return ZENTREL_NOTE_NONE;
+}
+
+/// RLE8 or RLE4 data, taken whole (it is never longer than the file).
+int ReadRleRows(CFile& file, const BmpVariant& v, std::uint64_t fileLength, const DibBlock& block) {
+  const std::uint64_t bytes = BytesFrom(v.pixelOffset, fileLength);
+  ScratchBuffer data = AllocateScratch(static_cast<std::size_t>(bytes) + 1);
+  if (!data) return ZENTREL_NOTE_NO_MEMORY;
+  file.Seek(static_cast<std::int64_t>(v.pixelOffset), CFile::begin);
+  const UINT got = bytes ? file.Read(data.get(), static_cast<UINT>(bytes)) : 0;
+  RleTarget target;
+  target.bits = block.bits;
+  target.rowBytes = block.rowBytes;
+  target.width = v.width;
+  target.height = v.height;
+  target.topDown = v.topDown;
+  return DecodeBmpRle(data.get(), got, v.form == BmpPixelForm::Rle4, target);
+}
+
+}  // namespace
+
+int CImageDataModel::ReadBMPImage(CString name, DWORD flags) {
+  if (!(flags & ZENTREL_READ_BMP_VARIANTS)) return ReadBMPImage(name);
+  m_nReadNote = ZENTREL_NOTE_CANNOT_OPEN;
+  m_nTransparentIndex = -1;
+  m_nFileColors = 0;
+  CFile file;
+  CFileException openError;
+  if (!file.Open(name, CFile::modeRead | CFile::shareDenyWrite, &openError)) return 0;
+  // The image is built in a block of its own and installed only when
+  // complete, so a refused file leaves the record as it was.
+  DibBlock block;
+  try {
+    const std::uint64_t fileLength = file.GetLength();
+    BYTE head[kBmpVariantHeadBytes] = {};
+    const UINT headBytes = file.Read(head, sizeof head);
+    BmpVariant v;
+    int note = ParseBmpVariant(head, headBytes, fileLength, v);
+    if (note == ZENTREL_NOTE_NONE &&
+        ExceedsReadLimit(v.width, v.height, v.OutputBits(), m_nReadLimit))
+      note = ZENTREL_NOTE_TOO_LARGE;
+    if (note == ZENTREL_NOTE_NONE &&
+        !AllocateDib(v.width, v.height, v.OutputBits(), DibRows::Zeroed, block))
+      note = ZENTREL_NOTE_NO_MEMORY;
+    if (note != ZENTREL_NOTE_NONE) {
+      m_nReadNote = note;
+      file.Close();
+      return 0;
+    }
+    ReadColourTable(file, v, block.table);
+    const bool rle = v.form == BmpPixelForm::Rle8 || v.form == BmpPixelForm::Rle4;
+    note =
+        rle ? ReadRleRows(file, v, fileLength, block) : ReadPlainRows(file, v, fileLength, block);
+    file.Close();
+    if (note == ZENTREL_NOTE_NO_MEMORY) {
+      ReleaseDib(block.handle, block.bits, block.table, block.header);
+      m_nReadNote = note;
+      return 0;
+    }
+    block.header->biXPelsPerMeter = v.xPelsPerMeter;
+    block.header->biYPelsPerMeter = v.yPelsPerMeter;
+    FreeImage();
+    block.HandTo(m_hDIB, m_pBmh, m_pPalette, m_pBits);
+    m_nLineBytes = block.rowBytes;
+    m_nWidth = v.width;
+    m_nHeight = v.height;
+    m_rcRange = RECT{0, 0, static_cast<LONG>(v.width - 1), static_cast<LONG>(v.height - 1)};
+    m_dScale = 1.0;
+    m_nReadNote = note;
+    m_nFileColors = static_cast<int>(v.tableEntries);
+    return 1;
+  } catch (CFileException* error) {
+    error->Delete();
+    file.Abort();
+    ReleaseDib(block.handle, block.bits, block.table, block.header);
+    m_nReadNote = ZENTREL_NOTE_READ_ERROR;
+    return 0;
+  }
+}
