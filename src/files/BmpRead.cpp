@@ -47,7 +47,7 @@ int CImageDataModel::ReadBMPImage(CString name) {
   UINT pixelBytes = 0;
   try {
     const std::uint64_t fileLength = file.GetLength();
-    BYTE headers[kBmpHeadersBytes];
+    BYTE headers[kBmpHeadersBytes] = {};
     if (file.Read(headers, kBmpFileHeaderBytes) < kBmpFileHeaderBytes || !IsBmpSignature(headers)) {
       if (!IsBmpSignature(headers)) m_nReadNote = ZENTREL_NOTE_NOT_RECOGNISED;
       file.Close();

@@ -20,9 +20,24 @@ struct UsageError : std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+/// How LoadImage reads files.
+struct LoadOptions {
+  /// true: the library's narrow readers, the format from TestImageFormat
+  /// (name or "BM"); false: the widened readers, the format from the
+  /// file's content.
+  bool strict = false;
+};
+/// The options of every load of this run (main sets them from --strict).
+LoadOptions& DefaultLoadOptions();
+
 /// Loads a BMP or GIF file into an empty record and runs the size check;
-/// throws Failure saying why when it cannot.
-void LoadImage(CImageDataModel& image, const std::string& path);
+/// throws Failure saying why when it cannot. Afterwards the record tells
+/// GetLastReadNote, GetTransparentIndex and GetFileColors of the read.
+void LoadImage(CImageDataModel& image, const std::string& path,
+               const LoadOptions& options = DefaultLoadOptions());
+/// The format code LoadImage reads path as: from its first bytes (1 BMP,
+/// 3 GIF, 0 other) or, with strict, TestImageFormat.
+int DetectFormat(const std::string& path, const LoadOptions& options = DefaultLoadOptions());
 /// Saves the record as a BMP file; throws Failure when it cannot.
 void SaveImage(CImageDataModel& image, const std::string& path);
 /// The name of a format code.

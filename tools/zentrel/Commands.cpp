@@ -18,14 +18,17 @@ int RunInfo(const std::vector<std::string>& args) {
     std::puts(
         "usage: zentrel info FILE...\n"
         "Prints the format code (0 unknown, 1 BMP, 2 TIF, 3 GIF), width, height, bit depth\n"
-        "and colour-table size of each file. Exit status 1 if any file cannot be read.");
+        "and colour-table size of each file, the entries of the file's own colour table,\n"
+        "its transparent index if it has one, and why a file is incomplete. The format\n"
+        "comes from the content (with --strict: from the name, as the library's\n"
+        "TestImageFormat). Exit status 1 if any file cannot be read, with the reason.");
     return 0;
   }
   if (args.empty()) throw UsageError("info needs at least one file");
   int status = 0;
   for (const std::string& path : args) {
     CImageDataModel image;
-    const int format = image.TestImageFormat(path.c_str());
+    const int format = DetectFormat(path);
     try {
       LoadImage(image, path);
     } catch (const Failure& e) {
@@ -33,9 +36,17 @@ int RunInfo(const std::vector<std::string>& args) {
       status = 1;
       continue;
     }
-    std::printf("%s: format %d (%s), %u x %u, %d bits, %d colours\n", path.c_str(), format,
+    std::string extra;
+    if (image.GetFileColors() > 0)
+      extra += ", " + std::to_string(image.GetFileColors()) + " in the file's colour table";
+    if (image.GetTransparentIndex() >= 0)
+      extra += ", transparent index " + std::to_string(image.GetTransparentIndex());
+    if (image.GetLastReadNote() != ZENTREL_NOTE_NONE)
+      extra +=
+          "; incomplete: " + std::string(CImageDataModel::GetReadNoteText(image.GetLastReadNote()));
+    std::printf("%s: format %d (%s), %u x %u, %d bits, %d colours%s\n", path.c_str(), format,
                 FormatName(format), image.GetWidth(), image.GetHeight(), image.GetColorPixel(),
-                image.GetImageColors());
+                image.GetImageColors(), extra.c_str());
   }
   return status;
 }

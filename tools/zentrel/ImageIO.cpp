@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <fstream>
 
 #include "Cli.h"
 
@@ -35,21 +36,44 @@ std::string WhyUnreadable(const std::string& path) {
 
 }  // namespace
 
-void LoadImage(CImageDataModel& image, const std::string& path) {
+LoadOptions& DefaultLoadOptions() {
+  static LoadOptions options;
+  return options;
+}
+
+int DetectFormat(const std::string& path, const LoadOptions& options) {
+  if (options.strict) {
+    CImageDataModel probe;
+    return probe.TestImageFormat(path.c_str());
+  }
+  char head[6] = {};
+  std::ifstream(path, std::ios::binary).read(head, sizeof head);
+  if (head[0] == 'B' && head[1] == 'M') return 1;
+  if (std::memcmp(head, "GIF87a", 6) == 0 || std::memcmp(head, "GIF89a", 6) == 0) return 3;
+  return 0;
+}
+
+void LoadImage(CImageDataModel& image, const std::string& path, const LoadOptions& options) {
   const std::string why = WhyUnreadable(path);
   if (!why.empty() && why != "the file is empty") throw Failure(path + ": " + why);
-  const int format = image.TestImageFormat(path.c_str());
-  int loaded = 0;
-  if (format == 1)
-    loaded = image.ReadBMPImage(path.c_str());
-  else if (format == 3)
-    loaded = image.ReadGIFImage(path.c_str());
-  else
+  const int format = DetectFormat(path, options);
+  if (format != 1 && format != 3)
     throw Failure(path + ": not a BMP or GIF file (format code " + std::to_string(format) + ", " +
                   FormatName(format) + ")");
-  if (!loaded)
-    throw Failure(path + ": cannot read it as " + FormatName(format) +
-                  (why.empty() ? " (unsupported or damaged)" : " (" + why + ")"));
+  int loaded = 0;
+  if (!options.strict)
+    loaded = image.ReadImage(path.c_str(), ZENTREL_READ_WIDE);
+  else if (format == 1)
+    loaded = image.ReadBMPImage(path.c_str());
+  else
+    loaded = image.ReadGIFImage(path.c_str());
+  if (!loaded) {
+    // The library's note says why; the file system's view of an empty file
+    // says it more plainly.
+    const std::string note = CImageDataModel::GetReadNoteText(image.GetLastReadNote());
+    const std::string reason = !why.empty() ? why : !note.empty() ? note : "unsupported or damaged";
+    throw Failure(path + ": cannot read it as " + FormatName(format) + " (" + reason + ")");
+  }
   if (!image.InitDIBData()) throw Failure(path + ": the image cannot be used (too large?)");
 }
 

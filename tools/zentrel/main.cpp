@@ -24,7 +24,12 @@ const char kUsage[] =
     "  render IN OUT.bmp [--size WxH]        paint the image into an off-screen device\n"
     "  demo [OUTDIR]                         the main job on the bundled sample sheet\n"
     "\n"
-    "Options: --help (also after a command), --version.\n";
+    "Options: --help (also after a command), --version.\n"
+    "  --strict (before the command)         read files as the library does by default:\n"
+    "                                        uncompressed 8/24-bit BMP, GIF without\n"
+    "                                        extension blocks, format from the name;\n"
+    "                                        without it every common BMP and GIF form is\n"
+    "                                        read and the format comes from the content\n";
 
 // Library message boxes are shown once each, on standard error.
 void PrintMessage(const char* text, UINT) {
@@ -38,6 +43,15 @@ void PrintMessage(const char* text, UINT) {
 int main(int argc, char** argv) {
   SetMessageBoxHandler(&PrintMessage);
   std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
+  if (args.empty()) {
+    std::fputs(kUsage, stderr);
+    return 2;
+  }
+  // Global options stand before the command.
+  while (!args.empty() && args.front() == "--strict") {
+    cli::DefaultLoadOptions().strict = true;
+    args.erase(args.begin());
+  }
   if (args.empty()) {
     std::fputs(kUsage, stderr);
     return 2;
