@@ -27,18 +27,18 @@ class RleWriter {
   /// Puts count indices, index(i) giving the i-th, from the position on.
   template <typename IndexOf>
   void Put(std::uint64_t count, IndexOf index) {
-    if (m_y >= m_target.height || m_x >= m_target.width) {
+    if (m_y >= m_target.height) {
       m_cut = m_cut || count > 0;
-      m_x += count;
       return;
     }
-    const std::uint64_t room = m_target.width - m_x;
-    const std::uint64_t take = std::min(count, room);
-    const std::uint64_t stored = m_target.topDown ? m_target.height - 1 - m_y : m_y;
-    BYTE* row = m_target.bits + stored * m_target.rowBytes + m_x;
-    for (std::uint64_t i = 0; i < take; ++i) row[i] = index(i);
-    m_cut = m_cut || take < count;
+    if (m_x < m_target.width) {
+      const std::uint64_t take = std::min<std::uint64_t>(count, m_target.width - m_x);
+      const std::uint64_t stored = m_target.topDown ? m_target.height - 1 - m_y : m_y;
+      BYTE* row = m_target.bits + stored * m_target.rowBytes + m_x;
+      for (std::uint64_t i = 0; i < take; ++i) row[i] = index(i);
+    }
     m_x += count;
+    m_cut = m_cut || m_x > std::max<std::uint64_t>(m_target.paddedWidth, m_target.width);
   }
 
  private:

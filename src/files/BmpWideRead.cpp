@@ -83,6 +83,7 @@ int ReadRleRows(CFile& file, const BmpVariant& v, std::uint64_t fileLength, cons
   target.bits = block.bits;
   target.rowBytes = block.rowBytes;
   target.width = v.width;
+  target.paddedWidth = v.FileRowBytes() * 8 / v.bits;
   target.height = v.height;
   target.topDown = v.topDown;
   return DecodeBmpRle(data.get(), got, v.form == BmpPixelForm::Rle4, target);
