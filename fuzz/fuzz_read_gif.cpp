@@ -1,7 +1,11 @@
 // Fuzz target: ReadGIFImage on arbitrary bytes. A refused file leaves the
 // record empty; a loaded one is an 8-bit image of the logical screen's size
 // whose every index lies inside the colour table the file gave, with the
-// entries past that table black, and it was loaded without a message.
+// entries past that table black, and it was loaded without a message. The
+// widened reader (extension blocks skipped) keeps the same rules, and
+// whatever the narrow reader loads it loads to the same bytes.
+#include <cstring>
+
 #include "FuzzSupport.h"
 
 namespace {
@@ -15,6 +19,39 @@ UINT TableEntriesOf(const std::uint8_t* data, std::size_t size) {
   if (size < descriptor + 10 || data[descriptor] != 0x2C) return global;
   const std::uint8_t packed = data[descriptor + 9];
   return (packed & 0x80) ? 2u << (packed & 7) : global;
+}
+
+/// The widened reader on the same file: its own rules, and the narrow
+/// reader's image wherever that one loads.
+void CheckWidened(const std::string& input, std::size_t size, const CImageDataModel& narrow) {
+  fuzz::MessageCount() = 0;
+  CImageDataModel image;
+  const int result = image.ReadImage(input.c_str(), ZENTREL_READ_WIDE);
+  const int note = image.GetLastReadNote();
+  if (result == 0) {
+    FUZZ_CHECK(image.IsEmpty() == 1);
+    FUZZ_CHECK(fuzz::MessageCount() <= 1);
+    FUZZ_CHECK(note != ZENTREL_NOTE_NONE && note != ZENTREL_NOTE_TRUNCATED);
+    FUZZ_CHECK(narrow.IsEmpty() == 1);
+    return;
+  }
+  FUZZ_CHECK(fuzz::MessageCount() == 0);
+  FUZZ_CHECK(note == ZENTREL_NOTE_NONE || note == ZENTREL_NOTE_TRUNCATED);
+  FUZZ_CHECK(size >= 13 && image.GetColorPixel() == 8);
+  FUZZ_CHECK(image.GetTransparentIndex() >= -1 && image.GetTransparentIndex() <= 255);
+  const UINT entries = static_cast<UINT>(image.GetFileColors());
+  FUZZ_CHECK(entries >= 2 && entries <= 256);
+  for (UINT i = entries; i < 256; ++i)
+    FUZZ_CHECK(image.GetPalette()[i].rgbRed == 0 && image.GetPalette()[i].rgbBlue == 0);
+  const BYTE* bits = image.GetBuffer();
+  const std::size_t pixelBytes = std::size_t{image.GetLineBytes()} * image.GetHeight();
+  for (UINT row = 0; row < image.GetHeight(); ++row)
+    for (UINT x = 0; x < image.GetWidth(); ++x)
+      FUZZ_CHECK(bits[std::size_t{row} * image.GetLineBytes() + x] < entries);
+  if (narrow.IsEmpty()) return;
+  FUZZ_CHECK(narrow.GetWidth() == image.GetWidth() && narrow.GetHeight() == image.GetHeight());
+  FUZZ_CHECK(std::memcmp(narrow.GetBuffer(), bits, pixelBytes) == 0);
+  FUZZ_CHECK(std::memcmp(narrow.GetPalette(), image.GetPalette(), 1024) == 0);
 }
 
 }  // namespace
@@ -31,6 +68,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   CImageDataModel image;
   const int result = image.ReadGIFImage(input.c_str());
   FUZZ_CHECK(result == 0 || result == 1);
+  const int messages = fuzz::MessageCount();
+  CheckWidened(input, size, image);
+  fuzz::MessageCount() = messages;
   if (result == 0) {
     FUZZ_CHECK(image.IsEmpty() == 1);
     FUZZ_CHECK(fuzz::MessageCount() <= 1);

@@ -38,6 +38,8 @@ class RleWriter {
       for (std::uint64_t i = 0; i < take; ++i) row[i] = index(i);
     }
     m_x += count;
+    // bmp-rle-row-padding: indices within the row's padding are dropped
+    // quietly, as writers encode padded rows; beyond it the stream is damaged.
     m_cut = m_cut || m_x > std::max<std::uint64_t>(m_target.paddedWidth, m_target.width);
   }
 
