@@ -98,6 +98,18 @@ std::string NoteWords(const CImageDataModel& image) {
          CImageDataModel::GetReadNoteText(image.GetLastReadNote());
 }
 
+/// The compression a refused file names in its header, in words; "" when
+/// it names none the reader lacks.
+std::string CompressionOf(const Bytes& f) {
+  if (f.size() < 34) return "";
+  const std::uint32_t infoSize = f[14] | (f[15] << 8), method = f[30] | (f[31] << 8);
+  if (infoSize == 64 && method == 3) return " (OS/2 Huffman)";
+  if (infoSize == 64 && method == 4) return " (OS/2 RLE24)";
+  if (method == 4) return " (embedded JPEG)";
+  if (method == 5) return " (embedded PNG)";
+  return "";
+}
+
 WideVerdict ReadBmpWide(const std::string& folder, const std::string& file) {
   WideVerdict v;
   v.name = "bmpsuite/" + folder + "/" + file;
@@ -106,6 +118,8 @@ WideVerdict ReadBmpWide(const std::string& folder, const std::string& file) {
   const int note = image.GetLastReadNote();
   if (!v.loaded) {
     v.why = NoteWords(image);
+    if (note == ZENTREL_NOTE_COMPRESSED)
+      v.why += CompressionOf(zt::ReadFileBytes(zt::TestDataPath(v.name)));
     // g/ holds only valid files of common kinds: each must load.
     v.ok = folder != "g" && image.IsEmpty() && note != ZENTREL_NOTE_NONE &&
            note != ZENTREL_NOTE_TRUNCATED;
