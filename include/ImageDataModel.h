@@ -57,7 +57,8 @@ constexpr DWORD ZENTREL_SAVE_IN_PLACE_FALLBACK = 0x0001;
 
 /// Why the last read gave 0, or that a loaded file was incomplete
 /// (GetLastReadNote). A loaded image carries NONE, TRUNCATED or
-/// DAMAGED_DATA; a refused file any of the others.
+/// DAMAGED_DATA (RLE data cut at the image's edges); a refused file any
+/// code but NONE and TRUNCATED.
 constexpr int ZENTREL_NOTE_NONE = 0;                ///< read completely
 constexpr int ZENTREL_NOTE_CANNOT_OPEN = 1;         ///< the file cannot be opened
 constexpr int ZENTREL_NOTE_NOT_RECOGNISED = 2;      ///< no BMP or GIF signature
