@@ -9,20 +9,23 @@
 #include "ZentrelPlatform.h"
 
 /// One colour channel under a bit mask: its value is (pixel & mask) shifted
-/// down, scaled from 0..max to 0..255 and rounded to nearest.
+/// down, scaled from 0..max to 0..255 and rounded to nearest. Channels of up
+/// to 12 bits (all common ones) are scaled through a table.
 class BitFieldChannel {
  public:
   explicit BitFieldChannel(std::uint32_t mask);
   BYTE Scale(std::uint32_t pixel) const {
-    if (m_max == 0) return 0;
-    const std::uint64_t raw = (pixel & m_mask) >> m_shift;
-    return static_cast<BYTE>((raw * 255 + m_max / 2) / m_max);
+    const std::uint32_t raw = (pixel & m_mask) >> m_shift;
+    if (m_max < kTableSize) return m_table[raw];
+    return static_cast<BYTE>((std::uint64_t{raw} * 255 + m_max / 2) / m_max);
   }
 
  private:
+  static constexpr std::uint32_t kTableSize = 4096;
   std::uint32_t m_mask;
   unsigned m_shift = 0;
-  std::uint64_t m_max = 0;
+  std::uint32_t m_max = 0;
+  BYTE m_table[kTableSize] = {};
 };
 
 /// count indices of bits (1, 2, 4 or 8) each, packed from the high bits of

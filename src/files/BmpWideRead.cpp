@@ -16,6 +16,7 @@
 namespace {
 
 constexpr std::uint64_t kMaxReadBytes = 0xFFFFFFFFu;  // one File::Read at most
+constexpr std::uint64_t kChunkBytes = 1u << 20;       // uncompressed rows per read
 
 /// The bytes from offset to the end of the file (0 when it lies past it),
 /// no more than one read can take.
@@ -42,32 +43,46 @@ BYTE* StoredRow(const BmpVariant& v, const DibBlock& block, std::uint32_t r) {
   return block.bits + std::size_t{stored} * block.rowBytes;
 }
 
-/// Uncompressed rows, one file row at a time. Returns the note.
+/// Converts one file row of which the file supplied have bytes into the
+/// block's row; pixels the file lacks stay 0.
+void ConvertRow(const BmpVariant& v, const BitFieldChannel channels[3], const BYTE* in,
+                std::uint64_t have, BYTE* out) {
+  const std::uint32_t count =
+      static_cast<std::uint32_t>(std::min<std::uint64_t>(v.width, have * 8 / v.bits));
+  if (v.form == BmpPixelForm::Indexed)
+    UnpackIndices(in, count, v.bits, out);
+  else if (v.form == BmpPixelForm::Rgb24)
+    std::memcpy(out, in, std::size_t{count} * 3);
+  else
+    UnpackBitFields(in, count, v.bits / 8, channels, out);
+}
+
+/// Uncompressed rows, read some rows at a time. Returns the note.
 int ReadPlainRows(CFile& file, const BmpVariant& v, std::uint64_t fileLength,
                   const DibBlock& block) {
   const std::uint64_t rowBytes = v.FileRowBytes();
-  // A file shorter than one row needs no buffer of a whole row.
-  const std::uint64_t bufferBytes = std::min(rowBytes, BytesFrom(v.pixelOffset, fileLength));
-  ScratchBuffer buffer = AllocateScratch(static_cast<std::size_t>(bufferBytes) + 1);
+  // Reads of about kChunkBytes, never more than the file holds (a file that
+  // claims more rows than it has needs no buffer for them).
+  const std::uint64_t rowsPerChunk = std::max<std::uint64_t>(1, kChunkBytes / rowBytes);
+  const std::uint64_t chunkBytes =
+      std::min(rowsPerChunk * rowBytes, BytesFrom(v.pixelOffset, fileLength));
+  if (chunkBytes == 0) return ZENTREL_NOTE_TRUNCATED;
+  ScratchBuffer buffer = AllocateScratch(static_cast<std::size_t>(chunkBytes));
   if (!buffer) return ZENTREL_NOTE_NO_MEMORY;
   const BitFieldChannel channels[3] = {BitFieldChannel(v.masks[0]), BitFieldChannel(v.masks[1]),
                                        BitFieldChannel(v.masks[2])};
   const std::uint64_t pixelBytes = (std::uint64_t{v.width} * v.bits + 7) / 8;
   file.Seek(static_cast<std::int64_t>(v.pixelOffset), CFile::begin);
-  for (std::uint32_t r = 0; r < v.height; ++r) {
-    const UINT got = bufferBytes ? file.Read(buffer.get(), static_cast<UINT>(bufferBytes)) : 0;
-    const std::uint32_t count = static_cast<std::uint32_t>(
-        std::min<std::uint64_t>(v.width, std::uint64_t{got} * 8 / v.bits));
-    BYTE* out = StoredRow(v, block, r);
-    if (v.form == BmpPixelForm::Indexed)
-      UnpackIndices(buffer.get(), count, v.bits, out);
-    else if (v.form == BmpPixelForm::Rgb24)
-      std::memcpy(out, buffer.get(), std::size_t{count} * 3);
-    else
-      UnpackBitFields(buffer.get(), count, v.bits / 8, channels, out);
-    // Only the last row may lack its padding without losing a pixel.
-    if (got < rowBytes)
-      return got < pixelBytes || r + 1 < v.height ? ZENTREL_NOTE_TRUNCATED : ZENTREL_NOTE_NONE;
+  for (std::uint32_t r = 0; r < v.height;) {
+    const std::uint64_t want = std::min(std::uint64_t{v.height - r} * rowBytes, chunkBytes);
+    const UINT got = file.Read(buffer.get(), static_cast<UINT>(want));
+    for (std::uint64_t at = 0; at < want; at += rowBytes, ++r) {
+      const std::uint64_t have = got > at ? std::min<std::uint64_t>(rowBytes, got - at) : 0;
+      ConvertRow(v, channels, buffer.get() + at, have, StoredRow(v, block, r));
+      // Only the last row may lack its padding without losing a pixel.
+      if (have < rowBytes)
+        return have < pixelBytes || r + 1 < v.height ? ZENTREL_NOTE_TRUNCATED : ZENTREL_NOTE_NONE;
+    }
   }
   return ZENTREL_NOTE_NONE;
 }
