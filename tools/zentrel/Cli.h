@@ -20,9 +20,12 @@ struct UsageError : std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-/// Loads a BMP or GIF file into an empty record and runs the size check;
-/// throws Failure saying why when it cannot.
-void LoadImage(CImageDataModel& image, const std::string& path);
+/// Loads a BMP or GIF file into an empty record; throws Failure saying why
+/// when it cannot. With forPainting, also runs the library's painting check
+/// (InitDIBData: sides above 10000 pixels are refused with "Map is too
+/// large"); commands that never paint pass false and take any sheet the
+/// library can hold in one block.
+void LoadImage(CImageDataModel& image, const std::string& path, bool forPainting = true);
 /// Saves the record as a BMP file; throws Failure when it cannot.
 void SaveImage(CImageDataModel& image, const std::string& path);
 /// The name of a format code.

@@ -35,7 +35,7 @@ std::string WhyUnreadable(const std::string& path) {
 
 }  // namespace
 
-void LoadImage(CImageDataModel& image, const std::string& path) {
+void LoadImage(CImageDataModel& image, const std::string& path, bool forPainting) {
   const std::string why = WhyUnreadable(path);
   if (!why.empty() && why != "the file is empty") throw Failure(path + ": " + why);
   const int format = image.TestImageFormat(path.c_str());
@@ -50,7 +50,8 @@ void LoadImage(CImageDataModel& image, const std::string& path) {
   if (!loaded)
     throw Failure(path + ": cannot read it as " + FormatName(format) +
                   (why.empty() ? " (unsupported or damaged)" : " (" + why + ")"));
-  if (!image.InitDIBData()) throw Failure(path + ": the image cannot be used (too large?)");
+  if (forPainting && !image.InitDIBData())
+    throw Failure(path + ": the image cannot be used (too large?)");
 }
 
 void SaveImage(CImageDataModel& image, const std::string& path) {
