@@ -21,7 +21,9 @@ int RunInfo(const std::vector<std::string>& args) {
     std::puts(
         "usage: zentrel info FILE...\n"
         "Prints the format code (0 unknown, 1 BMP, 2 TIF, 3 GIF), width, height, bit depth\n"
-        "and colour-table size of each file. Exit status 1 if any file cannot be read.");
+        "and colour-table size of each file. Exit status 1 if any file cannot be read.\n"
+        "Sheets of any size the library can hold are accepted (the 10000-pixel limit\n"
+        "applies to painting only: render).");
     return 0;
   }
   if (args.empty()) throw UsageError("info needs at least one file");
@@ -30,7 +32,7 @@ int RunInfo(const std::vector<std::string>& args) {
     CImageDataModel image;
     const int format = image.TestImageFormat(path.c_str());
     try {
-      LoadImage(image, path);
+      LoadImage(image, path, false);
     } catch (const Failure& e) {
       std::fprintf(stderr, "zentrel: %s\n", e.what());
       status = 1;
