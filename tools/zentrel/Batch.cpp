@@ -80,9 +80,9 @@ SheetOutputs OutputsFor(const std::string& sheet, const BatchSettings& settings)
 
 class Progress {
  public:
-  explicit Progress(std::size_t total)
+  Progress(std::size_t total, bool show)
       : m_total(total),
-        m_shown(::isatty(STDERR_FILENO) == 1),
+        m_shown(show && ::isatty(STDERR_FILENO) == 1),
         m_start(std::chrono::steady_clock::now()) {
     Show();
   }
@@ -165,7 +165,8 @@ std::vector<std::string> ExpandInputs(const std::vector<std::string>& inputs) {
   return unique;
 }
 
-int RunBatch(const std::vector<std::string>& sheets, const BatchSettings& settings) {
+BatchOutcome ProcessBatch(const std::vector<std::string>& sheets, const BatchSettings& settings,
+                          bool showProgress) {
   if (::mkdir(settings.outDir.c_str(), 0777) != 0 && errno != EEXIST)
     throw Failure(settings.outDir + ": cannot create the folder (" + std::strerror(errno) + ")");
   struct stat info;
@@ -184,7 +185,7 @@ int RunBatch(const std::vector<std::string>& sheets, const BatchSettings& settin
   const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
   const unsigned jobs = static_cast<unsigned>(std::min<std::size_t>(
       settings.jobs ? settings.jobs : cores, std::max<std::size_t>(1, sheets.size())));
-  Progress progress(sheets.size());
+  Progress progress(sheets.size(), showProgress);
   std::atomic<std::size_t> next{0};
   auto work = [&] {
     for (std::size_t i = next++; i < sheets.size(); i = next++) {
@@ -210,24 +211,32 @@ int RunBatch(const std::vector<std::string>& sheets, const BatchSettings& settin
   for (std::thread& worker : workers) worker.join();
   progress.Finish();
 
-  const double seconds = progress.Seconds();
-  std::size_t done = 0;
-  long rectangles = 0, circles = 0, others = 0;
+  BatchOutcome summary;
+  summary.sheets = sheets.size();
+  summary.jobs = jobs;
+  summary.seconds = progress.Seconds();
   for (const Outcome& o : outcomes) {
-    if (!o.done) continue;
-    ++done;
-    rectangles += o.rectangles;
-    circles += o.circles;
-    others += o.others;
+    if (!o.done) {
+      summary.failures.push_back(o.failure);
+      continue;
+    }
+    ++summary.done;
+    summary.rectangles += o.rectangles;
+    summary.circles += o.circles;
+    summary.others += o.others;
   }
+  return summary;
+}
+
+int RunBatch(const std::vector<std::string>& sheets, const BatchSettings& settings) {
+  const BatchOutcome s = ProcessBatch(sheets, settings, true);
   std::printf(
       "%zu sheets: %zu done, %zu failed; %ld rectangles, %ld circles, %ld other outlines; "
       "%.2f s with %u workers (%.2f sheets/s)\n",
-      sheets.size(), done, sheets.size() - done, rectangles, circles, others, seconds, jobs,
-      seconds > 0 ? static_cast<double>(done) / seconds : 0.0);
-  for (std::size_t i = 0; i < sheets.size(); ++i)
-    if (!outcomes[i].done) std::printf("failed: %s\n", outcomes[i].failure.c_str());
-  return done == sheets.size() ? 0 : 1;
+      s.sheets, s.done, s.sheets - s.done, s.rectangles, s.circles, s.others, s.seconds, s.jobs,
+      s.seconds > 0 ? static_cast<double>(s.done) / s.seconds : 0.0);
+  for (const std::string& failure : s.failures) std::printf("failed: %s\n", failure.c_str());
+  return s.failures.empty() ? 0 : 1;
 }
 
 }  // namespace cli

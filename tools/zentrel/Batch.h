@@ -26,6 +26,22 @@ std::vector<std::string> ParseFormats(const std::string& text);
 /// exist or a folder that cannot be listed.
 std::vector<std::string> ExpandInputs(const std::vector<std::string>& inputs);
 
+struct BatchOutcome {
+  std::size_t sheets = 0, done = 0;
+  long rectangles = 0, circles = 0, others = 0;  // over the sheets done
+  double seconds = 0;
+  unsigned jobs = 0;                  // workers used
+  std::vector<std::string> failures;  // one line per failed sheet, in order
+};
+
+/// Runs the batch and returns its outcome: each sheet into
+/// outDir/<name>.<format>, 'jobs' sheets at a time, each worker with its own
+/// record; a sheet that fails is recorded and skipped. With showProgress, a
+/// progress line on standard error when it is a terminal. Throws Failure when
+/// outDir cannot be made.
+BatchOutcome ProcessBatch(const std::vector<std::string>& sheets, const BatchSettings& settings,
+                          bool showProgress);
+
 /// Runs the batch: each sheet into outDir/<name>.<format>, 'jobs' sheets at a
 /// time, each worker with its own record. A sheet that fails is reported and
 /// skipped. Shows a progress line on a terminal and prints a closing summary.
