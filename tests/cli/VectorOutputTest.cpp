@@ -99,6 +99,31 @@ TEST(VectorOutput, DxfOpensInEzdxfWithLayersAndCircleEntities) {
   EXPECT_EQ(entities.value("LWPOLYLINE-open:OTHER", 0), 0);
 }
 
+// other-outline-centre: the pipeline measures no centre for an outline that
+// is neither shape; the mean of its points stands in, inside its extent.
+TEST(VectorOutput, OtherOutlineCentreLiesWithinTheOutline) {
+  zt::TempDir dir;
+  ASSERT_EQ(
+      RunTool("vectorize " + clitest::Sample() + " --geojson " + dir.File("s.geojson")).status, 0);
+  const nlohmann::json collection = ReadJson(dir.File("s.geojson"));
+  int others = 0;
+  for (const nlohmann::json& f : collection.at("features")) {
+    if (f.at("properties").at("shape") != "other") continue;
+    ++others;
+    double x0 = 1e9, y0 = 1e9, x1 = -1e9, y1 = -1e9;
+    for (const nlohmann::json& p : f.at("geometry").at("coordinates").at(0)) {
+      x0 = std::min(x0, p.at(0).get<double>());
+      x1 = std::max(x1, p.at(0).get<double>());
+      y0 = std::min(y0, p.at(1).get<double>());
+      y1 = std::max(y1, p.at(1).get<double>());
+    }
+    const double cx = f.at("properties").at("centre").at(0),
+                 cy = f.at("properties").at("centre").at(1);
+    EXPECT_TRUE(cx > x0 && cx < x1 && cy > y0 && cy < y1) << f.dump();
+  }
+  EXPECT_GT(others, 0);
+}
+
 // The first kept point of the first written outline, in pixels.
 std::pair<double, double> FirstPoint(const nlohmann::json& report) {
   for (const nlohmann::json& c : report.at("contours"))

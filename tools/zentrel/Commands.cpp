@@ -69,8 +69,8 @@ int RunConvert(const std::vector<std::string>& args) {
   CImageDataModel image;
   LoadImage(image, files[0], false);
   for (const Operation& op : ops) {
-    // Recolouring a shared colour-table entry would change pixels the
-    // operation never touched: work on a 24-bit copy instead.
+    // convert-true-colour: recolouring a shared colour-table entry would
+    // change pixels the operation never touched; work on a 24-bit copy.
     if (!keepPalette && image.GetColorPixel() == 8 && ChangesColourTable(op)) {
       PromoteToTrueColour(image);
       std::fprintf(stderr,

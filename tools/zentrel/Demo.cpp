@@ -53,8 +53,10 @@ int RunDemo(const std::vector<std::string>& args) {
     std::puts(
         "usage: zentrel demo [OUTDIR]\n"
         "Vectorises the bundled sample sheet (samples/sheet.gif) into OUTDIR (default\n"
-        "demo-out): sheet.bmp, sheet-outlines.bmp, sheet.json and sheet.svg, and reports\n"
-        "how many of the sheet's drawn rectangles and circles were recognised.");
+        "demo-out): sheet.bmp, sheet-outlines.bmp, sheet.json, sheet.svg, and with GDAL\n"
+        "sheet.geojson and sheet.dxf, and reports how many of the sheet's drawn\n"
+        "rectangles and circles were recognised. The paper colour is found as by\n"
+        "'zentrel vectorize'.");
     return 0;
   }
   if (args.size() > 1) throw UsageError("demo takes at most one folder");

@@ -9,10 +9,10 @@ namespace cli {
 
 /// Pixel to map coordinates: the centre of pixel (x, y) (column x, row y from
 /// the top) lies at X = a·x + b·y + c, Y = d·x + e·y + f, as in a world file
-/// (c, f: the centre of the top-left pixel). Without georeferencing the
-/// numbers are those GDAL assumes for an image with no geotransform, so the
-/// outputs overlay the image in GDAL-based tools: X = x + 0.5, Y = y + 0.5
-/// (pixel units, Y growing downwards).
+/// (c, f: the centre of the top-left pixel). Without georeferencing
+/// (geojson-pixel-grid) the numbers are those GDAL assumes for an image with
+/// no geotransform, so the outputs overlay the image in GDAL-based tools:
+/// X = x + 0.5, Y = y + 0.5 (pixel units, Y growing downwards).
 struct Georeference {
   double a = 1, b = 0, c = 0.5, d = 0, e = 1, f = 0.5;
   std::string wkt;             // the coordinate system, empty when unknown

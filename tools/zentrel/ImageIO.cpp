@@ -50,6 +50,7 @@ void LoadImage(CImageDataModel& image, const std::string& path, bool forPainting
   if (!loaded)
     throw Failure(path + ": cannot read it as " + FormatName(format) +
                   (why.empty() ? " (unsupported or damaged)" : " (" + why + ")"));
+  // paint-check-only-when-painting: the 10000-pixel limit is the painting one.
   if (forPainting && !image.InitDIBData())
     throw Failure(path + ": the image cannot be used (too large?)");
 }

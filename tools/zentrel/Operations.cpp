@@ -88,9 +88,10 @@ std::vector<long> ParseArguments(const Operation& op, const std::string& argumen
   return values;
 }
 
-// The library leaves an image untouched for a denoise it refuses (or, for a
-// type outside 0..4, does nothing and reports success): both are mistakes on
-// the command line, so they are refused here, before any file is read.
+// denoise-refusal-usage-error: the library leaves an image untouched for a
+// denoise it refuses (and for a type outside 0..4 even reports success):
+// both are mistakes on the command line, so they are refused here, before
+// any file is read.
 void CheckDenoise(const Operation& op) {
   const long w = op.values[0], h = op.values[1], k = op.values[2], type = op.values[3];
   std::string why;

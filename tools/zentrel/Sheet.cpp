@@ -15,6 +15,8 @@ SheetReport VectorizeSheet(const std::string& input, const SheetSettings& settin
   report.geo = FindGeoreference(input, settings.world);
   SheetVectorizer sheet;
   LoadImage(sheet, input, false);
+  // paper-auto: the sheet's own paper unless one is given, not the library's
+  // default, which scans on white or tinted paper do not match.
   report.paper = ResolvePaper(sheet, settings.paper);
   sheet.SetBKColor(GetRValue(report.paper), GetGValue(report.paper), GetBValue(report.paper));
   CImageDataModel outlines;

@@ -45,8 +45,9 @@ const std::vector<POINT>& RingPoints(const Contour& c) {
 
 bool Written(const Contour& c) { return c.closed && RingPoints(c).size() >= 3; }
 
-// The pipeline measures the centre of circles and rectangles only; for any
-// other outline the mean of its traced points stands in.
+// other-outline-centre: the pipeline measures the centre of circles and
+// rectangles only (others keep 0, 0, the sheet's corner); for any other
+// outline the mean of its traced points stands in.
 void CentreOf(const Contour& c, double& x, double& y) {
   if (c.shape != 0 || c.points.empty()) {
     x = c.centre.x;
@@ -191,9 +192,10 @@ void WriteVector(const std::string& path, VectorFormat format, const VectorizeRe
   if (haveSrs) srs.SetAxisMappingStrategy(OAMS_TRADITIONAL_GIS_ORDER);
   const bool dxf = format == VectorFormat::Dxf;
   char** layerOptions = nullptr;
-  // RFC 7946 coordinates are longitude and latitude: with a known coordinate
-  // system GDAL reprojects to them; pixel or unlabelled map coordinates are
-  // written as they are (the same FeatureCollection, outside that range).
+  // geojson-pixel-grid: RFC 7946 coordinates are longitude and latitude.
+  // With a known coordinate system GDAL reprojects to them; pixel or
+  // unlabelled map coordinates are written as they are (the same
+  // FeatureCollection, outside that range), which RFC 7946 mode would refuse.
   if (format == VectorFormat::GeoJson && haveSrs)
     layerOptions = CSLSetNameValue(layerOptions, "RFC7946", "YES");
   OGRLayer* layer = ds->CreateLayer(dxf ? "entities" : "outlines", haveSrs ? &srs : nullptr,
