@@ -33,9 +33,20 @@ bool EndsWith(const std::string& text, const std::string& end) {
   return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
 }
 
-const char* ShapeLabel(int shape) {
-  return shape == 1 ? "circle" : shape == 2 ? "rectangle" : "other";
+}  // namespace
+
+VectorFormat VectorFormatFor(const std::string& path, VectorFormat fallback) {
+  const std::string name = Lower(path);
+  if (EndsWith(name, ".gpkg")) return VectorFormat::GeoPackage;
+  if (EndsWith(name, ".shp")) return VectorFormat::Shapefile;
+  if (EndsWith(name, ".dxf")) return VectorFormat::Dxf;
+  if (EndsWith(name, ".geojson") || EndsWith(name, ".json")) return VectorFormat::GeoJson;
+  return fallback;
 }
+
+#ifdef ZENTREL_HAVE_GDAL
+
+namespace {
 
 // The points of a contour's polygon: its kept points, or all of them when
 // the compression kept too few to enclose anything.
@@ -44,6 +55,10 @@ const std::vector<POINT>& RingPoints(const Contour& c) {
 }
 
 bool Written(const Contour& c) { return c.closed && RingPoints(c).size() >= 3; }
+
+const char* ShapeLabel(int shape) {
+  return shape == 1 ? "circle" : shape == 2 ? "rectangle" : "other";
+}
 
 // other-outline-centre: the pipeline measures the centre of circles and
 // rectangles only (others keep 0, 0, the sheet's corner); for any other
@@ -62,26 +77,6 @@ void CentreOf(const Contour& c, double& x, double& y) {
   x = sx / static_cast<double>(c.points.size());
   y = sy / static_cast<double>(c.points.size());
 }
-
-}  // namespace
-
-VectorFormat VectorFormatFor(const std::string& path, VectorFormat fallback) {
-  const std::string name = Lower(path);
-  if (EndsWith(name, ".gpkg")) return VectorFormat::GeoPackage;
-  if (EndsWith(name, ".shp")) return VectorFormat::Shapefile;
-  if (EndsWith(name, ".dxf")) return VectorFormat::Dxf;
-  if (EndsWith(name, ".geojson") || EndsWith(name, ".json")) return VectorFormat::GeoJson;
-  return fallback;
-}
-
-std::size_t FeatureCount(const VectorizeResult& result) {
-  return static_cast<std::size_t>(
-      std::count_if(result.contours.begin(), result.contours.end(), Written));
-}
-
-#ifdef ZENTREL_HAVE_GDAL
-
-namespace {
 
 struct DatasetCloser {
   void operator()(GDALDataset* ds) const { GDALClose(ds); }

@@ -27,9 +27,6 @@ VectorFormat VectorFormatFor(const std::string& path, VectorFormat fallback);
 void WriteVector(const std::string& path, VectorFormat format, const VectorizeResult& result,
                  const Georeference& geo);
 
-/// The number of features WriteVector writes for this result.
-std::size_t FeatureCount(const VectorizeResult& result);
-
 }  // namespace cli
 
 #endif  // ZENTREL_TOOLS_VECTOR_OUTPUT_H
