@@ -9,35 +9,15 @@
 
 #include <nlohmann/json.hpp>
 
+#include "CliTestSupport.h"
 #include "ImageDataModel.h"
-#include "support/TestSupport.h"
 
 namespace {
 
-struct Outcome {
-  int status = -1;
-  std::string out;  // standard output and standard error together
-};
-
-Outcome RunTool(const std::string& arguments) {
-  Outcome result;
-  const std::string command = std::string(ZENTREL_TOOL) + " " + arguments + " 2>&1";
-  FILE* pipe = ::popen(command.c_str(), "r");
-  if (!pipe) return result;
-  std::array<char, 4096> chunk;
-  size_t n;
-  while ((n = std::fread(chunk.data(), 1, chunk.size(), pipe)) > 0)
-    result.out.append(chunk.data(), n);
-  const int raw = ::pclose(pipe);
-  result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  return result;
-}
-
-std::string Sample() { return std::string(ZENTREL_SOURCE_DIR) + "/samples/sheet.gif"; }
-
-bool Contains(const std::string& text, const std::string& part) {
-  return text.find(part) != std::string::npos;
-}
+using clitest::Contains;
+using clitest::Outcome;
+using clitest::RunTool;
+using clitest::Sample;
 
 TEST(Tool, HelpVersionAndUsageErrors) {
   EXPECT_EQ(RunTool("--help").status, 0);

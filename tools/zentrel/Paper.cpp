@@ -87,17 +87,19 @@ std::string DescribeColour(COLORREF c) {
          std::to_string(GetBValue(c)) + ")";
 }
 
-std::string WhyNothingFound(const CImageDataModel& image, bool automatic) {
+std::string WhyNothingFound(const CImageDataModel& image, bool automatic, std::size_t contours) {
   const std::uint64_t total = static_cast<std::uint64_t>(image.GetWidth()) * image.GetHeight();
   const std::uint64_t ink = CountInkPixels(image);
   char percent[32];
   std::snprintf(percent, sizeof percent, "%.2f",
                 total ? 100.0 * static_cast<double>(ink) / static_cast<double>(total) : 0.0);
-  std::string text = "nothing found: paper " + DescribeColour(image.GetBKColor()) +
-                     (automatic ? " (detected)" : " (given)") + ", tolerance " +
-                     std::to_string(image.GetPrecision()) + " per channel; " + std::to_string(ink) +
-                     " of " + std::to_string(total) + " pixels (" + percent +
-                     "%) differ from the paper";
+  std::string text =
+      (contours == 0 ? std::string("nothing found")
+                     : "no rectangle or circle among " + std::to_string(contours) + " contours") +
+      ": paper " + DescribeColour(image.GetBKColor()) + (automatic ? " (detected)" : " (given)") +
+      ", tolerance " + std::to_string(image.GetPrecision()) + " per channel; " +
+      std::to_string(ink) + " of " + std::to_string(total) + " pixels (" + percent +
+      "%) differ from the paper";
   if (ink == 0)
     text += automatic ? " - the sheet is blank at this tolerance"
                       : " - the sheet is blank at this colour; try --background auto";

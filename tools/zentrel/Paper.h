@@ -38,9 +38,10 @@ std::string HexColour(COLORREF colour);
 /// "RGB(r, g, b)".
 std::string DescribeColour(COLORREF colour);
 
-/// The explanation printed when a sheet gives no contours: paper colour,
-/// tolerance, and how many pixels differ from the paper, with a hint.
-std::string WhyNothingFound(const CImageDataModel& image, bool automatic);
+/// The explanation printed when a sheet gives no circle or rectangle (from
+/// 'contours' traced outlines): paper colour, tolerance, and how many pixels
+/// differ from the paper, with a hint.
+std::string WhyNothingFound(const CImageDataModel& image, bool automatic, std::size_t contours);
 
 }  // namespace cli
 

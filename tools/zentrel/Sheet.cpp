@@ -29,8 +29,9 @@ SheetReport VectorizeSheet(const std::string& input, const SheetSettings& settin
     else if (c.closed)
       ++report.others;
   }
-  if (report.result.contours.empty())
-    report.whyEmpty = WhyNothingFound(sheet, settings.paper.automatic);
+  if (report.rectangles + report.circles == 0)
+    report.whyEmpty =
+        WhyNothingFound(sheet, settings.paper.automatic, report.result.contours.size());
 
   if (!outputs.json.empty()) WriteJson(outputs.json, input, report.result, report.paper);
   if (!outputs.svg.empty()) WriteSvg(outputs.svg, sheet, report.result);

@@ -31,7 +31,7 @@ struct SheetReport {
   Georeference geo;
   VectorizeResult result;
   int rectangles = 0, circles = 0, others = 0;  // others: closed, neither shape
-  std::string whyEmpty;  // set when no contour was found: paper, tolerance, ink
+  std::string whyEmpty;  // set when no shape was found: paper, tolerance, ink
 };
 
 /// Runs the job on one sheet and writes the outputs asked for; throws Failure
