@@ -3,10 +3,10 @@
 // matching GDAL's placement of an image without georeferencing.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <fstream>
 #include <map>
 #include <nlohmann/json.hpp>
-#include <regex>
 
 #include "CliTestSupport.h"
 
@@ -26,10 +26,10 @@ nlohmann::json ReadJson(const std::string& path) {
 // The feature count ogrinfo reports for a file's first layer, -1 if none.
 int OgrFeatureCount(const std::string& path) {
   const clitest::Outcome info = RunCommand("ogrinfo -ro -so -al '" + path + "'");
-  std::smatch match;
-  if (info.status != 0 || !std::regex_search(info.out, match, std::regex("Feature Count: (\\d+)")))
-    return -1;
-  return std::stoi(match[1]);
+  const std::string label = "Feature Count: ";
+  const std::size_t at = info.out.find(label);
+  if (info.status != 0 || at == std::string::npos) return -1;
+  return std::atoi(info.out.c_str() + at + label.size());
 }
 
 // Closed outlines per shape name in the tool's own JSON report.
