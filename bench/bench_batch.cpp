@@ -1,7 +1,8 @@
 // Batches of sheets through the tool's job (read, paper colour, pipeline,
 // GeoJSON output), in sheets per second: 16 sheets one at a time and with
-// 2 workers, in the same run, with the CPU time of all threads per batch. Each sheet is an 8-bit 1600 x 1200 sheet on
-// cream-grey paper with 192 filled rectangles and discs and speckle.
+// 2 workers, in the same run, with the CPU time of all threads per batch.
+// Each sheet is an 8-bit 1600 x 1200 sheet on cream paper with 192 filled
+// squares and discs and speckle.
 #include <benchmark/benchmark.h>
 #include <stdlib.h>
 #include <sys/resource.h>
@@ -44,8 +45,8 @@ class SheetFolder {
     image.InitImage(static_cast<int>(kWidth), static_cast<int>(kHeight), 8);
     RGBQUAD* table = image.GetPalette();
     for (int i = 0; i < 256; ++i)
-      table[i] = RGBQUAD{static_cast<BYTE>(i * 9 / 10), static_cast<BYTE>(i), static_cast<BYTE>(i),
-                         0};
+      table[i] =
+          RGBQUAD{static_cast<BYTE>(i * 9 / 10), static_cast<BYTE>(i), static_cast<BYTE>(i), 0};
     unsigned noise = 12345u + static_cast<unsigned>(seed);
     BYTE* bits = image.GetBuffer();
     for (UINT y = 0; y < kHeight; ++y)
