@@ -30,10 +30,13 @@ struct LoadOptions {
 /// The options of every load of this run (main sets them from --strict).
 LoadOptions& DefaultLoadOptions();
 
-/// Loads a BMP or GIF file into an empty record and runs the size check;
-/// throws Failure saying why when it cannot. Afterwards the record tells
-/// GetLastReadNote, GetTransparentIndex and GetFileColors of the read.
-void LoadImage(CImageDataModel& image, const std::string& path,
+/// Loads a BMP or GIF file into an empty record; throws Failure saying why
+/// when it cannot. Afterwards the record tells GetLastReadNote,
+/// GetTransparentIndex and GetFileColors of the read. With forPainting, also
+/// runs the library's painting check (InitDIBData: sides above 10000 pixels
+/// are refused with "Map is too large"); commands that never paint pass
+/// false and take any sheet the library can hold in one block.
+void LoadImage(CImageDataModel& image, const std::string& path, bool forPainting = true,
                const LoadOptions& options = DefaultLoadOptions());
 /// The format code LoadImage reads path as: from its first bytes (1 BMP,
 /// 3 GIF, 0 other) or, with strict, TestImageFormat.

@@ -1,8 +1,11 @@
 // The info, convert and vectorize commands.
 #include <cstdio>
+#include <utility>
 
+#include "Batch.h"
 #include "Cli.h"
 #include "Operations.h"
+#include "Sheet.h"
 #include "Vectorizer.h"
 
 namespace cli {
@@ -21,7 +24,9 @@ int RunInfo(const std::vector<std::string>& args) {
         "and colour-table size of each file, the entries of the file's own colour table,\n"
         "its transparent index if it has one, and why a file is incomplete. The format\n"
         "comes from the content (with --strict: from the name, as the library's\n"
-        "TestImageFormat). Exit status 1 if any file cannot be read, with the reason.");
+        "TestImageFormat). Exit status 1 if any file cannot be read, with the reason.\n"
+        "Sheets of any size the library can hold are accepted (the 10000-pixel limit\n"
+        "applies to painting only: render).");
     return 0;
   }
   if (args.empty()) throw UsageError("info needs at least one file");
@@ -30,7 +35,7 @@ int RunInfo(const std::vector<std::string>& args) {
     CImageDataModel image;
     const int format = DetectFormat(path);
     try {
-      LoadImage(image, path);
+      LoadImage(image, path, false);
     } catch (const Failure& e) {
       std::fprintf(stderr, "zentrel: %s\n", e.what());
       status = 1;
@@ -53,76 +58,169 @@ int RunInfo(const std::vector<std::string>& args) {
 
 int RunConvert(const std::vector<std::string>& args) {
   if (WantsHelp(args)) {
-    std::printf("usage: zentrel convert IN OUT.bmp [OP...]\n%s", kOperationsHelp);
+    std::printf(
+        "usage: zentrel convert IN OUT.bmp [--keep-palette] [OP...]\n%s"
+        "Sheets of any size the library can hold are accepted (no 10000-pixel limit:\n"
+        "nothing is painted).\n",
+        kOperationsHelp);
     return 0;
   }
-  if (args.size() < 2) throw UsageError("convert needs an input and an output file");
+  std::vector<std::string> files;
   std::vector<Operation> ops;  // all checked before anything is read or written
-  for (std::size_t i = 2; i < args.size(); ++i) ops.push_back(ParseOperation(args[i]));
+  bool keepPalette = false;
+  for (const std::string& a : args) {
+    if (a == "--keep-palette")
+      keepPalette = true;
+    else if (files.size() < 2)
+      files.push_back(a);
+    else
+      ops.push_back(ParseOperation(a));
+  }
+  if (files.size() < 2) throw UsageError("convert needs an input and an output file");
   CImageDataModel image;
-  LoadImage(image, args[0]);
-  for (const Operation& op : ops) ApplyOperation(image, op);
-  SaveImage(image, args[1]);
+  LoadImage(image, files[0], false);
+  for (const Operation& op : ops) {
+    // convert-true-colour: recolouring a shared colour-table entry would
+    // change pixels the operation never touched; work on a 24-bit copy.
+    if (!keepPalette && image.GetColorPixel() == 8 && ChangesColourTable(op)) {
+      PromoteToTrueColour(image);
+      std::fprintf(stderr,
+                   "zentrel: note: %s is 8-bit; made it 24-bit before '%s' so that only the "
+                   "pixels it touches change (--keep-palette keeps the colour table)\n",
+                   files[0].c_str(), op.text.c_str());
+    }
+    ApplyOperation(image, op);
+  }
+  SaveImage(image, files[1]);
   return 0;
 }
 
-int RunVectorize(const std::vector<std::string>& args) {
-  if (WantsHelp(args)) {
-    std::puts(
-        "usage: zentrel vectorize IN [--svg OUT.svg] [--json OUT.json] [--outlines OUT.bmp]\n"
-        "                            [--no-denoise] [--precision N]\n"
-        "Filters speckle (3 x 3 median, 8-bit sheets), marks region outlines, traces them,\n"
-        "keeps each outline's significant points, and classifies it as a circle, a\n"
-        "rectangle or neither. Prints one line per recognised shape. --precision sets\n"
-        "the colour tolerance, 15..40 (default 15).");
-    return 0;
-  }
-  std::string input, svg, json, outlinesPath;
-  VectorizeOptions options;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    auto value = [&](const char* name) {
-      if (i + 1 >= args.size()) throw UsageError(std::string(name) + " needs a file name");
-      return args[++i];
-    };
-    if (a == "--svg")
-      svg = value("--svg");
-    else if (a == "--json")
-      json = value("--json");
-    else if (a == "--outlines")
-      outlinesPath = value("--outlines");
-    else if (a == "--no-denoise")
-      options.denoise = false;
-    else if (a == "--precision") {
-      long precision = 0;
-      if (i + 1 >= args.size() || !ParseInteger(args[++i], 15, 40, precision))
-        throw UsageError("--precision needs a whole number in 15..40");
-      options.precision = static_cast<int>(precision);
-    } else if (!a.empty() && a[0] == '-')
-      throw UsageError("unknown option '" + a + "'");
-    else if (input.empty())
-      input = a;
-    else
-      throw UsageError("vectorize takes one input file");
-  }
-  if (input.empty()) throw UsageError("vectorize needs an input file");
+namespace {
 
-  SheetVectorizer sheet;
-  LoadImage(sheet, input);
-  CImageDataModel outlines;
-  const VectorizeResult result = sheet.Run(options, outlines);
-  int circles = 0, rectangles = 0;
+const char kVectorizeHelp[] =
+    "usage: zentrel vectorize IN [--geojson F] [--dxf F] [--svg F] [--json F]\n"
+    "                            [--outlines F.bmp] [--world FILE] [OPTIONS]\n"
+    "       zentrel vectorize --out-dir DIR [--formats LIST] [-j N] [OPTIONS] INPUT...\n"
+    "Finds the paper colour, filters speckle (3 x 3 median, 8-bit sheets), marks\n"
+    "region outlines, traces them, keeps each outline's significant points, and\n"
+    "classifies it as a circle, a rectangle or neither. Prints the paper colour and\n"
+    "one line per recognised shape; when nothing is found, says why.\n"
+    "Outputs:\n"
+    "  --geojson F     every closed outline as a GeoJSON (RFC 7946) polygon with its\n"
+    "                  shape, size, centre, region and point count; F ending in .gpkg\n"
+    "                  or .shp gives a GeoPackage or a Shapefile\n"
+    "  --dxf F         outlines as closed polylines on layers RECTANGLE, CIRCLE, OTHER,\n"
+    "                  circles also as CIRCLE entities\n"
+    "  --svg F         the sheet with the outlines and shapes drawn over it\n"
+    "  --json F        every contour in pixels (points, kept points, shape, region)\n"
+    "  --outlines F    the outline image (BMP)\n"
+    "Coordinates are map coordinates when a world file lies beside the image (or\n"
+    "--world FILE names one), with the coordinate system of a .prj of the same\n"
+    "name; otherwise pixel units, X = x + 0.5, Y = y + 0.5 (Y down), as GDAL\n"
+    "places an image without georeferencing.\n"
+    "Options:\n"
+    "  --background auto|RRGGBB  paper colour (default auto: the most common colour)\n"
+    "  --precision N             colour tolerance, 15..40 (default 15)\n"
+    "  --no-denoise              no speckle filter\n"
+    "Batches (--out-dir): each INPUT is a sheet or a folder (its BMP and GIF files,\n"
+    "not subfolders); writes DIR/<name>.<format> for each format in LIST (geojson,\n"
+    "dxf, svg, json, gpkg, shp; default geojson), N sheets at once (default: one per\n"
+    "core). A sheet that fails is reported and skipped; exit status 1 if any did.\n"
+    "Sheets of any size the library can hold are accepted (no 10000-pixel limit:\n"
+    "nothing is painted).\n";
+
+std::pair<std::string, VectorFormat> VectorTarget(const std::string& option,
+                                                  const std::string& path) {
+  if (!HaveGdal())
+    throw UsageError(option + " is unavailable: this zentrel was built without GDAL");
+  return {path,
+          VectorFormatFor(path, option == "--dxf" ? VectorFormat::Dxf : VectorFormat::GeoJson)};
+}
+
+void PrintSheet(const SheetReport& report, const SheetSettings& settings) {
+  std::printf("paper %s (%s), tolerance %d\n", DescribeColour(report.paper).c_str(),
+              settings.paper.automatic ? "most common colour" : "given",
+              settings.options.precision);
+  if (report.geo.georeferenced) std::printf("map coordinates from %s\n", report.geo.source.c_str());
+  const VectorizeResult& result = report.result;
   for (const Contour& c : result.contours) {
     if (c.shape == 0) continue;
-    (c.shape == 1 ? circles : rectangles)++;
     std::printf("%-9s centre (%d, %d) size %d\n", c.shape == 1 ? "circle" : "rectangle", c.centre.x,
                 c.centre.y, c.size);
   }
   std::printf("%zu contours: %d rectangles, %d circles (%.3f s)\n", result.contours.size(),
-              rectangles, circles, result.seconds);
-  if (!json.empty()) WriteJson(json, input, result);
-  if (!svg.empty()) WriteSvg(svg, sheet, result);
-  if (!outlinesPath.empty()) SaveImage(outlines, outlinesPath);
+              report.rectangles, report.circles, result.seconds);
+  if (!report.whyEmpty.empty()) std::printf("%s\n", report.whyEmpty.c_str());
+}
+
+}  // namespace
+
+int RunVectorize(const std::vector<std::string>& args) {
+  if (WantsHelp(args)) {
+    std::fputs(kVectorizeHelp, stdout);
+    return 0;
+  }
+  std::vector<std::string> inputs;
+  SheetOutputs outputs;
+  BatchSettings batch;
+  SheetSettings& settings = batch.sheet;
+  bool formatsGiven = false, jobsGiven = false;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    auto value = [&](const char* what) {
+      if (i + 1 >= args.size()) throw UsageError(a + " needs " + what);
+      return args[++i];
+    };
+    if (a == "--svg")
+      outputs.svg = value("a file name");
+    else if (a == "--json")
+      outputs.json = value("a file name");
+    else if (a == "--outlines")
+      outputs.outlines = value("a file name");
+    else if (a == "--geojson" || a == "--dxf")
+      outputs.vectors.push_back(VectorTarget(a, value("a file name")));
+    else if (a == "--world")
+      settings.world = value("a file name");
+    else if (a == "--background")
+      settings.paper = ParsePaperChoice(value("'auto' or a colour RRGGBB"));
+    else if (a == "--no-denoise")
+      settings.options.denoise = false;
+    else if (a == "--precision") {
+      long precision = 0;
+      if (i + 1 >= args.size() || !ParseInteger(args[++i], 15, 40, precision))
+        throw UsageError("--precision needs a whole number in 15..40");
+      settings.options.precision = static_cast<int>(precision);
+    } else if (a == "--out-dir")
+      batch.outDir = value("a folder");
+    else if (a == "--formats") {
+      batch.formats = ParseFormats(value("a list such as geojson,dxf"));
+      formatsGiven = true;
+    } else if (a == "-j" || a == "--jobs") {
+      long jobs = 0;
+      if (i + 1 >= args.size() || !ParseInteger(args[++i], 1, 256, jobs))
+        throw UsageError(a + " needs a whole number in 1..256");
+      batch.jobs = static_cast<unsigned>(jobs);
+      jobsGiven = true;
+    } else if (!a.empty() && a[0] == '-')
+      throw UsageError("unknown option '" + a + "'");
+    else
+      inputs.push_back(a);
+  }
+  if (inputs.empty()) throw UsageError("vectorize needs an input file");
+
+  if (!batch.outDir.empty()) {
+    if (!outputs.svg.empty() || !outputs.json.empty() || !outputs.outlines.empty() ||
+        !outputs.vectors.empty())
+      throw UsageError("--out-dir names the outputs itself: use --formats, not file options");
+    if (!settings.world.empty())
+      throw UsageError("--world names one sheet's world file: not with --out-dir");
+    if (!formatsGiven && !HaveGdal()) batch.formats = {"json"};
+    return RunBatch(ExpandInputs(inputs), batch);
+  }
+  if (formatsGiven || jobsGiven) throw UsageError("--formats and -j need --out-dir");
+  if (inputs.size() > 1) throw UsageError("vectorize takes one input file (or --out-dir)");
+  const SheetReport report = VectorizeSheet(inputs[0], settings, outputs);
+  PrintSheet(report, settings);
   return 0;
 }
 

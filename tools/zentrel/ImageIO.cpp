@@ -53,7 +53,8 @@ int DetectFormat(const std::string& path, const LoadOptions& options) {
   return 0;
 }
 
-void LoadImage(CImageDataModel& image, const std::string& path, const LoadOptions& options) {
+void LoadImage(CImageDataModel& image, const std::string& path, bool forPainting,
+               const LoadOptions& options) {
   const std::string why = WhyUnreadable(path);
   if (!why.empty() && why != "the file is empty") throw Failure(path + ": " + why);
   const int format = DetectFormat(path, options);
@@ -74,7 +75,9 @@ void LoadImage(CImageDataModel& image, const std::string& path, const LoadOption
     const std::string reason = !why.empty() ? why : !note.empty() ? note : "unsupported or damaged";
     throw Failure(path + ": cannot read it as " + FormatName(format) + " (" + reason + ")");
   }
-  if (!image.InitDIBData()) throw Failure(path + ": the image cannot be used (too large?)");
+  // paint-check-only-when-painting: the 10000-pixel limit is the painting one.
+  if (forPainting && !image.InitDIBData())
+    throw Failure(path + ": the image cannot be used (too large?)");
 }
 
 void SaveImage(CImageDataModel& image, const std::string& path) {

@@ -1,30 +1,19 @@
-// A small JSON reader for the sample's ground-truth file.
+// Reading JSON documents for the tool (the sample's ground truth) with
+// nlohmann-json, failures reported the tool's way.
 #ifndef ZENTREL_TOOLS_JSON_H
 #define ZENTREL_TOOLS_JSON_H
 
-#include <map>
-#include <memory>
+#include <nlohmann/json.hpp>
 #include <string>
-#include <vector>
 
 namespace cli {
 
-struct JsonValue {
-  enum Kind { Null, Bool, Number, String, Array, Object } kind = Null;
-  bool boolean = false;
-  double number = 0;
-  std::string text;
-  std::vector<JsonValue> items;
-  std::map<std::string, JsonValue> members;
+/// Reads and parses a JSON file; throws Failure naming the file and the
+/// reason when it cannot be read or is not JSON.
+nlohmann::json ReadJsonFile(const std::string& path);
 
-  /// The member called name, or a null value.
-  const JsonValue& operator[](const std::string& name) const;
-  /// Item i of an array, or a null value.
-  const JsonValue& operator[](std::size_t i) const;
-};
-
-/// Parses a JSON document; throws Failure on a syntax error.
-JsonValue ParseJson(const std::string& text);
+/// Writes text to a file, replacing it; throws Failure when it cannot.
+void SaveText(const std::string& path, const std::string& text);
 
 }  // namespace cli
 

@@ -12,14 +12,27 @@ const char kOperationsHelp[] =
     "Operations (applied in order):\n"
     "  flip | mirror | left90 | right90     turn upside down, left-right, a quarter turn\n"
     "  rotate=DEG                           rotate by whole degrees (positive: clockwise)\n"
-    "  denoise=W,H,K,TYPE                   8-bit filter, window W x H (1..10), TYPE 0 mean,\n"
-    "                                       1 outlier mean, 2 mean of K nearest, 3 median,\n"
-    "                                       4 contrast raising\n"
-    "  edge                                 paint region outlines red\n"
-    "  shrink                               erode regions by one pixel\n"
+    "  denoise=W,H,K,TYPE                   8-bit images only: filter with a W x H window\n"
+    "                                       (1..10 each), 0 <= K < W x H; TYPE 0 mean,\n"
+    "                                       1 outlier mean, 2 mean of the K nearest (K >= 1),\n"
+    "                                       3 median, 4 contrast raising\n"
+    "  edge                                 paint red every pixel of a non-background\n"
+    "                                       region that touches the background\n"
+    "  shrink                               one pass in reading order: a region pixel\n"
+    "                                       touching the background becomes background,\n"
+    "                                       and counts as background for the rest of the\n"
+    "                                       pass, so the change runs on rightwards and\n"
+    "                                       downwards: thin shapes vanish, and so does a\n"
+    "                                       filled shape surrounded by paper (only pixels\n"
+    "                                       on the image border stay)\n"
     "  line=X1,Y1,X2,Y2,RRGGBB              draw a line\n"
     "  background=RRGGBB                    background colour for edge and shrink\n"
-    "  precision=N                          colour tolerance, 15..40\n";
+    "                                       (default EBEBEB)\n"
+    "  precision=N                          colour tolerance, 15..40\n"
+    "On an 8-bit image, edge, shrink and line would recolour colour-table entries,\n"
+    "changing every pixel that shares them: the image is first made 24-bit (a note\n"
+    "on standard error says so). --keep-palette keeps the colour table and the\n"
+    "library's own behaviour.\n";
 
 bool ParseInteger(const std::string& text, long low, long high, long& value) {
   const char* first = text.data();
@@ -75,7 +88,48 @@ std::vector<long> ParseArguments(const Operation& op, const std::string& argumen
   return values;
 }
 
+// denoise-refusal-usage-error: the library leaves an image untouched for a
+// denoise it refuses (and for a type outside 0..4 even reports success):
+// both are mistakes on the command line, so they are refused here, before
+// any file is read.
+void CheckDenoise(const Operation& op) {
+  const long w = op.values[0], h = op.values[1], k = op.values[2], type = op.values[3];
+  std::string why;
+  if (w < 1 || w > 10 || h < 1 || h > 10)
+    why = "the window sides must be 1..10";
+  else if (type < 0 || type > 4)
+    why = "TYPE must be 0..4";
+  else if (k < 0 || k >= w * h)
+    why = "K must be 0.." + std::to_string(w * h - 1) + " for a " + std::to_string(w) + " x " +
+          std::to_string(h) + " window";
+  else if (type == 2 && k < 1)
+    why = "type 2 needs K of at least 1";
+  if (!why.empty()) throw UsageError("operation '" + op.text + "': " + why);
+}
+
 }  // namespace
+
+bool ChangesColourTable(const Operation& op) {
+  return op.kind == Operation::Edge || op.kind == Operation::Shrink || op.kind == Operation::Line;
+}
+
+void PromoteToTrueColour(CImageDataModel& image) {
+  const UINT w = image.GetWidth(), h = image.GetHeight();
+  std::vector<COLORREF> pixels;
+  pixels.reserve(static_cast<std::size_t>(w) * h);
+  for (UINT y = 0; y < h; ++y)
+    for (UINT x = 0; x < w; ++x) pixels.push_back(image.GetPixel(x, y));
+  const COLORREF background = image.GetBKColor();
+  const int precision = image.GetPrecision();
+  image.FreeImage();
+  if (!image.InitImage(static_cast<int>(w), static_cast<int>(h), 24))
+    throw Failure("cannot make a 24-bit copy of the image (out of memory?)");
+  image.SetBKColor(GetRValue(background), GetGValue(background), GetBValue(background));
+  image.SetPrecision(precision);
+  std::size_t i = 0;
+  for (UINT y = 0; y < h; ++y)
+    for (UINT x = 0; x < w; ++x) image.SetPixel(x, y, pixels[i++]);
+}
 
 Operation ParseOperation(const std::string& text) {
   const std::size_t equals = text.find('=');
@@ -104,6 +158,7 @@ Operation ParseOperation(const std::string& text) {
   } else if (name == "denoise") {
     op.kind = Operation::Denoise;
     op.values = ParseArguments(op, arguments, 4, false, INT_MIN, INT_MAX);
+    CheckDenoise(op);
   } else if (name == "line") {
     op.kind = Operation::Line;
     op.values = ParseArguments(op, arguments, 5, true, INT_MIN, INT_MAX);

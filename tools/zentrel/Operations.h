@@ -29,10 +29,17 @@ struct Operation {
   std::vector<long> values;  // the arguments, in order
 };
 
-/// Parses one operation; throws UsageError naming it when it is not valid.
+/// Parses one operation; throws UsageError naming it when it is not valid
+/// (for denoise also a window, K or type the library would refuse).
 Operation ParseOperation(const std::string& text);
 /// Applies an operation; throws Failure naming it when the library refuses it.
 void ApplyOperation(CImageDataModel& image, const Operation& op);
+/// True for the operations that, on an 8-bit image, change colour-table
+/// entries and so every pixel sharing them: edge, shrink, line.
+bool ChangesColourTable(const Operation& op);
+/// Turns an 8-bit image into a 24-bit one of the same pixels, keeping the
+/// background colour and precision; throws Failure when memory is short.
+void PromoteToTrueColour(CImageDataModel& image);
 /// Parses RRGGBB (hexadecimal) into a colour; false when it is not one.
 bool ParseColour(const std::string& text, COLORREF& colour);
 /// Parses a whole decimal integer within [low, high]; false otherwise.

@@ -13,7 +13,8 @@ int RunRender(const std::vector<std::string>& args) {
         "usage: zentrel render IN OUT.bmp [--size WxH]\n"
         "Paints the image with PaintImageToDevice into an off-screen device of the\n"
         "image's size (one to one) or of the given size (stretched), and saves the\n"
-        "device's pixels as a 24-bit BMP file.");
+        "device's pixels as a 24-bit BMP file. Painting keeps the library's limit:\n"
+        "an image wider or higher than 10000 pixels is refused (\"Map is too large\").");
     return 0;
   }
   std::vector<std::string> files;

@@ -3,8 +3,12 @@
 #include <fstream>
 #include <sstream>
 
+#include <nlohmann/json.hpp>
+
 #include "Cli.h"
+#include "Json.h"
 #include "PngWriter.h"
+#include "Report.h"
 #include "Vectorizer.h"
 
 namespace cli {
@@ -20,46 +24,44 @@ std::string Hex(COLORREF c) {
   return text;
 }
 
-void PointList(std::ostream& out, const std::vector<POINT>& points) {
-  out << '[';
-  for (std::size_t i = 0; i < points.size(); ++i)
-    out << (i ? "," : "") << '[' << points[i].x << ',' << points[i].y << ']';
-  out << ']';
+nlohmann::json PointList(const std::vector<POINT>& points) {
+  nlohmann::json list = nlohmann::json::array();
+  for (const POINT& p : points) list.push_back({p.x, p.y});
+  return list;
 }
 
-void Save(const std::string& path, const std::string& text) {
-  std::ofstream file(path, std::ios::binary | std::ios::trunc);
-  file << text;
-  file.close();
-  if (!file) throw Failure(path + ": cannot write it");
+nlohmann::json Document(const std::string& source, const VectorizeResult& r) {
+  nlohmann::json contours = nlohmann::json::array();
+  for (const Contour& c : r.contours)
+    contours.push_back({{"shape", ShapeName(c.shape)},
+                        {"shape_code", c.shape},
+                        {"size", c.size},
+                        {"centre", {c.centre.x, c.centre.y}},
+                        {"closed", c.closed},
+                        {"region_colour", Hex(c.regionColour)},
+                        {"region", {c.region.left, c.region.top, c.region.right, c.region.bottom}},
+                        {"kept", PointList(c.kept)},
+                        {"points", PointList(c.points)}});
+  return {{"source", source},
+          {"width", r.width},
+          {"height", r.height},
+          {"outline_cells", r.maskCells},
+          {"contours", std::move(contours)}};
 }
 
 }  // namespace
 
 void WriteJson(const std::string& path, const std::string& source, const VectorizeResult& r) {
-  std::ostringstream out;
-  out << "{\n \"source\": \"";
-  for (char ch : source) {
-    if (ch == '"' || ch == '\\') out << '\\';
-    out << ch;
-  }
-  out << "\",\n \"width\": " << r.width << ",\n \"height\": " << r.height
-      << ",\n \"outline_cells\": " << r.maskCells << ",\n \"contours\": [";
-  for (std::size_t i = 0; i < r.contours.size(); ++i) {
-    const Contour& c = r.contours[i];
-    out << (i ? "," : "") << "\n  {\"shape\": \"" << ShapeName(c.shape)
-        << "\", \"shape_code\": " << c.shape << ", \"size\": " << c.size << ", \"centre\": ["
-        << c.centre.x << ',' << c.centre.y << "], \"closed\": " << (c.closed ? "true" : "false")
-        << ", \"region_colour\": \"" << Hex(c.regionColour) << "\", \"region\": [" << c.region.left
-        << ',' << c.region.top << ',' << c.region.right << ',' << c.region.bottom
-        << "],\n   \"kept\": ";
-    PointList(out, c.kept);
-    out << ",\n   \"points\": ";
-    PointList(out, c.points);
-    out << '}';
-  }
-  out << "\n ]\n}\n";
-  Save(path, out.str());
+  SaveText(
+      path,
+      Document(source, r).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) + "\n");
+}
+
+void WriteJson(const std::string& path, const std::string& source, const VectorizeResult& r,
+               COLORREF paper) {
+  nlohmann::json document = Document(source, r);
+  document["paper"] = Hex(paper);
+  SaveText(path, document.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) + "\n");
 }
 
 void WriteSvg(const std::string& path, const CImageDataModel& image, const VectorizeResult& r) {
@@ -99,7 +101,7 @@ void WriteSvg(const std::string& path, const CImageDataModel& image, const Vecto
     }
   }
   out << "</g>\n</svg>\n";
-  Save(path, out.str());
+  SaveText(path, out.str());
 }
 
 }  // namespace cli

@@ -1,0 +1,98 @@
+// Reading world files (and their coordinate system) through GDAL.
+#include "Georeference.h"
+
+#include <cmath>
+#include <mutex>
+
+#include "Cli.h"
+
+#ifdef ZENTREL_HAVE_GDAL
+#include <cpl_conv.h>
+#include <gdal.h>
+#include <ogr_spatialref.h>
+#endif
+
+namespace cli {
+
+Georeference Georeference::FromGeoTransform(const double gt[6], const std::string& wkt) {
+  Georeference g;
+  g.a = gt[1];
+  g.b = gt[2];
+  g.d = gt[4];
+  g.e = gt[5];
+  // A geotransform starts at the pixel's corner, a world file at its centre.
+  g.c = gt[0] + 0.5 * gt[1] + 0.5 * gt[2];
+  g.f = gt[3] + 0.5 * gt[4] + 0.5 * gt[5];
+  g.wkt = wkt;
+  g.georeferenced = true;
+  return g;
+}
+
+double Georeference::PixelSize() const { return std::sqrt(std::fabs(a * e - b * d)); }
+
+#ifdef ZENTREL_HAVE_GDAL
+
+bool HaveGdal() { return true; }
+
+void InitGdal() {
+  static std::once_flag once;
+  std::call_once(once, [] {
+    GDALAllRegister();
+    CPLSetErrorHandler(CPLQuietErrorHandler);
+    // Polygons go to DXF as closed polylines, not filled hatches.
+    CPLSetConfigOption("DXF_WRITE_HATCH", "NO");
+  });
+}
+
+namespace {
+
+// The coordinate system in the '.prj' file of the same base name, as WKT;
+// empty when there is none or it cannot be understood.
+std::string ReadPrj(const std::string& path) {
+  const std::string prj = std::string(CPLResetExtension(path.c_str(), "prj"));
+  VSIStatBufL info;
+  if (VSIStatL(prj.c_str(), &info) != 0) return "";
+  char** lines = CSLLoad(prj.c_str());
+  OGRSpatialReference srs;
+  std::string wkt;
+  if (lines && srs.importFromESRI(lines) == OGRERR_NONE) {
+    char* text = nullptr;
+    if (srs.exportToWkt(&text) == OGRERR_NONE && text) wkt = text;
+    CPLFree(text);
+  }
+  CSLDestroy(lines);
+  return wkt;
+}
+
+}  // namespace
+
+Georeference FindGeoreference(const std::string& image, const std::string& world) {
+  InitGdal();
+  double gt[6] = {0, 1, 0, 0, 0, 1};
+  if (!world.empty()) {
+    if (!GDALLoadWorldFile(world.c_str(), gt))
+      throw Failure(world + ": cannot read it as a world file (six numbers, one a line)");
+    Georeference g = Georeference::FromGeoTransform(gt, ReadPrj(world));
+    g.source = world;
+    return g;
+  }
+  if (!GDALReadWorldFile(image.c_str(), nullptr, gt)) return Georeference();
+  Georeference g = Georeference::FromGeoTransform(gt, ReadPrj(image));
+  g.source = "the world file beside " + image;
+  return g;
+}
+
+#else
+
+bool HaveGdal() { return false; }
+
+void InitGdal() {}
+
+Georeference FindGeoreference(const std::string&, const std::string& world) {
+  if (!world.empty()) throw Failure("--world is unavailable: this zentrel was built without GDAL");
+  return Georeference();
+}
+
+#endif
+
+}  // namespace cli

@@ -1,0 +1,44 @@
+// The job on one sheet, from reading it to writing its outputs.
+#include "Sheet.h"
+
+#include "Cli.h"
+#include "Report.h"
+
+namespace cli {
+
+bool NeedsGdal(const SheetOutputs& outputs) { return !outputs.vectors.empty(); }
+
+SheetReport VectorizeSheet(const std::string& input, const SheetSettings& settings,
+                           const SheetOutputs& outputs) {
+  SheetReport report;
+  // Georeferencing first: a wrong --world fails before the work starts.
+  report.geo = FindGeoreference(input, settings.world);
+  SheetVectorizer sheet;
+  LoadImage(sheet, input, false);
+  // paper-auto: the sheet's own paper unless one is given, not the library's
+  // default, which scans on white or tinted paper do not match.
+  report.paper = ResolvePaper(sheet, settings.paper);
+  sheet.SetBKColor(GetRValue(report.paper), GetGValue(report.paper), GetBValue(report.paper));
+  CImageDataModel outlines;
+  report.result = sheet.Run(settings.options, outlines);
+  for (const Contour& c : report.result.contours) {
+    if (c.shape == 1)
+      ++report.circles;
+    else if (c.shape == 2)
+      ++report.rectangles;
+    else if (c.closed)
+      ++report.others;
+  }
+  if (report.rectangles + report.circles == 0)
+    report.whyEmpty =
+        WhyNothingFound(sheet, settings.paper.automatic, report.result.contours.size());
+
+  if (!outputs.json.empty()) WriteJson(outputs.json, input, report.result, report.paper);
+  if (!outputs.svg.empty()) WriteSvg(outputs.svg, sheet, report.result);
+  if (!outputs.outlines.empty()) SaveImage(outlines, outputs.outlines);
+  for (const auto& [path, format] : outputs.vectors)
+    WriteVector(path, format, report.result, report.geo);
+  return report;
+}
+
+}  // namespace cli
