@@ -3,6 +3,7 @@
 // frame files and the sheet's findings.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 #include "Cli.h"
@@ -207,7 +208,7 @@ TEST(Sheet, FindingsTurnWithTheSheet) {
   view::Viewport viewport;
   viewport.SetImageSize(sheet.Width(), sheet.Height());
   viewport.SetWindowSize(sheet.Width(), sheet.Height());
-  const std::vector<view::Stroke> strokes = view::OverlayStrokes(found->result, 1, viewport);
+  const std::vector<view::Stroke> strokes = view::Overlay(found->result).Strokes(1, viewport);
   const view::Stroke& first = strokes.front();  // the first contour's outline
   ASSERT_GE(first.points.size(), found->result.contours.front().points.size());
   for (const view::WindowPoint& p : first.points) {
@@ -215,6 +216,54 @@ TEST(Sheet, FindingsTurnWithTheSheet) {
     ASSERT_TRUE(viewport.ImagePixelAt(static_cast<int>(p.x), static_cast<int>(p.y), x, y));
     EXPECT_EQ(shown.GetPixel(static_cast<UINT>(x), static_cast<UINT>(y)), RGB(255, 0, 0));
   }
+}
+
+TEST(Overlay, KeepsEveryContourReachingIntoTheWindow) {
+  view::Sheet sheet(Sample());
+  sheet.StartFinding();
+  const view::Findings* found = sheet.WaitForFindings();
+  ASSERT_TRUE(found && found->error.empty());
+  const view::Overlay overlay(found->result);
+  for (int turns = 0; turns < 4; ++turns) {
+    const bool across = turns % 2 == 1;
+    view::Viewport viewport;
+    viewport.SetImageSize(across ? 640 : 960, across ? 960 : 640);
+    viewport.SetWindowSize(300, 200);
+    viewport.SetZoom(2.0, 0, 0);
+    viewport.PanBy(-500, -300);
+    std::vector<std::pair<float, float>> drawn;  // first points of the outlines drawn
+    bool anyMarks = false;
+    for (const view::Stroke& s : overlay.Strokes(turns, viewport)) {
+      anyMarks |= s.marks;
+      if (s.red == 0x00 && s.green == 0xB4) drawn.emplace_back(s.points[0].x, s.points[0].y);
+    }
+    EXPECT_TRUE(anyMarks);
+    int reaching = 0;
+    for (const cli::Contour& c : found->result.contours) {
+      bool inside = false;
+      view::WindowPoint first{};
+      for (std::size_t i = 0; i < c.points.size(); ++i) {
+        double x = c.points[i].x + 0.5, y = c.points[i].y + 0.5;
+        view::TurnPosition(x, y, 960, 640, turns);
+        view::WindowPoint w;
+        viewport.WindowPosition(x, y, w.x, w.y);
+        if (i == 0) first = w;
+        inside |= w.x >= 0 && w.y >= 0 && w.x < 300 && w.y < 200;
+      }
+      if (!inside) continue;
+      ++reaching;
+      EXPECT_NE(std::find(drawn.begin(), drawn.end(), std::make_pair(first.x, first.y)),
+                drawn.end())
+          << "turns " << turns;
+    }
+    EXPECT_GT(reaching, 0);
+    EXPECT_LT(drawn.size(), found->result.contours.size()) << "nothing was left out";
+  }
+  view::Viewport far;
+  far.SetImageSize(960, 640);
+  far.SetWindowSize(960, 640);
+  far.SetZoom(0.5, 0, 0);
+  for (const view::Stroke& s : overlay.Strokes(0, far)) EXPECT_FALSE(s.marks);
 }
 
 }  // namespace

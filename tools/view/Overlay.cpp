@@ -85,18 +85,61 @@ void TurnPosition(double& x, double& y, int width, int height, int clockwiseTurn
   }
 }
 
-std::vector<Stroke> OverlayStrokes(const cli::VectorizeResult& found, int clockwiseTurns,
-                                   const Viewport& viewport) {
-  const Placer at(found, clockwiseTurns, viewport);
-  std::vector<Stroke> strokes;
+Overlay::Overlay(const cli::VectorizeResult& found) : m_found(found) {
   for (const cli::Contour& c : found.contours) {
-    if (c.points.empty()) continue;
+    RECT b{0, 0, -1, -1};
+    if (!c.points.empty()) {
+      b = RECT{c.points[0].x, c.points[0].y, c.points[0].x, c.points[0].y};
+      for (const POINT& p : c.points) {
+        b.left = std::min(b.left, p.x);
+        b.top = std::min(b.top, p.y);
+        b.right = std::max(b.right, p.x);
+        b.bottom = std::max(b.bottom, p.y);
+      }
+      // The rectangle frame lies outside the outline, a circle wherever its
+      // centre and radius put it.
+      LONG margin = 3;
+      if (c.shape == 1) {
+        b.left = std::min(b.left, c.centre.x - c.size);
+        b.top = std::min(b.top, c.centre.y - c.size);
+        b.right = std::max(b.right, c.centre.x + c.size);
+        b.bottom = std::max(b.bottom, c.centre.y + c.size);
+      }
+      b = RECT{b.left - margin, b.top - margin, b.right + margin, b.bottom + margin};
+    }
+    m_bounds.push_back(b);
+  }
+}
+
+std::vector<Stroke> Overlay::Strokes(int clockwiseTurns, const Viewport& viewport) const {
+  const Placer at(m_found, clockwiseTurns, viewport);
+  // The window's extent on the sheet as loaded: its corners turned back.
+  const int width = static_cast<int>(m_found.width), height = static_cast<int>(m_found.height);
+  const bool across = ((clockwiseTurns % 2) + 2) % 2 == 1;
+  double x0, y0, x1, y1;
+  viewport.ImagePosition(0, 0, x0, y0);
+  viewport.ImagePosition(viewport.WindowWidth(), viewport.WindowHeight(), x1, y1);
+  TurnPosition(x0, y0, across ? height : width, across ? width : height, -clockwiseTurns);
+  TurnPosition(x1, y1, across ? height : width, across ? width : height, -clockwiseTurns);
+  const double left = std::min(x0, x1), right = std::max(x0, x1);
+  const double top = std::min(y0, y1), bottom = std::max(y0, y1);
+
+  const bool marks = viewport.Zoom() >= kMarksZoom;
+  std::vector<Stroke> strokes;
+  for (std::size_t i = 0; i < m_found.contours.size(); ++i) {
+    const cli::Contour& c = m_found.contours[i];
+    const RECT& b = m_bounds[i];
+    if (c.points.empty() || b.right + 1 < left || b.left > right || b.bottom + 1 < top ||
+        b.top > bottom)
+      continue;
     strokes.push_back(Polyline(c.points, c.closed, kOutline, at));
     if (c.shape == 2) strokes.push_back(Frame(c.points, at));
     if (c.shape == 1) strokes.push_back(Circle(c.centre, c.size, at));
-    Stroke marks = Polyline(c.kept, false, kPoint, at);
-    marks.marks = true;
-    strokes.push_back(std::move(marks));
+    if (marks) {
+      Stroke dots = Polyline(c.kept, false, kPoint, at);
+      dots.marks = true;
+      strokes.push_back(std::move(dots));
+    }
   }
   return strokes;
 }

@@ -28,11 +28,26 @@ struct Stroke {
 /// the pixels.
 void TurnPosition(double& x, double& y, int width, int height, int clockwiseTurns);
 
-/// The strokes over the sheet turned clockwiseTurns quarters and shown
-/// through viewport: traced outlines cyan, significant points pink,
-/// rectangles orange, circles pink (the colours of the tool's SVG).
-std::vector<Stroke> OverlayStrokes(const cli::VectorizeResult& found, int clockwiseTurns,
-                                   const Viewport& viewport);
+/// What the pipeline found, ready to be drawn over any view of the sheet.
+class Overlay {
+ public:
+  /// Keeps a reference to found, which must outlive the overlay.
+  explicit Overlay(const cli::VectorizeResult& found);
+
+  /// The strokes over the sheet turned clockwiseTurns quarters and shown
+  /// through viewport, for the contours that reach into the window: traced
+  /// outlines cyan, significant points pink (left out below a zoom of
+  /// kMarksZoom, where they would hide the sheet), rectangles orange,
+  /// circles pink (the colours of the tool's SVG).
+  std::vector<Stroke> Strokes(int clockwiseTurns, const Viewport& viewport) const;
+
+  static constexpr double kMarksZoom = 0.75;
+
+ private:
+  const cli::VectorizeResult& m_found;
+  /// Per contour, the extent of all its strokes on the sheet as loaded.
+  std::vector<RECT> m_bounds;
+};
 
 }  // namespace view
 

@@ -114,7 +114,8 @@ void ViewerWindow::Draw(const std::string& savePath) {
 void ViewerWindow::DrawOverlay() {
   const Findings* found = m_sheet.Found();
   if (!found || !found->error.empty()) return;
-  for (const Stroke& s : OverlayStrokes(found->result, m_sheet.Turns(), m_viewport)) {
+  if (!m_overlayIndex) m_overlayIndex = std::make_unique<Overlay>(found->result);
+  for (const Stroke& s : m_overlayIndex->Strokes(m_sheet.Turns(), m_viewport)) {
     SDL_SetRenderDrawColor(m_renderer, s.red, s.green, s.blue, 255);
     if (s.marks) {
       std::vector<SDL_FRect> marks;

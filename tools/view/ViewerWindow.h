@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "ImageDataModel.h"
+#include "Overlay.h"
 #include "Sheet.h"
 #include "ViewOptions.h"
 #include "Viewport.h"
@@ -52,6 +53,7 @@ class ViewerWindow {
   SDL_Texture* m_texture = nullptr;
   std::unique_ptr<CDC> m_device;
   Viewport m_viewport;
+  std::unique_ptr<Overlay> m_overlayIndex;  // made once the pipeline has run
   bool m_overlay = false;
   bool m_wantOutlines = false;  // shown once the pipeline has found them
   bool m_dragging = false;

@@ -99,4 +99,9 @@ void Viewport::WindowPosition(double imageX, double imageY, float& x, float& y) 
   y = static_cast<float>(static_cast<double>(m_top) + imageY * sy);
 }
 
+void Viewport::ImagePosition(double x, double y, double& imageX, double& imageY) const {
+  imageX = (x - static_cast<double>(m_left)) * m_imageWidth / static_cast<double>(ZoomedWidth());
+  imageY = (y - static_cast<double>(m_top)) * m_imageHeight / static_cast<double>(ZoomedHeight());
+}
+
 }  // namespace view

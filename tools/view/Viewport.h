@@ -52,6 +52,8 @@ class Viewport {
   bool ImagePixelAt(int x, int y, int& imageX, int& imageY) const;
   /// Window position of an image position (pixel centres are at .5).
   void WindowPosition(double imageX, double imageY, float& x, float& y) const;
+  /// Image position of a window position: the inverse of WindowPosition.
+  void ImagePosition(double x, double y, double& imageX, double& imageY) const;
 
  private:
   std::int64_t ZoomedWidth() const;
