@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdio>
@@ -128,6 +129,62 @@ TEST(Viewer, XScreenShowsWhatRenderPaints) {
     const Picture screen = ReadPicture(dir.File("screen.bmp"));
     ASSERT_EQ(screen.width, 1280);
     EXPECT_TRUE(Contains(screen, render, w, h)) << "zoom " << c.zoom;
+  }
+}
+
+/// Runs the tool; false (and a failure) when it does not succeed.
+bool Tool(const std::string& arguments) {
+  const Outcome r = RunCommand(std::string(ZENTREL_TOOL) + " " + arguments);
+  EXPECT_EQ(r.status, 0) << arguments << "\n" << r.out;
+  return r.status == 0;
+}
+
+std::size_t CountColour(const Picture& p, COLORREF colour) {
+  return static_cast<std::size_t>(std::count(p.pixels.begin(), p.pixels.end(), colour));
+}
+
+TEST(Viewer, KeysTurnAndSwitchWhatIsShown) {
+  struct KeyCase {
+    const char* name;
+    const char* start;  // viewer options
+    const char* keys;   // typed before s
+    const char* made;   // the tool commands making in.bmp, the expected sheet
+  };
+  // Both orientations of the half-size sheet fit the 960 × 960 window.
+  const KeyCase cases[] = {
+      {"turn", "", "r r l plus minus o o b b", "convert SHEET DIR/in.bmp right90"},
+      {"outlines", "--outlines", "l",
+       "vectorize SHEET --outlines DIR/o.bmp && TOOL convert DIR/o.bmp DIR/in.bmp left90"},
+      {"overlay", "--overlay", "r", "convert SHEET DIR/in.bmp right90"},
+  };
+  for (const KeyCase& c : cases) {
+    zt::TempDir dir;
+    std::string made = c.made;
+    for (const auto& [from, to] : {std::pair<std::string, std::string>{"SHEET", Sample()},
+                                   {"DIR", dir.path()},
+                                   {"TOOL", ZENTREL_TOOL}})
+      for (std::size_t at; (at = made.find(from)) != std::string::npos;)
+        made.replace(at, from.size(), to);
+    ASSERT_TRUE(Tool(made));
+    ASSERT_TRUE(
+        Tool("render " + dir.File("in.bmp") + " " + dir.File("render.bmp") + " --size 320x480"));
+    const Picture render = ReadPicture(dir.File("render.bmp"));
+    const Outcome shot = RunCommand(std::string(ZENTREL_SHOOT_SCREEN) + " --keys '" + c.keys +
+                                    "' BMP3:" + dir.File("screen.bmp") + " " + ZENTREL_VIEWER +
+                                    " " + Sample() + " --zoom 0.5 --size 960x960 " + c.start);
+    if (shot.status == 77) GTEST_SKIP() << shot.out;
+    ASSERT_EQ(shot.status, 0) << c.name << "\n" << shot.out;
+    const Picture screen = ReadPicture(dir.File("screen.bmp"));
+    // s saved what the window showed, named after the sheet.
+    EXPECT_GT(zt::ReadFileBytes(dir.File("sheet-view.png")).size(), 1000u) << c.name;
+    const std::size_t cyan = CountColour(screen, RGB(0x00, 0xB4, 0xD8));
+    if (std::string(c.name) == "overlay") {
+      EXPECT_GT(cyan, 1000u) << "no overlay drawn";
+      EXPECT_FALSE(Contains(screen, render, render.width, render.height));
+    } else {
+      EXPECT_EQ(cyan, 0u) << c.name;
+      EXPECT_TRUE(Contains(screen, render, render.width, render.height)) << c.name;
+    }
   }
 }
 

@@ -135,20 +135,20 @@ void ViewerWindow::UpdateTitle() {
   int x = 0, y = 0;
   if (m_viewport.ImagePixelAt(m_mouseX, m_mouseY, x, y)) {
     const COLORREF c = m_sheet.Shown().GetPixel(static_cast<UINT>(x), static_cast<UINT>(y));
-    std::snprintf(text, sizeof text, " \u2014 (%d, %d) #%02X%02X%02X", x, y, GetRValue(c),
+    std::snprintf(text, sizeof text, " - (%d, %d) #%02X%02X%02X", x, y, GetRValue(c),
                   GetGValue(c), GetBValue(c));
     status = text;
   }
   std::string state;
-  if (m_sheet.FindingStarted() && !m_sheet.FindingDone()) state = " \u2014 tracing\u2026";
-  if (const Findings* f = m_sheet.Found(); f && !f->error.empty()) state = " \u2014 " + f->error;
-  if (m_sheet.ShowingOutlines()) state += " \u2014 outlines";
-  if (m_overlay) state += " \u2014 overlay";
-  std::snprintf(text, sizeof text, "%s \u2014 %d \u00D7 %d \u2014 %.1f%%",
+  if (m_sheet.FindingStarted() && !m_sheet.FindingDone()) state = " - tracing...";
+  if (const Findings* f = m_sheet.Found(); f && !f->error.empty()) state = " - " + f->error;
+  if (m_sheet.ShowingOutlines()) state += " - outlines";
+  if (m_overlay) state += " - overlay";
+  std::snprintf(text, sizeof text, "%s - %d x %d - %.1f%%",
                 BaseName(m_sheet.Path()).c_str(), m_sheet.Width(), m_sheet.Height(),
                 m_viewport.Zoom() * 100);
   std::string title = text + status + state;
-  if (!m_message.empty()) title += " \u2014 " + m_message;
+  if (!m_message.empty()) title += " - " + m_message;
   if (title != m_title) {
     m_title = title;
     SDL_SetWindowTitle(m_window, m_title.c_str());
