@@ -66,6 +66,10 @@ bool Contains(const Picture& whole, const Picture& part, int width, int height) 
   return false;
 }
 
+std::size_t CountColour(const Picture& p, COLORREF colour) {
+  return static_cast<std::size_t>(std::count(p.pixels.begin(), p.pixels.end(), colour));
+}
+
 struct ZoomCase {
   const char* zoom;
   const char* window;  // --size, or empty for the viewer's own choice
@@ -130,6 +134,13 @@ TEST(Viewer, XScreenShowsWhatRenderPaints) {
     ASSERT_EQ(screen.width, 1280);
     EXPECT_TRUE(Contains(screen, render, w, h)) << "zoom " << c.zoom;
   }
+  // Asked for at the start, the overlay is on the screen once it is ready.
+  zt::TempDir dir;
+  const Outcome shot =
+      RunCommand(std::string(ZENTREL_SHOOT_SCREEN) + " BMP3:" + dir.File("screen.bmp") + " " +
+                 ZENTREL_VIEWER + " " + Sample() + " --overlay");
+  ASSERT_EQ(shot.status, 0) << shot.out;
+  EXPECT_GT(CountColour(ReadPicture(dir.File("screen.bmp")), RGB(0x00, 0xB4, 0xD8)), 1000u);
 }
 
 /// Runs the tool; false (and a failure) when it does not succeed.
@@ -137,10 +148,6 @@ bool Tool(const std::string& arguments) {
   const Outcome r = RunCommand(std::string(ZENTREL_TOOL) + " " + arguments);
   EXPECT_EQ(r.status, 0) << arguments << "\n" << r.out;
   return r.status == 0;
-}
-
-std::size_t CountColour(const Picture& p, COLORREF colour) {
-  return static_cast<std::size_t>(std::count(p.pixels.begin(), p.pixels.end(), colour));
 }
 
 TEST(Viewer, KeysTurnAndSwitchWhatIsShown) {

@@ -135,8 +135,8 @@ void ViewerWindow::UpdateTitle() {
   int x = 0, y = 0;
   if (m_viewport.ImagePixelAt(m_mouseX, m_mouseY, x, y)) {
     const COLORREF c = m_sheet.Shown().GetPixel(static_cast<UINT>(x), static_cast<UINT>(y));
-    std::snprintf(text, sizeof text, " - (%d, %d) #%02X%02X%02X", x, y, GetRValue(c),
-                  GetGValue(c), GetBValue(c));
+    std::snprintf(text, sizeof text, " - (%d, %d) #%02X%02X%02X", x, y, GetRValue(c), GetGValue(c),
+                  GetBValue(c));
     status = text;
   }
   std::string state;
@@ -144,9 +144,8 @@ void ViewerWindow::UpdateTitle() {
   if (const Findings* f = m_sheet.Found(); f && !f->error.empty()) state = " - " + f->error;
   if (m_sheet.ShowingOutlines()) state += " - outlines";
   if (m_overlay) state += " - overlay";
-  std::snprintf(text, sizeof text, "%s - %d x %d - %.1f%%",
-                BaseName(m_sheet.Path()).c_str(), m_sheet.Width(), m_sheet.Height(),
-                m_viewport.Zoom() * 100);
+  std::snprintf(text, sizeof text, "%s - %d x %d - %.1f%%", BaseName(m_sheet.Path()).c_str(),
+                m_sheet.Width(), m_sheet.Height(), m_viewport.Zoom() * 100);
   std::string title = text + status + state;
   if (!m_message.empty()) title += " - " + m_message;
   if (title != m_title) {
@@ -322,7 +321,10 @@ int ViewerWindow::Run() {
       m_sheet.ShowOutlines(m_wantOutlines);
       m_dirty = true;
     }
-    if (waiting && found) m_dirty = true;
+    if (found && !m_findingsShown) {
+      m_findingsShown = true;  // draw once more, now with what was found
+      m_dirty = true;
+    }
     if (m_dirty) Draw();
     UpdateTitle();
     // Ready once the first frame shows all that was asked for.

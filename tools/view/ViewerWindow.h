@@ -58,6 +58,7 @@ class ViewerWindow {
   bool m_wantOutlines = false;  // shown once the pipeline has found them
   bool m_dragging = false;
   bool m_dirty = true;
+  bool m_findingsShown = false;  // a frame was drawn since the pipeline finished
   int m_mouseX = -1, m_mouseY = -1;
   std::string m_message;  // the last save or failure, shown in the title
   std::string m_title;
