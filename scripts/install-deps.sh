@@ -10,7 +10,7 @@ packages=(
   libgif-dev libpng-dev                        # test-only oracles and reference images
   libgdal-dev gdal-bin python3-gdal            # companion I/O library, vector outputs, GDAL tools
   nlohmann-json3-dev                           # the tool's JSON
-  libsdl2-dev xvfb xauth x11-apps              # the viewer and its screen test
+  libsdl2-dev xvfb xauth x11-apps xdotool      # the viewer and its screen tests
   imagemagick python3-pil netpbm libtiff-tools # test-only oracles and file makers
   python3-ezdxf potrace parallel               # test- and bench-only peers
   libopencv-imgproc-dev                        # bench-only peer
