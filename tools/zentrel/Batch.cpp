@@ -29,8 +29,7 @@ bool IsVectorFormat(const std::string& format) {
 
 // The formats the tool reads; a folder contributes only such files.
 bool IsReadableImage(const std::string& path) {
-  CImageDataModel probe;
-  const int format = probe.TestImageFormat(path.c_str());
+  const int format = DetectFormat(path);
   return format == 1 || format == 3;
 }
 
