@@ -52,7 +52,8 @@ constexpr DWORD ZENTREL_READ_WIDE = ZENTREL_READ_GIF_EXTENSIONS | ZENTREL_READ_B
 /// SaveBMPImage: when the temporary file cannot be created because the
 /// target's folder may not be written, but the target is an existing file
 /// that may be, write the target in place (a failure mid-write then leaves
-/// it incomplete).
+/// it incomplete). SaveBMPImage(name) uses it; SaveBMPImage(name, 0) only
+/// ever replaces the target with a complete temporary file.
 constexpr DWORD ZENTREL_SAVE_IN_PLACE_FALLBACK = 0x0001;
 
 /// Why the last read gave 0, or that a loaded file was incomplete
@@ -267,9 +268,11 @@ class ZENTREL_API CImageDataModel : public CObject {
   /// ReadGIFImage(name, flags). 0 with ZENTREL_NOTE_NOT_RECOGNISED for any
   /// other content, ZENTREL_NOTE_CANNOT_OPEN when the file cannot be opened.
   int ReadImage(CString name, DWORD flags);
-  /// SaveBMPImage(name) when flags lack ZENTREL_SAVE_IN_PLACE_FALLBACK; with
-  /// it, a target in a folder that takes no new file is written in place
-  /// when the target itself may be written.
+  /// Saves as SaveBMPImage(name) does, choosing whether a target in a folder
+  /// that takes no new file may be written in place: with
+  /// ZENTREL_SAVE_IN_PLACE_FALLBACK (what SaveBMPImage(name) uses) it is,
+  /// when the target itself may be written; without it such a save gives 0
+  /// and leaves the target as it was.
   int SaveBMPImage(CString name, DWORD flags);
 
   /// One of the ZENTREL_NOTE_ codes for the last read of this record (every

@@ -3,7 +3,11 @@
 #include "files/BmpFormat.h"
 #include "files/ReplacingFile.h"
 
-int CImageDataModel::SaveBMPImage(CString name) { return SaveBMPImage(name, 0); }
+// bmp-save-in-place: a writable map in a folder that takes no new file is
+// saved in place, as it was before saves went through a temporary file.
+int CImageDataModel::SaveBMPImage(CString name) {
+  return SaveBMPImage(name, ZENTREL_SAVE_IN_PLACE_FALLBACK);
+}
 
 int CImageDataModel::SaveBMPImage(CString name, DWORD flags) {
   // An empty record has no header to write: refused before any file is

@@ -58,7 +58,7 @@ int SaveUnprivileged(CImageDataModel& image, const std::string& path) {
   return WEXITSTATUS(status);
 }
 
-TEST(FileFaults, SaveIntoAReadOnlyFolderKeepsThePreviousFileAndLeavesNoTemporary) {
+TEST(FileFaults, BmpSaveInPlaceIntoAReadOnlyFolderWritesOnlyTheWritableFile) {
   zt::TempDir dir;
   ASSERT_EQ(::chmod(dir.path().c_str(), 0755), 0);
   const std::string folder = dir.File("maps");
@@ -69,10 +69,12 @@ TEST(FileFaults, SaveIntoAReadOnlyFolderKeepsThePreviousFileAndLeavesNoTemporary
   ASSERT_EQ(::chmod(folder.c_str(), 0555), 0);
   CImageDataModel image;
   robust::MakePatterned(image, 30, 20, 24);
-  EXPECT_EQ(SaveUnprivileged(image, folder + "/sheet.bmp"), 0);
+  // The existing, writable file is written in place; no new file can be made.
+  EXPECT_EQ(SaveUnprivileged(image, folder + "/sheet.bmp"), 1);
+  EXPECT_EQ(zt::ReadFileBytes(folder + "/sheet.bmp").size(), 54u + 20 * 92);
   EXPECT_EQ(SaveUnprivileged(image, folder + "/new.bmp"), 0);
-  EXPECT_EQ(zt::ReadFileBytes(folder + "/sheet.bmp"), previous);
   EXPECT_EQ(FolderEntries(folder), std::vector<std::string>{"sheet.bmp"});
+  ASSERT_TRUE(zt::WriteFileBytes(folder + "/sheet.bmp", previous));
   // The control: with the folder writable the same save goes through.
   ASSERT_EQ(::chmod(folder.c_str(), 0777), 0);
   EXPECT_EQ(SaveUnprivileged(image, folder + "/sheet.bmp"), 1);
