@@ -163,12 +163,12 @@ void MedianFilter(const NoiseWindow& win) {
   }
 }
 
-/// The 3 × 3 median. With the three window columns sorted (low ≤ middle ≤
-/// high), the median of the nine samples is the median of the largest low,
-/// the median middle and the smallest high. Only the left column holds a
-/// value written in this pass (the previous result), so everything else is
-/// worked out for a block of pixels ahead, where it vectorises, and the
-/// serial step merges the previous result in.
+/// The 3 × 3 median. Of the nine samples only the left column's own-row
+/// sample (the previous result r) was written in this pass; the other eight
+/// are known ahead. With those eight sorted (o0 ≤ … ≤ o7), the median of all
+/// nine is o3 when r ≤ o3, o4 when r ≥ o4 and r between them: r clamped to
+/// [o3, o4]. o3 and o4 are worked out for a block of pixels ahead, where the
+/// byte minima and maxima vectorise, and the serial step is one clamp.
 class Median3x3 {
  public:
   explicit Median3x3(const NoiseWindow& win) : m_win(win) {}
@@ -178,67 +178,52 @@ class Median3x3 {
   }
 
  private:
-  static constexpr std::ptrdiff_t kBlock = 64;
+  static constexpr std::ptrdiff_t kBlock = 256;
 
   static BYTE Min(BYTE a, BYTE b) { return a < b ? a : b; }
   static BYTE Max(BYTE a, BYTE b) { return a < b ? b : a; }
+  static void Order(BYTE& a, BYTE& b) {
+    const BYTE low = Min(a, b);
+    b = Max(a, b);
+    a = low;
+  }
 
   void FilterRow(std::ptrdiff_t y) {
     const BYTE* above = m_win.Row(y - 1);
     BYTE* row = m_win.Row(y);
     const BYTE* below = m_win.Row(y + 1);
-    int previous = row[0];  // the left column's own-row sample
+    BYTE previous = row[0];  // the left column's own-row sample
     for (std::ptrdiff_t start = 1; start + 1 < m_win.width; start += kBlock) {
       const std::ptrdiff_t length = std::min(kBlock, m_win.width - 1 - start);
       Prepare(above + start, row + start, below + start, length);
       for (std::ptrdiff_t j = 0; j < length; ++j) {
-        const int r = previous;
-        // The left column sorted with the previous result.
-        const int low = r < m_outerLow[j] ? r : m_outerLow[j];
-        const int high = r > m_outerHigh[j] ? r : m_outerHigh[j];
-        const int clipped = r < m_outerHigh[j] ? r : m_outerHigh[j];
-        const int middle = clipped > m_outerLow[j] ? clipped : m_outerLow[j];
-        // Merged with the two other columns.
-        const int lowest = low > m_lows[j] ? low : m_lows[j];
-        const int highest = high < m_highs[j] ? high : m_highs[j];
-        const int capped = middle < m_middleHigh[j] ? middle : m_middleHigh[j];
-        const int middleMedian = capped > m_middleLow[j] ? capped : m_middleLow[j];
-        // Median of the three, the middle median (the longest chain) last.
-        const int lesser = lowest < highest ? lowest : highest;
-        const int greater = lowest < highest ? highest : lowest;
-        const int top = middleMedian < greater ? middleMedian : greater;
-        previous = top > lesser ? top : lesser;
-        row[start + j] = static_cast<BYTE>(previous);
+        previous = Min(Max(previous, m_lower[j]), m_upper[j]);
+        row[start + j] = previous;
       }
     }
   }
 
-  /// For pixels x = start + j of the block: the other samples of the left
-  /// column (rows above and below) as a pair, and the centre and right
-  /// columns (which hold no written value yet) merged.
+  /// For pixels x = start + j of the block: the fourth and fifth smallest of
+  /// the eight samples other than the left column's own-row one, through
+  /// the odd-even merge sorting network of eight (its last comparators,
+  /// which place neither, left out).
   void Prepare(const BYTE* above, const BYTE* row, const BYTE* below, std::ptrdiff_t length) {
     for (std::ptrdiff_t j = 0; j < length; ++j) {
-      m_outerLow[j] = Min(above[j - 1], below[j - 1]);
-      m_outerHigh[j] = Max(above[j - 1], below[j - 1]);
-    }
-    for (std::ptrdiff_t j = 0; j <= length; ++j) {
-      const BYTE low = Min(above[j], row[j]), high = Max(above[j], row[j]);
-      m_columnLow[j] = Min(low, below[j]);
-      m_columnMiddle[j] = Max(low, Min(high, below[j]));
-      m_columnHigh[j] = Max(high, below[j]);
-    }
-    for (std::ptrdiff_t j = 0; j < length; ++j) {
-      m_lows[j] = Max(m_columnLow[j], m_columnLow[j + 1]);
-      m_highs[j] = Min(m_columnHigh[j], m_columnHigh[j + 1]);
-      m_middleLow[j] = Min(m_columnMiddle[j], m_columnMiddle[j + 1]);
-      m_middleHigh[j] = Max(m_columnMiddle[j], m_columnMiddle[j + 1]);
+      BYTE v0 = above[j - 1], v1 = below[j - 1], v2 = above[j], v3 = row[j];
+      BYTE v4 = below[j], v5 = above[j + 1], v6 = row[j + 1], v7 = below[j + 1];
+      Order(v0, v1), Order(v2, v3), Order(v4, v5), Order(v6, v7);
+      Order(v0, v2), Order(v1, v3), Order(v4, v6), Order(v5, v7);
+      Order(v1, v2), Order(v5, v6);
+      Order(v0, v4), Order(v1, v5), Order(v2, v6), Order(v3, v7);
+      Order(v2, v4), Order(v3, v5);
+      Order(v3, v4);
+      m_lower[j] = v3;
+      m_upper[j] = v4;
     }
   }
 
   const NoiseWindow& m_win;
-  BYTE m_outerLow[kBlock], m_outerHigh[kBlock];
-  BYTE m_columnLow[kBlock + 1], m_columnMiddle[kBlock + 1], m_columnHigh[kBlock + 1];
-  BYTE m_lows[kBlock], m_highs[kBlock], m_middleLow[kBlock], m_middleHigh[kBlock];
+  BYTE m_lower[kBlock], m_upper[kBlock];
 };
 
 }  // namespace
