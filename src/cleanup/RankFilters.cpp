@@ -6,21 +6,32 @@
 // own.
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 
 #include "cleanup/NoiseWindow.h"
 
 namespace cleanup {
 namespace {
 
-/// The samples of the windows along one image row, with their histogram.
+/// The samples of the windows along one image row, with their histogram;
+/// with RowCounts also a histogram of each window row, which lets samples
+/// be found in reading order a row at a time.
+template <bool RowCounts>
 class SlidingWindow {
  public:
   SlidingWindow(const NoiseWindow& win, std::ptrdiff_t y) : m_win(win) {
     for (int r = 0; r < win.h; ++r) m_rows[r] = win.Row(win.ClampRow(y - win.hh + r));
     std::fill(m_histogram, m_histogram + 256, 0);
-    for (int r = 0; r < win.h; ++r)
-      for (int c = 0; c < win.w; ++c)
-        ++m_histogram[m_rows[r][win.ClampColumn(win.FirstX() - win.hw + c)]];
+    if constexpr (RowCounts) std::memset(m_rowHistogram, 0, sizeof m_rowHistogram);
+    m_ownRows = 0;
+    for (int r = 0; r < win.h; ++r) {
+      if (win.ClampRow(y - win.hh + r) == y) m_ownRow[m_ownRows++] = r;
+      for (int c = 0; c < win.w; ++c) {
+        const int s = m_rows[r][win.ClampColumn(win.FirstX() - win.hw + c)];
+        ++m_histogram[s];
+        if constexpr (RowCounts) ++m_rowHistogram[r][s];
+      }
+    }
   }
 
   int Count(int value) const { return m_histogram[value]; }
@@ -37,21 +48,46 @@ class SlidingWindow {
       const int in = m_rows[r][entering];
       --m_histogram[out];
       ++m_histogram[in];
+      if constexpr (RowCounts) {
+        --m_rowHistogram[r][out];
+        ++m_rowHistogram[r][in];
+      }
       moved(out, in);
     }
   }
 
-  /// Replaces count samples of value from by value to.
-  void Replace(int from, int to, int count) {
-    m_histogram[from] -= count;
-    m_histogram[to] += count;
+  /// The pixel of the image row being filtered turns from value from to
+  /// value to; it takes part in the window once per window row that is
+  /// that image row (twice where an even window's clamped extra row is).
+  void Replace(int from, int to) {
+    m_histogram[from] -= m_ownRows;
+    m_histogram[to] += m_ownRows;
+    if constexpr (RowCounts) {
+      for (int i = 0; i < m_ownRows; ++i) {
+        --m_rowHistogram[m_ownRow[i]][from];
+        ++m_rowHistogram[m_ownRow[i]][to];
+      }
+    }
   }
+
+  int OwnRows() const { return m_ownRows; }
 
   /// Sum of the first `take` samples in reading order (top row first, each
   /// row left to right) whose value is a or b, in the window of pixel x.
+  /// Whole rows are counted from their histograms; only the row where the
+  /// count is reached is looked at sample by sample.
   int SumFirstOf(std::ptrdiff_t x, int a, int b, int take) const {
     int sum = 0;
     for (int r = 0; r < m_win.h; ++r) {
+      if constexpr (RowCounts) {
+        const int countA = m_rowHistogram[r][a];
+        const int countB = m_rowHistogram[r][b];
+        if (countA + countB < take) {
+          sum += countA * a + countB * b;
+          take -= countA + countB;
+          continue;
+        }
+      }
       for (int c = 0; c < m_win.w; ++c) {
         const int s = m_rows[r][m_win.ClampColumn(x - m_win.hw + c)];
         if (s != a && s != b) continue;
@@ -66,13 +102,17 @@ class SlidingWindow {
   const NoiseWindow& m_win;
   const BYTE* m_rows[10];
   int m_histogram[256];
+  // Counts per window row (at most 10 samples each).
+  BYTE m_rowHistogram[RowCounts ? 10 : 1][256];
+  int m_ownRow[10];
+  int m_ownRows;
 };
 
 /// Tracks the sample at a fixed rank of the sorted window: the value m with
 /// below = the number of samples < m, below ≤ rank < below + count(m).
 class RankTracker {
  public:
-  RankTracker(const SlidingWindow& window, int rank) : m_window(window), m_rank(rank) {}
+  RankTracker(const SlidingWindow<false>& window, int rank) : m_window(window), m_rank(rank) {}
   void Moved(int out, int in) { m_below += (in < m_value ? 1 : 0) - (out < m_value ? 1 : 0); }
   void Replaced(int from, int to, int count) {
     m_below += count * (to < m_value ? 1 : 0) - count * (from < m_value ? 1 : 0);
@@ -84,7 +124,7 @@ class RankTracker {
   }
 
  private:
-  const SlidingWindow& m_window;
+  const SlidingWindow<false>& m_window;
   int m_rank;
   int m_value = 0;
   int m_below = 0;
@@ -94,7 +134,7 @@ class RankTracker {
 /// |s − v|; where k cuts between the two values at the same distance
 /// (v − d and v + d), those earlier in reading order are taken first, as a
 /// stable sort of the window by distance gives.
-int NearestValuesMean(const SlidingWindow& window, std::ptrdiff_t x, int v, int k,
+int NearestValuesMean(const SlidingWindow<true>& window, std::ptrdiff_t x, int v, int k,
                       const ExactDivider& divideByK) {
   int taken = window.Count(v);
   if (taken >= k) return v;
@@ -127,14 +167,13 @@ void NearestValuesFilter(const NoiseWindow& win, int k) {
   const ExactDivider divideByK(static_cast<std::uint32_t>(k));
   for (std::ptrdiff_t y = win.FirstY(); y < win.EndY(); ++y) {
     BYTE* row = win.Row(y);
-    const int multiplicity = win.RowMultiplicity(y);
-    SlidingWindow window(win, y);
+    SlidingWindow<true> window(win, y);
     for (std::ptrdiff_t x = win.FirstX();; ++x) {
       const int v = row[x];
       const int result = NearestValuesMean(window, x, v, k, divideByK);
       if (result != v) {
         row[x] = static_cast<BYTE>(result);
-        window.Replace(v, result, multiplicity);
+        window.Replace(v, result);
       }
       if (x + 1 >= win.EndX()) break;
       window.Slide(x, [](int, int) {});
@@ -146,15 +185,15 @@ void MedianFilter(const NoiseWindow& win) {
   const int rank = (win.Samples() - 1) / 2;  // the lower middle for even counts
   for (std::ptrdiff_t y = win.FirstY(); y < win.EndY(); ++y) {
     BYTE* row = win.Row(y);
-    const int multiplicity = win.RowMultiplicity(y);
-    SlidingWindow window(win, y);
+    SlidingWindow<false> window(win, y);
+    const int multiplicity = window.OwnRows();
     RankTracker median(window, rank);
     for (std::ptrdiff_t x = win.FirstX();; ++x) {
       const int v = row[x];
       const int result = median.Value();
       if (result != v) {
         row[x] = static_cast<BYTE>(result);
-        window.Replace(v, result, multiplicity);
+        window.Replace(v, result);
         median.Replaced(v, result, multiplicity);
       }
       if (x + 1 >= win.EndX()) break;
