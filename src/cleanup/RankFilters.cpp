@@ -265,10 +265,113 @@ class Median3x3 {
   BYTE m_lower[kBlock], m_upper[kBlock];
 };
 
+/// The 3 × 3 mean of the k nearest values. Of the nine samples only the
+/// left one of the own row, w (the previous result), was written in this
+/// pass. The window's stable order by distance from the centre v is the
+/// order of the keys |s − v| × 16 + i, i the sample's place in reading
+/// order (w's is 3). With T the k-th smallest key of the other eight, S the
+/// sum of their samples with a key below T and S' of those up to T, w is
+/// among the k nearest exactly when its key is below T, that is when w lies
+/// in a range of values around v; the sum is then w + S, else S'. The range,
+/// S and S' are worked out for a block of pixels ahead, where the 16-bit
+/// minima and maxima vectorise; the serial step is one range test and one
+/// division.
+class Nearest3x3 {
+ public:
+  Nearest3x3(const NoiseWindow& win, int k) : m_win(win), m_k(k), m_divideByK(k) {}
+
+  void Run() {
+    for (std::ptrdiff_t y = 1; y + 1 < m_win.height; ++y) FilterRow(y);
+  }
+
+ private:
+  static constexpr std::ptrdiff_t kBlock = 256;
+  void FilterRow(std::ptrdiff_t y) {
+    const BYTE* above = m_win.Row(y - 1);
+    BYTE* row = m_win.Row(y);
+    const BYTE* below = m_win.Row(y + 1);
+    int previous = row[0];
+    for (std::ptrdiff_t start = 1; start + 1 < m_win.width; start += kBlock) {
+      const std::ptrdiff_t length = std::min(kBlock, m_win.width - 1 - start);
+      Prepare(above + start, row + start, below + start, length);
+      for (std::ptrdiff_t j = 0; j < length; ++j) {
+        // w is among the k nearest when low ≤ w < low + span. Both
+        // results are formed and one is chosen: a branch would miss half
+        // the time, and the mean without w was worked out ahead.
+        const bool taken =
+            static_cast<unsigned>(previous - m_low[j]) < static_cast<unsigned>(m_span[j]);
+        const int withLeft = m_divideByK(previous + m_sumBelow[j]);
+        const int mask = -static_cast<int>(taken);
+        previous = (withLeft & mask) | (m_meanWithout[j] & ~mask);
+        row[start + j] = static_cast<BYTE>(previous);
+      }
+    }
+  }
+
+  /// Works a block in rows of one quantity across its pixels (the eight
+  /// samples, their keys, each step of the sorting network), so that every
+  /// loop runs over pixels and vectorises.
+  void Prepare(const BYTE* above, const BYTE* row, const BYTE* below, std::ptrdiff_t length) {
+    const BYTE* const sources[8] = {above - 1, above, above + 1, row + 1,
+                                    below - 1, below, below + 1, row};
+    static constexpr int kPlaces[8] = {0, 1, 2, 5, 6, 7, 8, 4};
+    for (int i = 0; i < 8; ++i) {
+      const BYTE* source = sources[i];
+      const std::int16_t place = static_cast<std::int16_t>(kPlaces[i]);
+      for (std::ptrdiff_t j = 0; j < length; ++j) {
+        const std::int16_t s = source[j], v = row[j];
+        m_samples[i][j] = s;
+        m_keys[i][j] = static_cast<std::int16_t>((s < v ? v - s : s - v) * 16 + place);
+        m_sorted[i][j] = m_keys[i][j];
+      }
+    }
+    for (std::ptrdiff_t j = 0; j < length; ++j) m_values[j] = row[j];
+    // The odd-even merge sorting network of eight.
+    static constexpr int kNetwork[19][2] = {{0, 1}, {2, 3}, {4, 5}, {6, 7}, {0, 2}, {1, 3}, {4, 6},
+                                            {5, 7}, {1, 2}, {5, 6}, {0, 4}, {1, 5}, {2, 6}, {3, 7},
+                                            {2, 4}, {3, 5}, {1, 2}, {3, 4}, {5, 6}};
+    for (const auto& pair : kNetwork) {
+      std::int16_t* a = m_sorted[pair[0]];
+      std::int16_t* b = m_sorted[pair[1]];
+      for (std::ptrdiff_t j = 0; j < length; ++j) {
+        const std::int16_t low = a[j] < b[j] ? a[j] : b[j];
+        b[j] = a[j] < b[j] ? b[j] : a[j];
+        a[j] = low;
+      }
+    }
+    const std::int16_t* cut = m_sorted[m_k - 1];
+    for (std::ptrdiff_t j = 0; j < length; ++j) {
+      const std::int16_t c = cut[j];
+      std::int16_t below = 0, upTo = 0;
+      for (int i = 0; i < 8; ++i) {
+        const std::int16_t key = m_keys[i][j], sample = m_samples[i][j];
+        below = static_cast<std::int16_t>(below + (key < c ? sample : 0));
+        upTo = static_cast<std::int16_t>(upTo + (key <= c ? sample : 0));
+      }
+      // w's key |w − v| × 16 + 3 is below c when |w − v| < reach, which
+      // holds for w in v − reach + 1 .. v + reach − 1.
+      const std::int16_t reach = static_cast<std::int16_t>(c > 3 ? (c + 12) / 16 : 0);
+      m_low[j] = static_cast<std::int16_t>(m_values[j] - reach + 1);
+      m_span[j] = static_cast<std::int16_t>(reach > 0 ? 2 * reach - 1 : 0);
+      m_sumBelow[j] = below;
+      m_meanWithout[j] = static_cast<std::int16_t>(m_divideByK(upTo));
+    }
+  }
+
+  const NoiseWindow& m_win;
+  int m_k;
+  ExactDivider m_divideByK;
+  std::int16_t m_samples[8][kBlock], m_keys[8][kBlock], m_sorted[8][kBlock];
+  std::int16_t m_values[kBlock], m_low[kBlock], m_span[kBlock];
+  std::int16_t m_sumBelow[kBlock], m_meanWithout[kBlock];
+};
+
 }  // namespace
 
 void RunRankFilter(const NoiseWindow& window, int k, int type) {
-  if (type == 2)
+  if (type == 2 && window.w == 3 && window.h == 3)
+    Nearest3x3(window, k).Run();
+  else if (type == 2)
     NearestValuesFilter(window, k);
   else if (window.w == 3 && window.h == 3)
     Median3x3(window).Run();
