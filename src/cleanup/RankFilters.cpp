@@ -202,51 +202,75 @@ void MedianFilter(const NoiseWindow& win) {
   }
 }
 
-/// The 3 × 3 median. Of the nine samples only the left column's own-row
-/// sample (the previous result r) was written in this pass; the other eight
-/// are known ahead. With those eight sorted (o0 ≤ … ≤ o7), the median of all
-/// nine is o3 when r ≤ o3, o4 when r ≥ o4 and r between them: r clamped to
-/// [o3, o4]. o3 and o4 are worked out for a block of pixels ahead, where the
-/// byte minima and maxima vectorise, and the serial step is one clamp.
-class Median3x3 {
- public:
-  explicit Median3x3(const NoiseWindow& win) : m_win(win) {}
-
-  void Run() {
-    for (std::ptrdiff_t y = 1; y + 1 < m_win.height; ++y) FilterRow(y);
-  }
-
- private:
-  static constexpr std::ptrdiff_t kBlock = 256;
-
-  static BYTE Min(BYTE a, BYTE b) { return a < b ? a : b; }
-  static BYTE Max(BYTE a, BYTE b) { return a < b ? b : a; }
-  static void Order(BYTE& a, BYTE& b) {
-    const BYTE low = Min(a, b);
-    b = Max(a, b);
-    a = low;
-  }
-
-  void FilterRow(std::ptrdiff_t y) {
-    const BYTE* above = m_win.Row(y - 1);
-    BYTE* row = m_win.Row(y);
-    const BYTE* below = m_win.Row(y + 1);
-    BYTE previous = row[0];  // the left column's own-row sample
-    for (std::ptrdiff_t start = 1; start + 1 < m_win.width; start += kBlock) {
-      const std::ptrdiff_t length = std::min(kBlock, m_win.width - 1 - start);
-      Prepare(above + start, row + start, below + start, length);
-      for (std::ptrdiff_t j = 0; j < length; ++j) {
-        previous = Min(Max(previous, m_lower[j]), m_upper[j]);
-        row[start + j] = previous;
+/// Runs a 3 × 3 rank filter whose result depends on the pass's own writes
+/// only through the previous result of the row (the window's left sample of
+/// the own row). Kernel::Prepare works out everything else for a block of
+/// pixels ahead; Kernel::Step takes the previous result to the next. The
+/// serial steps of two rows run side by side: row y + 1 trails row y by two
+/// blocks, far enough that the part of row y its windows read is final,
+/// while row y still reads row y + 1 before any of it is written.
+template <class Kernel>
+void RunTwoRowsAtATime(const NoiseWindow& win, const Kernel& kernel) {
+  constexpr std::ptrdiff_t kBlock = Kernel::kBlock;
+  const std::ptrdiff_t pixels = win.width - 2;  // columns 1 .. width − 2
+  const std::ptrdiff_t blocks = (pixels + kBlock - 1) / kBlock;
+  typename Kernel::Block first, second;
+  auto prepare = [&](typename Kernel::Block& block, std::ptrdiff_t y, std::ptrdiff_t b) {
+    const std::ptrdiff_t start = 1 + b * kBlock;
+    const std::ptrdiff_t length = std::min(kBlock, pixels - b * kBlock);
+    kernel.Prepare(block, win.Row(y - 1) + start, win.Row(y) + start, win.Row(y + 1) + start,
+                   length);
+    return length;
+  };
+  for (std::ptrdiff_t y = 1; y + 1 < win.height; y += 2) {
+    const bool pair = y + 2 < win.height;  // row y + 1 is filtered too
+    BYTE* const upper = win.Row(y) + 1;
+    BYTE* const lower = pair ? win.Row(y + 1) + 1 : nullptr;
+    int upperPrevious = upper[-1];
+    int lowerPrevious = pair ? lower[-1] : 0;
+    for (std::ptrdiff_t step = 0; step < blocks + (pair ? 2 : 0); ++step) {
+      const std::ptrdiff_t upperLength = step < blocks ? prepare(first, y, step) : 0;
+      const std::ptrdiff_t lowerLength = pair && step >= 2 ? prepare(second, y + 1, step - 2) : 0;
+      BYTE* const upperOut = upperLength ? upper + step * kBlock : nullptr;
+      BYTE* const lowerOut = lowerLength ? lower + (step - 2) * kBlock : nullptr;
+      const std::ptrdiff_t both = std::min(upperLength, lowerLength);
+      std::ptrdiff_t j = 0;
+      for (; j < both; ++j) {
+        upperPrevious = kernel.Step(first, j, upperPrevious);
+        lowerPrevious = kernel.Step(second, j, lowerPrevious);
+        upperOut[j] = static_cast<BYTE>(upperPrevious);
+        lowerOut[j] = static_cast<BYTE>(lowerPrevious);
+      }
+      for (std::ptrdiff_t i = j; i < upperLength; ++i) {
+        upperPrevious = kernel.Step(first, i, upperPrevious);
+        upperOut[i] = static_cast<BYTE>(upperPrevious);
+      }
+      for (std::ptrdiff_t i = j; i < lowerLength; ++i) {
+        lowerPrevious = kernel.Step(second, i, lowerPrevious);
+        lowerOut[i] = static_cast<BYTE>(lowerPrevious);
       }
     }
   }
+}
 
-  /// For pixels x = start + j of the block: the fourth and fifth smallest of
-  /// the eight samples other than the left column's own-row one, through
-  /// the odd-even merge sorting network of eight (its last comparators,
-  /// which place neither, left out).
-  void Prepare(const BYTE* above, const BYTE* row, const BYTE* below, std::ptrdiff_t length) {
+/// The 3 × 3 median. Of the nine samples only the left one of the own row
+/// (the previous result r) was written in this pass; the other eight are
+/// known ahead. With those eight sorted (o0 ≤ … ≤ o7), the median of all
+/// nine is o3 when r ≤ o3, o4 when r ≥ o4 and r between them: r clamped to
+/// [o3, o4].
+class Median3x3 {
+ public:
+  static constexpr std::ptrdiff_t kBlock = 256;
+  struct Block {
+    BYTE lower[kBlock], upper[kBlock];
+  };
+
+  /// The fourth and fifth smallest of the eight samples other than the
+  /// left one of the own row, through the odd-even merge sorting network of
+  /// eight (its last comparators, which place neither, left out); the loop
+  /// runs over pixels and vectorises.
+  void Prepare(Block& block, const BYTE* above, const BYTE* row, const BYTE* below,
+               std::ptrdiff_t length) const {
     for (std::ptrdiff_t j = 0; j < length; ++j) {
       BYTE v0 = above[j - 1], v1 = below[j - 1], v2 = above[j], v3 = row[j];
       BYTE v4 = below[j], v5 = above[j + 1], v6 = row[j + 1], v7 = below[j + 1];
@@ -256,13 +280,22 @@ class Median3x3 {
       Order(v0, v4), Order(v1, v5), Order(v2, v6), Order(v3, v7);
       Order(v2, v4), Order(v3, v5);
       Order(v3, v4);
-      m_lower[j] = v3;
-      m_upper[j] = v4;
+      block.lower[j] = v3;
+      block.upper[j] = v4;
     }
   }
 
-  const NoiseWindow& m_win;
-  BYTE m_lower[kBlock], m_upper[kBlock];
+  static int Step(const Block& block, std::ptrdiff_t j, int previous) {
+    const int raised = previous > block.lower[j] ? previous : block.lower[j];
+    return raised < block.upper[j] ? raised : block.upper[j];
+  }
+
+ private:
+  static void Order(BYTE& a, BYTE& b) {
+    const BYTE low = a < b ? a : b;
+    b = a < b ? b : a;
+    a = low;
+  }
 };
 
 /// The 3 × 3 mean of the k nearest values. Of the nine samples only the
@@ -272,46 +305,24 @@ class Median3x3 {
 /// order (w's is 3). With T the k-th smallest key of the other eight, S the
 /// sum of their samples with a key below T and S' of those up to T, w is
 /// among the k nearest exactly when its key is below T, that is when w lies
-/// in a range of values around v; the sum is then w + S, else S'. The range,
-/// S and S' are worked out for a block of pixels ahead, where the 16-bit
-/// minima and maxima vectorise; the serial step is one range test and one
-/// division.
+/// in a range of values around v; the result is then (w + S) / k, else
+/// S' / k, which is worked out ahead with the range and S.
 class Nearest3x3 {
  public:
-  Nearest3x3(const NoiseWindow& win, int k) : m_win(win), m_k(k), m_divideByK(k) {}
-
-  void Run() {
-    for (std::ptrdiff_t y = 1; y + 1 < m_win.height; ++y) FilterRow(y);
-  }
-
- private:
   static constexpr std::ptrdiff_t kBlock = 256;
-  void FilterRow(std::ptrdiff_t y) {
-    const BYTE* above = m_win.Row(y - 1);
-    BYTE* row = m_win.Row(y);
-    const BYTE* below = m_win.Row(y + 1);
-    int previous = row[0];
-    for (std::ptrdiff_t start = 1; start + 1 < m_win.width; start += kBlock) {
-      const std::ptrdiff_t length = std::min(kBlock, m_win.width - 1 - start);
-      Prepare(above + start, row + start, below + start, length);
-      for (std::ptrdiff_t j = 0; j < length; ++j) {
-        // w is among the k nearest when low ≤ w < low + span. Both
-        // results are formed and one is chosen: a branch would miss half
-        // the time, and the mean without w was worked out ahead.
-        const bool taken =
-            static_cast<unsigned>(previous - m_low[j]) < static_cast<unsigned>(m_span[j]);
-        const int withLeft = m_divideByK(previous + m_sumBelow[j]);
-        const int mask = -static_cast<int>(taken);
-        previous = (withLeft & mask) | (m_meanWithout[j] & ~mask);
-        row[start + j] = static_cast<BYTE>(previous);
-      }
-    }
-  }
+  struct Block {
+    std::int16_t samples[8][kBlock], keys[8][kBlock], sorted[8][kBlock];
+    std::int16_t values[kBlock], low[kBlock], span[kBlock];
+    std::int16_t sumBelow[kBlock], meanWithout[kBlock];
+  };
+
+  explicit Nearest3x3(int k) : m_k(k), m_divideByK(static_cast<std::uint32_t>(k)) {}
 
   /// Works a block in rows of one quantity across its pixels (the eight
   /// samples, their keys, each step of the sorting network), so that every
   /// loop runs over pixels and vectorises.
-  void Prepare(const BYTE* above, const BYTE* row, const BYTE* below, std::ptrdiff_t length) {
+  void Prepare(Block& block, const BYTE* above, const BYTE* row, const BYTE* below,
+               std::ptrdiff_t length) const {
     const BYTE* const sources[8] = {above - 1, above, above + 1, row + 1,
                                     below - 1, below, below + 1, row};
     static constexpr int kPlaces[8] = {0, 1, 2, 5, 6, 7, 8, 4};
@@ -320,61 +331,68 @@ class Nearest3x3 {
       const std::int16_t place = static_cast<std::int16_t>(kPlaces[i]);
       for (std::ptrdiff_t j = 0; j < length; ++j) {
         const std::int16_t s = source[j], v = row[j];
-        m_samples[i][j] = s;
-        m_keys[i][j] = static_cast<std::int16_t>((s < v ? v - s : s - v) * 16 + place);
-        m_sorted[i][j] = m_keys[i][j];
+        block.samples[i][j] = s;
+        block.keys[i][j] = static_cast<std::int16_t>((s < v ? v - s : s - v) * 16 + place);
+        block.sorted[i][j] = block.keys[i][j];
       }
     }
-    for (std::ptrdiff_t j = 0; j < length; ++j) m_values[j] = row[j];
+    for (std::ptrdiff_t j = 0; j < length; ++j) block.values[j] = row[j];
     // The odd-even merge sorting network of eight.
     static constexpr int kNetwork[19][2] = {{0, 1}, {2, 3}, {4, 5}, {6, 7}, {0, 2}, {1, 3}, {4, 6},
                                             {5, 7}, {1, 2}, {5, 6}, {0, 4}, {1, 5}, {2, 6}, {3, 7},
                                             {2, 4}, {3, 5}, {1, 2}, {3, 4}, {5, 6}};
     for (const auto& pair : kNetwork) {
-      std::int16_t* a = m_sorted[pair[0]];
-      std::int16_t* b = m_sorted[pair[1]];
+      std::int16_t* a = block.sorted[pair[0]];
+      std::int16_t* b = block.sorted[pair[1]];
       for (std::ptrdiff_t j = 0; j < length; ++j) {
         const std::int16_t low = a[j] < b[j] ? a[j] : b[j];
         b[j] = a[j] < b[j] ? b[j] : a[j];
         a[j] = low;
       }
     }
-    const std::int16_t* cut = m_sorted[m_k - 1];
+    const std::int16_t* cut = block.sorted[m_k - 1];
     for (std::ptrdiff_t j = 0; j < length; ++j) {
       const std::int16_t c = cut[j];
       std::int16_t below = 0, upTo = 0;
       for (int i = 0; i < 8; ++i) {
-        const std::int16_t key = m_keys[i][j], sample = m_samples[i][j];
+        const std::int16_t key = block.keys[i][j], sample = block.samples[i][j];
         below = static_cast<std::int16_t>(below + (key < c ? sample : 0));
         upTo = static_cast<std::int16_t>(upTo + (key <= c ? sample : 0));
       }
       // w's key |w − v| × 16 + 3 is below c when |w − v| < reach, which
       // holds for w in v − reach + 1 .. v + reach − 1.
       const std::int16_t reach = static_cast<std::int16_t>(c > 3 ? (c + 12) / 16 : 0);
-      m_low[j] = static_cast<std::int16_t>(m_values[j] - reach + 1);
-      m_span[j] = static_cast<std::int16_t>(reach > 0 ? 2 * reach - 1 : 0);
-      m_sumBelow[j] = below;
-      m_meanWithout[j] = static_cast<std::int16_t>(m_divideByK(upTo));
+      block.low[j] = static_cast<std::int16_t>(block.values[j] - reach + 1);
+      block.span[j] = static_cast<std::int16_t>(reach > 0 ? 2 * reach - 1 : 0);
+      block.sumBelow[j] = below;
+      block.meanWithout[j] = static_cast<std::int16_t>(m_divideByK(upTo));
     }
   }
 
-  const NoiseWindow& m_win;
+  /// w is among the k nearest when low ≤ w < low + span. Both results are
+  /// formed and one chosen by a mask: a branch would miss half the time.
+  int Step(const Block& block, std::ptrdiff_t j, int previous) const {
+    const bool taken =
+        static_cast<unsigned>(previous - block.low[j]) < static_cast<unsigned>(block.span[j]);
+    const int withLeft = m_divideByK(previous + block.sumBelow[j]);
+    const int mask = -static_cast<int>(taken);
+    return (withLeft & mask) | (block.meanWithout[j] & ~mask);
+  }
+
+ private:
   int m_k;
   ExactDivider m_divideByK;
-  std::int16_t m_samples[8][kBlock], m_keys[8][kBlock], m_sorted[8][kBlock];
-  std::int16_t m_values[kBlock], m_low[kBlock], m_span[kBlock];
-  std::int16_t m_sumBelow[kBlock], m_meanWithout[kBlock];
 };
 
 }  // namespace
 
 void RunRankFilter(const NoiseWindow& window, int k, int type) {
   if (type == 2 && window.w == 3 && window.h == 3)
-    Nearest3x3(window, k).Run();
+    RunTwoRowsAtATime(window, Nearest3x3(k));
   else if (type == 2)
     NearestValuesFilter(window, k);
   else if (window.w == 3 && window.h == 3)
-    Median3x3(window).Run();
+    RunTwoRowsAtATime(window, Median3x3());
   else
     MedianFilter(window);
 }
