@@ -62,7 +62,7 @@ int CImageDataModel::Edge() {
   if (IsEmpty()) return 0;
   const cleanup::RasterRows rows{m_pBits, m_nHeight, m_nLineBytes};
   // 24-bit images go row by row through background bits; the pixel by pixel
-  // pass stays for 8-bit images and for want of memory for the bits.
+  // pass stays for 8-bit images and rows too wide for the bits.
   if (GetColorPixel() == 24 &&
       cleanup::MarkOutlinesTrueColour(
           rows, m_nWidth, cleanup::BackgroundBits(m_crBackground, m_nPrecision), kMarkColour))

@@ -3,8 +3,6 @@
 // it first enters a test (as the row below), and kept up to date with what
 // the pass writes, so every decision sees the image in its current state.
 #include <cstring>
-#include <memory>
-#include <new>
 
 #include "cleanup/BackgroundBits.h"
 
@@ -22,13 +20,16 @@ int TrailingZeros(std::uint64_t v) {  // v ≠ 0
 }
 
 /// The bit rows of a pass: the row above, the row itself and the row below.
+/// They live in the pass's own frame (the passes need no memory); rows
+/// wider than they hold are left to the pixel by pixel pass.
 class BitRows {
  public:
-  bool Allocate(UINT width) {
+  static constexpr std::size_t kMaxWords = 256;  // 16384 pixels
+
+  bool Fit(UINT width) {
     m_words = BitWords(width);
-    m_store.reset(new (std::nothrow) std::uint64_t[3 * m_words]);
-    if (!m_store) return false;
-    m_above = m_store.get();
+    if (m_words > kMaxWords) return false;
+    m_above = m_store;
     m_own = m_above + m_words;
     m_below = m_own + m_words;
     m_width = width;
@@ -63,7 +64,7 @@ class BitRows {
   }
 
  private:
-  std::unique_ptr<std::uint64_t[]> m_store;
+  std::uint64_t m_store[3 * kMaxWords];
   std::uint64_t* m_above = nullptr;
   std::uint64_t* m_own = nullptr;
   std::uint64_t* m_below = nullptr;
@@ -105,7 +106,7 @@ bool MarkOutlinesTrueColour(const RasterRows& rows, UINT width, const Background
                             COLORREF mark) {
   if (rows.height < 3 || width < 3) return true;
   BitRows bits;
-  if (!bits.Allocate(width)) return false;
+  if (!bits.Fit(width)) return false;
   const bool markIsBackground = test.IsBackground(mark);
   const RunWriter writer(mark);
   test.Row(rows.Row(0), width, bits.Own());
@@ -135,7 +136,7 @@ bool ShrinkTrueColour(const RasterRows& rows, UINT width, const BackgroundBits& 
                       COLORREF written) {
   if (rows.height < 3 || width < 3) return true;
   BitRows bits;
-  if (!bits.Allocate(width)) return false;
+  if (!bits.Fit(width)) return false;
   const bool writtenIsBackground = test.IsBackground(written);
   const RunWriter writer(written);
   test.Row(rows.Row(0), width, bits.Own());
