@@ -8,7 +8,8 @@
 // beside the noise filter, erode 3 × 3 of the 24-bit sheet beside outline
 // marking and shrinking (its filters write a new image; these work in
 // place). All figures are in megapixels per second of the image filtered;
-// every benchmark also reports the fastest of its repetitions ("_min").
+// every benchmark also reports the fastest of its repetitions ("_min": its
+// time columns; its rate column shows the slowest repetition's rate).
 #include <benchmark/benchmark.h>
 
 #include <algorithm>

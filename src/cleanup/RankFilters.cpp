@@ -2,8 +2,8 @@
 // computed from a histogram of the window that slides along each row and is
 // corrected for every value the pass writes, so that it always counts the
 // window's samples as they stand when the pixel is reached. The 3 × 3
-// median, the common filter against isolated noisy pixels, has a path of its
-// own.
+// windows, the common filters against isolated noisy pixels, have a path of
+// their own on which only the previous result of the row is serial.
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
