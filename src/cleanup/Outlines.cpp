@@ -2,6 +2,7 @@
 // region when it is on the image border or one of its four diagonal
 // neighbours falls outside the region. Side neighbours are never consulted.
 #include "ImageDataModel.h"
+#include "cleanup/BackgroundBits.h"
 #include "cleanup/InPlaceRaster.h"
 #include "image/ImageAccess.h"
 
@@ -60,6 +61,12 @@ int CImageDataModel::IsEdge(UINT x, UINT y) {
 int CImageDataModel::Edge() {
   if (IsEmpty()) return 0;
   const cleanup::RasterRows rows{m_pBits, m_nHeight, m_nLineBytes};
+  // 24-bit images go row by row through background bits; the pixel by pixel
+  // pass stays for 8-bit images and rows too wide for the bits.
+  if (GetColorPixel() == 24 &&
+      cleanup::MarkOutlinesTrueColour(
+          rows, m_nWidth, cleanup::BackgroundBits(m_crBackground, m_nPrecision), kMarkColour))
+    return 1;
   cleanup::WithRaster(GetColorPixel(), m_pPalette, ImageAccess::Background(*this), kMarkColour,
                       [&](auto& raster) { MarkOutlines(raster, rows, m_nWidth); });
   return 1;

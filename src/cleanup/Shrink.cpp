@@ -1,6 +1,7 @@
 // Shrinking: one in-place pass that turns every interior foreground pixel
 // touching the background (any of its eight neighbours) into background.
 #include "ImageDataModel.h"
+#include "cleanup/BackgroundBits.h"
 #include "cleanup/InPlaceRaster.h"
 #include "image/ImageAccess.h"
 
@@ -33,6 +34,12 @@ void ShrinkRegions(Raster& raster, const cleanup::RasterRows& rows, UINT width) 
 int CImageDataModel::Shrink() {
   if (IsEmpty()) return 0;
   const cleanup::RasterRows rows{m_pBits, m_nHeight, m_nLineBytes};
+  // 24-bit images go row by row through background bits; the pixel by pixel
+  // pass stays for 8-bit images and rows too wide for the bits.
+  if (GetColorPixel() == 24 &&
+      cleanup::ShrinkTrueColour(
+          rows, m_nWidth, cleanup::BackgroundBits(m_crBackground, m_nPrecision), m_crBackground))
+    return 1;
   cleanup::WithRaster(GetColorPixel(), m_pPalette, ImageAccess::Background(*this), m_crBackground,
                       [&](auto& raster) { ShrinkRegions(raster, rows, m_nWidth); });
   return 1;

@@ -112,4 +112,28 @@ TEST(Rotate, MatchesPlainPerPixelVersionOnRandomImagesAndAngles) {
   }
 }
 
+TEST(Rotate, MatchesPlainVersionAcrossTilesAndUnpaddedRows) {
+  // Widths around the 64-pixel tiles, odd and even runs of pixels, and
+  // 24-bit rows without padding (width a multiple of 4), whose last pixel
+  // ends where the rows end.
+  std::mt19937 random(18);
+  const int widths[] = {4, 63, 64, 65, 128, 131};
+  const int angles[] = {30, -135, 7, 181, -89};
+  for (int bits : {8, 24}) {
+    for (int width : widths) {
+      for (int angle : angles) {
+        const int height = width % 3 == 0 ? width : width / 2 + 3;
+        CImageDataModel image;
+        zt::MakeImage(image, width, height, bits);
+        tt::FillRandom(image, random);
+        const tt::Bytes expected =
+            tt::ReferenceRotate(tt::PixelArea(image), width, height, bits, angle);
+        ASSERT_EQ(image.Rotate(angle), 1);
+        ASSERT_EQ(tt::PixelArea(image), expected)
+            << width << "x" << height << " at " << bits << " bits, angle " << angle;
+      }
+    }
+  }
+}
+
 }  // namespace

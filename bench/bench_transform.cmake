@@ -1,0 +1,1 @@
+include(${CMAKE_CURRENT_SOURCE_DIR}/opencv-peer.cmake)
