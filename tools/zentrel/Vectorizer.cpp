@@ -1,69 +1,147 @@
-// The vectorising pipeline: outlines, traces, significant points, shapes.
+// The vectorising pipeline: ink mask, borders, significant points, shapes.
 #include "Vectorizer.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
+
+#include "Borders.h"
+#include "InkMask.h"
+#include "ShapeFit.h"
 
 namespace cli {
 namespace {
 
-constexpr int kTraceCapacity = 1600;  // the mask tracer's point limit
-constexpr COLORREF kOutline = RGB(255, 0, 0);
+constexpr double kPi = 3.14159265358979323846;
+// The compressor counts points in a short; longer borders go in pieces.
+constexpr std::size_t kCompressPiece = 30000;
 
-// A 24-bit copy, so that marking an outline pixel changes that pixel only
-// (in an 8-bit image it would recolour every pixel sharing its index).
-void CopyToTrueColour(const CImageDataModel& from, CImageDataModel& to) {
-  to.InitImage(static_cast<int>(from.GetWidth()), static_cast<int>(from.GetHeight()), 24);
-  const COLORREF bk = from.GetBKColor();
-  to.SetBKColor(GetRValue(bk), GetGValue(bk), GetBValue(bk));
-  to.SetPrecision(from.GetPrecision());
-  for (UINT y = 0; y < from.GetHeight(); ++y)
-    for (UINT x = 0; x < from.GetWidth(); ++x) to.SetPixel(x, y, from.GetPixel(x, y));
+bool Adjacent(POINT a, POINT b) { return std::abs(a.x - b.x) <= 1 && std::abs(a.y - b.y) <= 1; }
+
+struct MeanCircle {
+  double cx = 0, cy = 0, radius = 0;
+};
+
+MeanCircle MeanCircleOf(const std::vector<POINT>& points) {
+  MeanCircle c;
+  for (const POINT& p : points) {
+    c.cx += p.x;
+    c.cy += p.y;
+  }
+  c.cx /= static_cast<double>(points.size());
+  c.cy /= static_cast<double>(points.size());
+  for (const POINT& p : points) c.radius += std::hypot(p.x - c.cx, p.y - c.cy);
+  c.radius /= static_cast<double>(points.size());
+  return c;
 }
 
-bool Adjacent(POINT a, POINT b) { return std::abs(a.x - b.x) <= 2 && std::abs(a.y - b.y) <= 2; }
+// The kept points moved half a pixel outwards, in half-pixel units: the
+// outline of the pixels themselves rather than of their centres. Through
+// the centres a shape is a pixel narrower each way, which pushes a 2 : 1
+// rectangle past the ratio the rectangle test allows.
+std::vector<POINT> OuterEdgeInHalfPixels(const std::vector<POINT>& kept, double cx, double cy) {
+  std::vector<POINT> out;
+  out.reserve(kept.size() + 1);
+  for (const POINT& p : kept) {
+    const LONG sx = p.x > cx ? 1 : p.x < cx ? -1 : 0;
+    const LONG sy = p.y > cy ? 1 : p.y < cy ? -1 : 0;
+    out.push_back(POINT{2 * p.x + sx, 2 * p.y + sy});
+  }
+  out.push_back(out.front());
+  return out;
+}
 
 }  // namespace
 
-std::vector<BYTE> SheetVectorizer::OutlineMask(CImageDataModel& outlines, int& cells) {
-  const UINT w = GetWidth(), h = GetHeight();
-  std::vector<BYTE> mask(static_cast<std::size_t>(w) * h, 0);
-  cells = 0;
-  for (UINT y = 0; y < h; ++y)
-    for (UINT x = 0; x < w; ++x)
-      if (outlines.GetPixel(x, y) == kOutline && GetPixel(x, y) != kOutline) {
-        mask[static_cast<std::size_t>(y) * w + x] = 1;
-        ++cells;
-      }
-  return mask;
-}
-
-std::vector<POINT> SheetVectorizer::TraceFrom(int x, int y, std::vector<BYTE>& mask) {
-  const int w = static_cast<int>(GetWidth()), h = static_cast<int>(GetHeight());
-  std::vector<POINT> chain;
-  POINT buffer[kTraceCapacity];
-  // A full buffer leaves its last cell marked: go on from there.
-  while (true) {
-    const int n = VecTrace(x, y, w, h, buffer, mask.data(), 1);
-    const int skip = chain.empty() ? 0 : 1;
-    for (int i = skip; i < n; ++i) chain.push_back(buffer[i]);
-    if (n < kTraceCapacity) return chain;
-    x = buffer[n - 1].x;
-    y = buffer[n - 1].y;
+std::vector<POINT> SheetVectorizer::Compress(const std::vector<POINT>& points) {
+  std::vector<POINT> kept;
+  std::vector<POINT> work, out;
+  for (std::size_t first = 0; first < points.size(); first += kCompressPiece) {
+    const std::size_t n = std::min(kCompressPiece, points.size() - first);
+    // The compressor writes two entries past the list.
+    work.assign(points.begin() + static_cast<std::ptrdiff_t>(first),
+                points.begin() + static_cast<std::ptrdiff_t>(first + n));
+    work.resize(n + 2);
+    out.resize(n);
+    const int k = VecCompress(work.data(), static_cast<short>(n), out.data());
+    kept.insert(kept.end(), out.begin(), out.begin() + std::max(k, 0));
   }
+  return kept;
 }
 
-void SheetVectorizer::Classify(Contour& c) {
-  // The shape tests take the whole traced outline: its mean point is the
-  // shape's centre, while the significant points alone crowd at corners and
-  // would pull the mean towards them. Closing the list gives the rectangle
-  // test the whole perimeter.
-  std::vector<POINT> list = c.points;
-  if (c.closed) list.push_back(list.front());
-  c.shape = CircleOrRectangle(static_cast<int>(list.size()), list.data(), c.size, c.centre);
+bool SheetVectorizer::IsVerifiedCircle(Contour& c, const VectorizeOptions& options) {
+  int size = 0;
+  POINT centre{0, 0};
+  // The library's test on the whole border: its points lie evenly along it,
+  // so their mean is the centre.
+  if (IsCircle(static_cast<int>(c.points.size()), c.points.data(), size, centre) != 1) return false;
+  const MeanCircle fit = MeanCircleOf(c.points);
+  if (2 * fit.radius + 1 < options.minimumShape) return false;
+  // A polygon with rounded corners can pass the spread test; its area and
+  // its farthest point from the mean radius give it away.
+  const double fill = OutlineArea(c.points) / (kPi * fit.radius * fit.radius);
+  if (fill < 0.88 || fill > 1.12) return false;
+  if (GreatestRadialError(c.points, fit.cx, fit.cy, fit.radius) > std::max(1.5, 0.1 * fit.radius))
+    return false;
+  c.size = size;
+  c.centre = centre;
+  return true;
+}
+
+bool SheetVectorizer::IsVerifiedRectangle(Contour& c, const VectorizeOptions& options) {
+  if (c.kept.size() < 3) return false;
+  const RotatedRect fit = SmallestEnclosingRectangle(ConvexHull(c.points));
+  if (fit.width + 1 < options.minimumShape) return false;
+  // The library's test on the closed list of significant points, and on
+  // the same outline taken along the pixels' outer edges.
+  std::vector<POINT> closed(c.kept);
+  closed.push_back(closed.front());
+  int size = 0;
+  POINT centre{0, 0};
+  if (!IsRectangle(static_cast<int>(closed.size()), closed.data(), size, centre)) {
+    std::vector<POINT> edge = OuterEdgeInHalfPixels(c.kept, fit.cx, fit.cy);
+    if (!IsRectangle(static_cast<int>(edge.size()), edge.data(), size, centre)) return false;
+  }
+  // Four-sidedness: the border fills its smallest enclosing rectangle and
+  // keeps to its sides. A road through a shape, a notch, or lettering fail.
+  if (fit.length > 2.2 * fit.width) return false;
+  if (OutlineArea(c.points) < 0.9 * fit.length * fit.width) return false;
+  if (GreatestInsetFromSides(c.points, fit) > std::max(1.5, 0.08 * fit.width)) return false;
+  c.size = static_cast<int>(std::lround((fit.length + fit.width) / 2));
+  c.centre = POINT{static_cast<LONG>(std::lround(fit.cx)), static_cast<LONG>(std::lround(fit.cy))};
+  c.length = fit.length;
+  c.width = fit.width;
+  c.angle = fit.angle;
+  return true;
+}
+
+void SheetVectorizer::MeasureRegion(Contour& c) {
+  LONG l = c.points[0].x, t = c.points[0].y, r = l, b = t;
+  for (const POINT& p : c.points) {
+    l = std::min(l, p.x);
+    t = std::min(t, p.y);
+    r = std::max(r, p.x);
+    b = std::max(b, p.y);
+  }
+  c.region = RECT{l, t, r, b};
+  c.regionColour = GetPixel(c.points.front());
+  if (c.shape == 0) return;
+  // The region measure costs a few thousand pixel reads: shapes only.
+  POINT seed = c.centre;
+  if (IsBackground(seed)) seed = c.points.front();
   CRect region;
-  c.regionColour = GetMinRegion(c.points.front(), region);
+  c.regionColour = GetMinRegion(seed, region);
   c.region = region;
+}
+
+void SheetVectorizer::Classify(Contour& c, const VectorizeOptions& options) {
+  // A hole is never a rectangle: the paper between crossing roads is often
+  // four-sided. The inside of a ring is a circle.
+  if (IsVerifiedCircle(c, options))
+    c.shape = 1;
+  else if (!c.hole && IsVerifiedRectangle(c, options))
+    c.shape = 2;
+  MeasureRegion(c);
 }
 
 VectorizeResult SheetVectorizer::Run(const VectorizeOptions& options, CImageDataModel& outlines) {
@@ -72,32 +150,20 @@ VectorizeResult SheetVectorizer::Run(const VectorizeOptions& options, CImageData
   result.width = GetWidth();
   result.height = GetHeight();
   SetPrecision(options.precision);
-  if (options.denoise && GetColorPixel() == 8) RemoveNoise(3, 3, 0, 3);
-
-  CopyToTrueColour(*this, outlines);
-  outlines.Edge();
-  std::vector<BYTE> mask = OutlineMask(outlines, result.maskCells);
-
-  const int w = static_cast<int>(GetWidth()), h = static_cast<int>(GetHeight());
-  for (int y = 1; y + 1 < h; ++y) {
-    for (int x = 1; x + 1 < w; ++x) {
-      if (mask[static_cast<std::size_t>(y) * w + x] != 1) continue;
-      std::vector<POINT> points = TraceFrom(x, y, mask);
-      if (static_cast<int>(points.size()) < options.minimumPoints) continue;
+  if (BuildInkMask(*this, outlines)) {
+    const MaskView mask = ViewOf(outlines);
+    if (options.denoise) MajorityFilter(mask);
+    FollowBorders(mask, [&](Border& border) {
+      result.maskCells += static_cast<int>(border.cells.size());
+      if (static_cast<int>(border.cells.size()) < options.minimumPoints) return;
       Contour c;
-      c.points = std::move(points);
+      c.points = std::move(border.cells);
+      c.hole = border.hole;
       c.closed = Adjacent(c.points.front(), c.points.back());
-      // The compression needs two spare entries after the list.
-      std::vector<POINT> work(c.points);
-      work.resize(work.size() + 2);
-      std::vector<POINT> kept(c.points.size());
-      const int n = c.points.size() > 32000 ? 32000 : static_cast<int>(c.points.size());
-      const int k = VecCompress(work.data(), static_cast<short>(n), kept.data());
-      kept.resize(static_cast<std::size_t>(k > 0 ? k : 0));
-      c.kept = std::move(kept);
-      Classify(c);
+      c.kept = Compress(c.points);
+      Classify(c, options);
       result.contours.push_back(std::move(c));
-    }
+    });
   }
   result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   return result;
