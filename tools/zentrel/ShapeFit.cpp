@@ -90,23 +90,77 @@ RotatedRect SmallestEnclosingRectangle(const std::vector<POINT>& hull) {
   return best;
 }
 
-double GreatestInsetFromSides(const std::vector<POINT>& outline, const RotatedRect& rect) {
+RotatedRect SettleSides(const std::vector<POINT>& outline, const RotatedRect& rect) {
+  const double ux = std::cos(rect.angle), uy = std::sin(rect.angle);
+  const double halfL = rect.length / 2, halfW = rect.width / 2;
+  // How far inside each side (+u, -u, +v, -v) its nearest points lie.
+  std::vector<double> inset[4];
+  for (const POINT& p : outline) {
+    const double dx = p.x - rect.cx, dy = p.y - rect.cy;
+    const double u = dx * ux + dy * uy, v = -dx * uy + dy * ux;
+    const double d[4] = {halfL - u, halfL + u, halfW - v, halfW + v};
+    const int side = static_cast<int>(std::min_element(d, d + 4) - d);
+    inset[side].push_back(d[side]);
+  }
+  double median[4] = {0, 0, 0, 0};
+  for (int s = 0; s < 4; ++s) {
+    std::vector<double>& v = inset[s];
+    if (v.empty()) continue;
+    std::nth_element(v.begin(), v.begin() + static_cast<std::ptrdiff_t>(v.size() / 2), v.end());
+    median[s] = v[v.size() / 2];
+  }
+  const double uHigh = halfL - median[0], uLow = -halfL + median[1];
+  const double vHigh = halfW - median[2], vLow = -halfW + median[3];
+  RotatedRect settled = rect;
+  const double mu = (uHigh + uLow) / 2, mv = (vHigh + vLow) / 2;
+  settled.cx = rect.cx + mu * ux - mv * uy;
+  settled.cy = rect.cy + mu * uy + mv * ux;
+  settled.length = std::max(0.0, uHigh - uLow);
+  settled.width = std::max(0.0, vHigh - vLow);
+  if (settled.width > settled.length) {
+    std::swap(settled.length, settled.width);
+    settled.angle = std::fmod(settled.angle + kPi / 2, kPi);
+  }
+  return settled;
+}
+
+double ShareOffRectangle(const std::vector<POINT>& outline, const RotatedRect& rect,
+                         double tolerance) {
+  if (outline.empty()) return 0;
+  const double ux = std::cos(rect.angle), uy = std::sin(rect.angle);
+  const double halfL = rect.length / 2, halfW = rect.width / 2;
+  std::size_t off = 0;
+  for (const POINT& p : outline) {
+    const double dx = p.x - rect.cx, dy = p.y - rect.cy;
+    const double u = std::abs(dx * ux + dy * uy) - halfL, v = std::abs(-dx * uy + dy * ux) - halfW;
+    const double distance = u <= 0 && v <= 0 ? -std::max(u, v)
+                                             : std::hypot(std::max(u, 0.0), std::max(v, 0.0));
+    off += distance > tolerance ? 1 : 0;
+  }
+  return static_cast<double>(off) / static_cast<double>(outline.size());
+}
+
+double FarthestCornerGap(const std::vector<POINT>& outline, const RotatedRect& rect) {
   const double ux = std::cos(rect.angle), uy = std::sin(rect.angle);
   const double halfL = rect.length / 2, halfW = rect.width / 2;
   double worst = 0;
-  for (const POINT& p : outline) {
-    const double dx = p.x - rect.cx, dy = p.y - rect.cy;
-    const double u = std::abs(dx * ux + dy * uy), v = std::abs(-dx * uy + dy * ux);
-    worst = std::max(worst, std::min(halfL - u, halfW - v));
+  for (int corner = 0; corner < 4; ++corner) {
+    const double u = corner & 1 ? halfL : -halfL, v = corner & 2 ? halfW : -halfW;
+    const double x = rect.cx + u * ux - v * uy, y = rect.cy + u * uy + v * ux;
+    double nearest = 1e300;
+    for (const POINT& p : outline) nearest = std::min(nearest, std::hypot(p.x - x, p.y - y));
+    worst = std::max(worst, nearest);
   }
   return worst;
 }
 
-double GreatestRadialError(const std::vector<POINT>& outline, double cx, double cy,
-                           double radius) {
-  double worst = 0;
-  for (const POINT& p : outline) worst = std::max(worst, std::abs(std::hypot(p.x - cx, p.y - cy) - radius));
-  return worst;
+double ShareOffCircle(const std::vector<POINT>& outline, double cx, double cy, double radius,
+                      double tolerance) {
+  if (outline.empty()) return 0;
+  std::size_t off = 0;
+  for (const POINT& p : outline)
+    off += std::abs(std::hypot(p.x - cx, p.y - cy) - radius) > tolerance ? 1 : 0;
+  return static_cast<double>(off) / static_cast<double>(outline.size());
 }
 
 }  // namespace cli

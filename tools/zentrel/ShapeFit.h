@@ -30,14 +30,25 @@ struct RotatedRect {
 /// rectangle of zero width.
 RotatedRect SmallestEnclosingRectangle(const std::vector<POINT>& hull);
 
-/// The greatest distance of an outline point from the nearest side of the
-/// rectangle (points inside it; 0 when every point lies on a side).
-double GreatestInsetFromSides(const std::vector<POINT>& outline, const RotatedRect& rect);
+/// The rectangle with each side moved to the median position of the
+/// outline points nearest to it: a speck or a stub on one side, which
+/// widens the smallest enclosing rectangle, does not move it.
+RotatedRect SettleSides(const std::vector<POINT>& outline, const RotatedRect& rect);
 
-/// The greatest difference between an outline point's distance from
-/// (cx, cy) and radius.
-double GreatestRadialError(const std::vector<POINT>& outline, double cx, double cy,
-                           double radius);
+/// The share of outline points farther than tolerance from the rectangle's
+/// outline, inside or outside it.
+double ShareOffRectangle(const std::vector<POINT>& outline, const RotatedRect& rect,
+                         double tolerance);
+
+/// The greatest distance from a corner of the rectangle to the nearest
+/// outline point: small for a rectangle, about 0.4 times the radius for a
+/// circle in its square.
+double FarthestCornerGap(const std::vector<POINT>& outline, const RotatedRect& rect);
+
+/// The share of outline points whose distance from (cx, cy) differs from
+/// radius by more than tolerance.
+double ShareOffCircle(const std::vector<POINT>& outline, double cx, double cy, double radius,
+                      double tolerance);
 
 }  // namespace cli
 

@@ -15,6 +15,9 @@ namespace {
 constexpr double kPi = 3.14159265358979323846;
 // The compressor counts points in a short; longer borders go in pieces.
 constexpr std::size_t kCompressPiece = 30000;
+// The share of a border that may stray from the fitted circle or
+// rectangle: a speck or the tip of a letter touching the shape.
+constexpr double kOffShare = 0.1;
 
 bool Adjacent(POINT a, POINT b) { return std::abs(a.x - b.x) <= 1 && std::abs(a.y - b.y) <= 1; }
 
@@ -35,20 +38,16 @@ MeanCircle MeanCircleOf(const std::vector<POINT>& points) {
   return c;
 }
 
-// The kept points moved half a pixel outwards, in half-pixel units: the
-// outline of the pixels themselves rather than of their centres. Through
-// the centres a shape is a pixel narrower each way, which pushes a 2 : 1
-// rectangle past the ratio the rectangle test allows.
-std::vector<POINT> OuterEdgeInHalfPixels(const std::vector<POINT>& kept, double cx, double cy) {
-  std::vector<POINT> out;
-  out.reserve(kept.size() + 1);
-  for (const POINT& p : kept) {
-    const LONG sx = p.x > cx ? 1 : p.x < cx ? -1 : 0;
-    const LONG sy = p.y > cy ? 1 : p.y < cy ? -1 : 0;
-    out.push_back(POINT{2 * p.x + sx, 2 * p.y + sy});
+// The rectangle test's ratio, path length over greatest extent, on a
+// closed list: the same measure as the library's.
+double PathOverExtent(const std::vector<POINT>& closed) {
+  double path = 0, extent = 0;
+  for (std::size_t i = 0; i + 1 < closed.size(); ++i) {
+    path += std::hypot(closed[i + 1].x - closed[i].x, closed[i + 1].y - closed[i].y);
+    for (std::size_t j = i + 1; j + 1 < closed.size(); ++j)
+      extent = std::max(extent, std::hypot(closed[j].x - closed[i].x, closed[j].y - closed[i].y));
   }
-  out.push_back(out.front());
-  return out;
+  return extent > 0 ? path / extent : 0;
 }
 
 }  // namespace
@@ -81,7 +80,8 @@ bool SheetVectorizer::IsVerifiedCircle(Contour& c, const VectorizeOptions& optio
   // its farthest point from the mean radius give it away.
   const double fill = OutlineArea(c.points) / (kPi * fit.radius * fit.radius);
   if (fill < 0.88 || fill > 1.12) return false;
-  if (GreatestRadialError(c.points, fit.cx, fit.cy, fit.radius) > std::max(1.5, 0.1 * fit.radius))
+  if (ShareOffCircle(c.points, fit.cx, fit.cy, fit.radius, std::max(1.5, 0.06 * fit.radius)) >
+      kOffShare)
     return false;
   c.size = size;
   c.centre = centre;
@@ -90,23 +90,29 @@ bool SheetVectorizer::IsVerifiedCircle(Contour& c, const VectorizeOptions& optio
 
 bool SheetVectorizer::IsVerifiedRectangle(Contour& c, const VectorizeOptions& options) {
   if (c.kept.size() < 3) return false;
-  const RotatedRect fit = SmallestEnclosingRectangle(ConvexHull(c.points));
+  const RotatedRect fit = SettleSides(c.points, SmallestEnclosingRectangle(ConvexHull(c.points)));
   if (fit.width + 1 < options.minimumShape) return false;
-  // The library's test on the closed list of significant points, and on
-  // the same outline taken along the pixels' outer edges.
+  // The library's test on the closed list of significant points. Its ratio
+  // allows an aspect of 2.03 : 1 for an ideal outline; a 2 : 1 rectangle
+  // traced through its pixels' centres measures a little past that, so a
+  // ratio down to 2.60 (about 2.4 : 1) is accepted when the fitted sides
+  // are within 2.2 : 1 (rectangle-aspect-margin).
   std::vector<POINT> closed(c.kept);
   closed.push_back(closed.front());
   int size = 0;
   POINT centre{0, 0};
   if (!IsRectangle(static_cast<int>(closed.size()), closed.data(), size, centre)) {
-    std::vector<POINT> edge = OuterEdgeInHalfPixels(c.kept, fit.cx, fit.cy);
-    if (!IsRectangle(static_cast<int>(edge.size()), edge.data(), size, centre)) return false;
+    const double ratio = PathOverExtent(closed);
+    if (ratio < 2.60 || ratio > 2.83) return false;
   }
-  // Four-sidedness: the border fills its smallest enclosing rectangle and
-  // keeps to its sides. A road through a shape, a notch, or lettering fail.
+  // Four-sidedness: the border keeps to the sides of the rectangle fitted
+  // to it. A road through a shape, a notch, a slanted side or lettering
+  // fail; a speck on a side does not.
   if (fit.length > 2.2 * fit.width) return false;
-  if (OutlineArea(c.points) < 0.9 * fit.length * fit.width) return false;
-  if (GreatestInsetFromSides(c.points, fit) > std::max(1.5, 0.08 * fit.width)) return false;
+  if (ShareOffRectangle(c.points, fit, std::max(1.5, 0.04 * fit.width)) > kOffShare) return false;
+  // Its corners are there: a disc with a mark on it keeps close to the
+  // sides of a square too, but stays 0.4 of its radius from the corners.
+  if (FarthestCornerGap(c.points, fit) > std::max(2.0, 0.08 * fit.width)) return false;
   c.size = static_cast<int>(std::lround((fit.length + fit.width) / 2));
   c.centre = POINT{static_cast<LONG>(std::lround(fit.cx)), static_cast<LONG>(std::lround(fit.cy))};
   c.length = fit.length;
