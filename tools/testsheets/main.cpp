@@ -14,7 +14,7 @@ namespace {
 const char kUsage[] =
     "usage: zentrel-testsheets make KIND WIDTHxHEIGHT SHAPES SEED OUT.bmp\n"
     "       zentrel-testsheets score [WIDTHxHEIGHT [SHAPES [SHEETS]]] [--misses]\n"
-    "KIND is one of: white-1, white-8, cream-8, grey-8, white-24, cream-24, grey-24.\n"
+    "KIND is one of: white-1, white-8, cream-8, grey-8, white-24, cream-24, grey-24,\ndefault-8 (paper in the library's default background colour, 235 grey).\n"
     "'make' draws one sheet (roads, lettering and speckle in proportion to its size)\n"
     "and saves it as a BMP file; 'score' draws SHEETS sheets of each kind (default\n"
     "800x600, 60 shapes, 10 sheets), vectorises them and prints recall and false-shape\n"

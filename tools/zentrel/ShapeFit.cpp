@@ -124,20 +124,40 @@ RotatedRect SettleSides(const std::vector<POINT>& outline, const RotatedRect& re
   return settled;
 }
 
+namespace {
+
+// The distance of a point from the rectangle's outline, inside or outside.
+double DistanceFromOutline(const POINT& p, const RotatedRect& rect, double ux, double uy) {
+  const double dx = p.x - rect.cx, dy = p.y - rect.cy;
+  const double u = std::abs(dx * ux + dy * uy) - rect.length / 2;
+  const double v = std::abs(-dx * uy + dy * ux) - rect.width / 2;
+  return u <= 0 && v <= 0 ? -std::max(u, v) : std::hypot(std::max(u, 0.0), std::max(v, 0.0));
+}
+
+}  // namespace
+
 double ShareOffRectangle(const std::vector<POINT>& outline, const RotatedRect& rect,
                          double tolerance) {
   if (outline.empty()) return 0;
   const double ux = std::cos(rect.angle), uy = std::sin(rect.angle);
-  const double halfL = rect.length / 2, halfW = rect.width / 2;
   std::size_t off = 0;
-  for (const POINT& p : outline) {
-    const double dx = p.x - rect.cx, dy = p.y - rect.cy;
-    const double u = std::abs(dx * ux + dy * uy) - halfL, v = std::abs(-dx * uy + dy * ux) - halfW;
-    const double distance = u <= 0 && v <= 0 ? -std::max(u, v)
-                                             : std::hypot(std::max(u, 0.0), std::max(v, 0.0));
-    off += distance > tolerance ? 1 : 0;
-  }
+  for (const POINT& p : outline) off += DistanceFromOutline(p, rect, ux, uy) > tolerance ? 1 : 0;
   return static_cast<double>(off) / static_cast<double>(outline.size());
+}
+
+double MeanOffRectangle(const std::vector<POINT>& outline, const RotatedRect& rect) {
+  if (outline.empty()) return 0;
+  const double ux = std::cos(rect.angle), uy = std::sin(rect.angle);
+  double sum = 0;
+  for (const POINT& p : outline) sum += DistanceFromOutline(p, rect, ux, uy);
+  return sum / static_cast<double>(outline.size());
+}
+
+double MeanOffCircle(const std::vector<POINT>& outline, double cx, double cy, double radius) {
+  if (outline.empty()) return 0;
+  double sum = 0;
+  for (const POINT& p : outline) sum += std::abs(std::hypot(p.x - cx, p.y - cy) - radius);
+  return sum / static_cast<double>(outline.size());
 }
 
 double FarthestCornerGap(const std::vector<POINT>& outline, const RotatedRect& rect) {

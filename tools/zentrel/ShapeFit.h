@@ -40,6 +40,13 @@ RotatedRect SettleSides(const std::vector<POINT>& outline, const RotatedRect& re
 double ShareOffRectangle(const std::vector<POINT>& outline, const RotatedRect& rect,
                          double tolerance);
 
+/// The mean distance of the outline points from the rectangle's outline.
+double MeanOffRectangle(const std::vector<POINT>& outline, const RotatedRect& rect);
+
+/// The mean difference between the outline points' distances from
+/// (cx, cy) and radius.
+double MeanOffCircle(const std::vector<POINT>& outline, double cx, double cy, double radius);
+
 /// The greatest distance from a corner of the rectangle to the nearest
 /// outline point: small for a rectangle, about 0.4 times the radius for a
 /// circle in its square.

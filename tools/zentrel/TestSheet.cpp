@@ -174,7 +174,11 @@ double Reach(const DrawnShape& d) {
 }
 
 bool Touches(const DrawnShape& d, const Stroke& s, double margin) {
-  if (s.Distance(d.cx, d.cy) > Reach(d) + s.half + margin) return false;
+  const double reach = Reach(d) + s.half + margin;
+  if (std::min(s.x1, s.x2) > d.cx + reach || std::max(s.x1, s.x2) < d.cx - reach ||
+      std::min(s.y1, s.y2) > d.cy + reach || std::max(s.y1, s.y2) < d.cy - reach)
+    return false;
+  if (s.Distance(d.cx, d.cy) > reach) return false;
   const double len = std::hypot(s.x2 - s.x1, s.y2 - s.y1);
   const int steps = std::max(1, static_cast<int>(len * 2));
   for (int i = 0; i <= steps; ++i) {
@@ -198,12 +202,12 @@ DrawnShape RandomShape(Random& random) {
   const int pick = random.Below(10);
   if (pick < 5) {  // a rectangle, up to 2 : 1, any rotation
     d.kind = 2;
-    d.width = random.Uniform(12, 48);
+    d.width = random.Uniform(14, 48);
     d.length = d.width * random.Uniform(1.0, 2.0);
     d.angle = random.Uniform(0, kPi);
   } else {  // a disc, or a ring
     d.kind = 1;
-    d.radius = random.Uniform(6, 36);
+    d.radius = random.Uniform(7, 36);
     if (pick >= 8 && d.radius >= 12) d.inner = d.radius - random.Uniform(3, d.radius / 3);
   }
   return d;
@@ -259,7 +263,10 @@ const std::vector<SheetKind>& SheetKinds() {
       {"white 1-bit", 1, RGB(255, 255, 255)}, {"white 8-bit", 8, RGB(255, 255, 255)},
       {"cream 8-bit", 8, RGB(244, 236, 212)}, {"grey 8-bit", 8, RGB(196, 196, 192)},
       {"white 24-bit", 24, RGB(255, 255, 255)}, {"cream 24-bit", 24, RGB(244, 236, 212)},
-      {"grey 24-bit", 24, RGB(196, 196, 192)}};
+      {"grey 24-bit", 24, RGB(196, 196, 192)},
+      // The library's default background colour: sheets the tool reads
+      // without being told their paper colour.
+      {"default 8-bit", 8, RGB(235, 235, 235)}};
   return kinds;
 }
 
@@ -278,14 +285,22 @@ std::vector<DrawnShape> MakeTestSheet(const TestSheetSpec& spec, CImageDataModel
     d.cx = random.Uniform(r, spec.width - r);
     d.cy = random.Uniform(r, spec.height - r);
     bool free = true;
-    for (const DrawnShape& o : shapes)
-      free = free && std::hypot(o.cx - d.cx, o.cy - d.cy) > Reach(o) + Reach(d) + 4;
+    for (const DrawnShape& o : shapes) {
+      const double apart = Reach(o) + Reach(d) + 4;
+      if (std::abs(o.cx - d.cx) > apart || std::abs(o.cy - d.cy) > apart) continue;
+      if (std::hypot(o.cx - d.cx, o.cy - d.cy) <= apart) {
+        free = false;
+        break;
+      }
+    }
     if (free) shapes.push_back(d);
   }
   for (std::size_t i = 0; i < shapes.size(); ++i)
     PaintShape(canvas, static_cast<int>(i % 3), shapes[i]);
 
-  // Roads and lettering over them; a shape they come near is not clear.
+  // Roads and lettering over them. A shape they come within three pixels
+  // of is not clear: anti-aliasing and the speckle filter can close a gap
+  // of one or two pixels.
   std::vector<Stroke> marks;
   for (int i = 0; i < spec.roads; ++i)
     for (const Stroke& s : RandomRoad(random, spec.width, spec.height)) {
@@ -299,7 +314,7 @@ std::vector<DrawnShape> MakeTestSheet(const TestSheetSpec& spec, CImageDataModel
     }
   for (DrawnShape& d : shapes)
     for (const Stroke& s : marks)
-      if (d.clear && Touches(d, s, 2.0)) d.clear = false;
+      if (d.clear && Touches(d, s, 3.0)) d.clear = false;
 
   // Speckle: mostly single pixels, some two-by-two dots.
   const long specks = std::lround(spec.speckle * spec.width * spec.height);

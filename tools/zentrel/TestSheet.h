@@ -34,7 +34,7 @@ struct DrawnShape {
   double cx = 0, cy = 0;
   double length = 0, width = 0, angle = 0;
   double radius = 0, inner = 0;
-  bool clear = true;  // no road or lettering comes within two pixels of it
+  bool clear = true;  // no road or lettering comes within three pixels of it
 };
 
 /// Draws a sheet into 'sheet' (replacing any image it holds), sets the
@@ -50,7 +50,8 @@ struct SheetKind {
   COLORREF paper;
 };
 /// The kinds the quality measurements cover: white, cream and grey paper
-/// at 8 and 24 bits, and white paper at 1 bit.
+/// at 8 and 24 bits, white paper at 1 bit, and the library's default
+/// background colour at 8 bits.
 const std::vector<SheetKind>& SheetKinds();
 
 struct ShapeScore {

@@ -83,6 +83,11 @@ bool SheetVectorizer::IsVerifiedCircle(Contour& c, const VectorizeOptions& optio
   if (ShareOffCircle(c.points, fit.cx, fit.cy, fit.radius, std::max(1.5, 0.06 * fit.radius)) >
       kOffShare)
     return false;
+  // A small square with rounded corners passes all of that: it is a circle
+  // only if it keeps closer to the circle than to the rectangle fitted to it.
+  const RotatedRect box = SettleSides(c.points, SmallestEnclosingRectangle(ConvexHull(c.points)));
+  if (MeanOffRectangle(c.points, box) < MeanOffCircle(c.points, fit.cx, fit.cy, fit.radius))
+    return false;
   c.size = size;
   c.centre = centre;
   return true;

@@ -40,7 +40,7 @@ struct VectorizeOptions {
   int precision = 15;
   // The smallest shape recognised, in pixels: a circle's diameter or a
   // rectangle's shorter side. Lettering and symbols are smaller.
-  int minimumShape = 10;
+  int minimumShape = 12;
 };
 
 struct VectorizeResult {
