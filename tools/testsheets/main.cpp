@@ -14,7 +14,8 @@ namespace {
 const char kUsage[] =
     "usage: zentrel-testsheets make KIND WIDTHxHEIGHT SHAPES SEED OUT.bmp\n"
     "       zentrel-testsheets score [WIDTHxHEIGHT [SHAPES [SHEETS]]] [--misses]\n"
-    "KIND is one of: white-1, white-8, cream-8, grey-8, white-24, cream-24, grey-24,\ndefault-8 (paper in the library's default background colour, 235 grey).\n"
+    "KIND is one of: white-1, white-8, cream-8, grey-8, white-24, cream-24, grey-24,\ndefault-8 "
+    "(paper in the library's default background colour, 235 grey).\n"
     "'make' draws one sheet (roads, lettering and speckle in proportion to its size)\n"
     "and saves it as a BMP file; 'score' draws SHEETS sheets of each kind (default\n"
     "800x600, 60 shapes, 10 sheets), vectorises them and prints recall and false-shape\n"
@@ -39,7 +40,8 @@ const cli::SheetKind* FindKind(const std::string& name) {
   for (const cli::SheetKind& k : cli::SheetKinds()) {
     std::string short_name = k.name;  // "white 8-bit" -> "white-8"
     short_name = short_name.substr(0, short_name.find(' ')) + "-" +
-                 short_name.substr(short_name.find(' ') + 1, short_name.find('-') - short_name.find(' ') - 1);
+                 short_name.substr(short_name.find(' ') + 1,
+                                   short_name.find('-') - short_name.find(' ') - 1);
     if (short_name == name) return &k;
   }
   return nullptr;
@@ -60,9 +62,10 @@ void PrintMisses(const cli::VectorizeResult& result, const std::vector<cli::Draw
              std::hypot(c.centre.x - d.cx, c.centre.y - d.cy) <=
                  std::max(2.0, 0.25 * (d.kind == 1 ? d.radius : d.width));
     if (!hit)
-      std::printf("missed %s seed %u: kind %d at (%.1f, %.1f) length %.1f width %.1f angle %.2f "
-                  "radius %.1f inner %.1f\n",
-                  kind, seed, d.kind, d.cx, d.cy, d.length, d.width, d.angle, d.radius, d.inner);
+      std::printf(
+          "missed %s seed %u: kind %d at (%.1f, %.1f) length %.1f width %.1f angle %.2f "
+          "radius %.1f inner %.1f\n",
+          kind, seed, d.kind, d.cx, d.cy, d.length, d.width, d.angle, d.radius, d.inner);
   }
   for (const cli::Contour& c : result.contours) {
     if (c.shape == 0) continue;
@@ -77,7 +80,8 @@ void PrintMisses(const cli::VectorizeResult& result, const std::vector<cli::Draw
 }
 
 int Score(int width, int height, int shapes, int sheets, bool misses) {
-  std::printf("| sheet kind | sheets | clear shapes | found | recall | reported | false | false rate |\n");
+  std::printf(
+      "| sheet kind | sheets | clear shapes | found | recall | reported | false | false rate |\n");
   std::printf("|---|---|---|---|---|---|---|---|\n");
   for (const cli::SheetKind& kind : cli::SheetKinds()) {
     cli::ShapeScore total;
@@ -112,9 +116,9 @@ int main(int argc, char** argv) {
       return 2;
     }
     CImageDataModel sheet;
-    const auto drawn = cli::MakeTestSheet(
-        SpecFor(*kind, width, height, std::atoi(argv[4]), static_cast<unsigned>(std::atoi(argv[5]))),
-        sheet);
+    const auto drawn = cli::MakeTestSheet(SpecFor(*kind, width, height, std::atoi(argv[4]),
+                                                  static_cast<unsigned>(std::atoi(argv[5]))),
+                                          sheet);
     if (sheet.IsEmpty() || !sheet.SaveBMPImage(argv[6])) {
       std::fprintf(stderr, "zentrel-testsheets: cannot make or write %s\n", argv[6]);
       return 1;

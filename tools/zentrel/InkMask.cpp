@@ -21,7 +21,8 @@ MaskView ViewOf(const CImageDataModel& mask) {
   view.width = static_cast<int>(mask.GetWidth());
   view.height = static_cast<int>(mask.GetHeight());
   view.down = -static_cast<std::ptrdiff_t>(mask.GetLineBytes());
-  view.top = mask.GetBuffer() + static_cast<std::ptrdiff_t>(mask.GetLineBytes()) * (view.height - 1);
+  view.top =
+      mask.GetBuffer() + static_cast<std::ptrdiff_t>(mask.GetLineBytes()) * (view.height - 1);
   return view;
 }
 
@@ -61,10 +62,10 @@ bool BuildInkMask(const CImageDataModel& sheet, CImageDataModel& mask) {
   if (depth == 8) {
     const RGBQUAD* table = sheet.GetPalette();
     for (int i = 0; i < 256; ++i)
-      inkOfIndex[i] = IsPaperColour(RGB(table[i].rgbRed, table[i].rgbGreen, table[i].rgbBlue),
-                                    paper, precision)
-                          ? kPaper
-                          : kInk;
+      inkOfIndex[i] =
+          IsPaperColour(RGB(table[i].rgbRed, table[i].rgbGreen, table[i].rgbBlue), paper, precision)
+              ? kPaper
+              : kInk;
   }
   const std::size_t sheetLine = sheet.GetLineBytes(), maskLine = mask.GetLineBytes();
   for (int row = 0; row < h; ++row) {  // stored rows; both records store them bottom-up

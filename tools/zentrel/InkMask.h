@@ -18,8 +18,8 @@ enum MaskCell : BYTE { kPaper = 0, kInk = 1, kOnBorder = 2, kRightOpen = 4 };
 /// A view of the mask's rows in image order (y from the top): the record
 /// stores rows bottom-up, so a step down the image is a step back in memory.
 struct MaskView {
-  BYTE* top = nullptr;         // the cell (0, 0)
-  std::ptrdiff_t down = 0;     // address step from (x, y) to (x, y + 1)
+  BYTE* top = nullptr;      // the cell (0, 0)
+  std::ptrdiff_t down = 0;  // address step from (x, y) to (x, y + 1)
   int width = 0, height = 0;
 
   BYTE* At(int x, int y) const { return top + x + static_cast<std::ptrdiff_t>(y) * down; }

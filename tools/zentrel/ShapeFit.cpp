@@ -20,7 +20,8 @@ namespace {
 constexpr double kPi = 3.14159265358979323846;
 
 double Cross(const POINT& o, const POINT& a, const POINT& b) {
-  return static_cast<double>(a.x - o.x) * (b.y - o.y) - static_cast<double>(a.y - o.y) * (b.x - o.x);
+  return static_cast<double>(a.x - o.x) * (b.y - o.y) -
+         static_cast<double>(a.y - o.y) * (b.x - o.x);
 }
 
 }  // namespace

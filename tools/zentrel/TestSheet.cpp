@@ -31,8 +31,8 @@ class Random {
 };
 
 // Ink colours: buildings, water, parks, roads, lettering and speckle, red.
-constexpr COLORREF kInks[] = {RGB(128, 84, 62),  RGB(52, 96, 196), RGB(40, 140, 70),
-                              RGB(96, 96, 100),  RGB(25, 25, 25),  RGB(190, 40, 40)};
+constexpr COLORREF kInks[] = {RGB(128, 84, 62), RGB(52, 96, 196), RGB(40, 140, 70),
+                              RGB(96, 96, 100), RGB(25, 25, 25),  RGB(190, 40, 40)};
 constexpr int kInkCount = 6;
 constexpr int kRoadInk = 3, kTextInk = 4;
 constexpr int kPaperShades = 8;  // colour-table entries 0..7
@@ -134,11 +134,11 @@ template <class Inside>
 void Paint(Canvas& canvas, int ink, double left, double top, double right, double bottom,
            Inside inside) {
   for (int y = static_cast<int>(std::floor(top)); y <= static_cast<int>(std::ceil(bottom)); ++y)
-    for (int x = static_cast<int>(std::floor(left)); x <= static_cast<int>(std::ceil(right));
-         ++x) {
+    for (int x = static_cast<int>(std::floor(left)); x <= static_cast<int>(std::ceil(right)); ++x) {
       int hits = 0;
       for (int i = 0; i < 4; ++i)
-        for (int j = 0; j < 4; ++j) hits += inside(x + (j + 0.5) / 4 - 0.5, y + (i + 0.5) / 4 - 0.5);
+        for (int j = 0; j < 4; ++j)
+          hits += inside(x + (j + 0.5) / 4 - 0.5, y + (i + 0.5) / 4 - 0.5);
       canvas.Cover(x, y, ink, hits / 16.0);
     }
 }
@@ -260,9 +260,12 @@ std::vector<Stroke> RandomRoad(Random& random, int width, int height) {
 
 const std::vector<SheetKind>& SheetKinds() {
   static const std::vector<SheetKind> kinds = {
-      {"white 1-bit", 1, RGB(255, 255, 255)}, {"white 8-bit", 8, RGB(255, 255, 255)},
-      {"cream 8-bit", 8, RGB(244, 236, 212)}, {"grey 8-bit", 8, RGB(196, 196, 192)},
-      {"white 24-bit", 24, RGB(255, 255, 255)}, {"cream 24-bit", 24, RGB(244, 236, 212)},
+      {"white 1-bit", 1, RGB(255, 255, 255)},
+      {"white 8-bit", 8, RGB(255, 255, 255)},
+      {"cream 8-bit", 8, RGB(244, 236, 212)},
+      {"grey 8-bit", 8, RGB(196, 196, 192)},
+      {"white 24-bit", 24, RGB(255, 255, 255)},
+      {"cream 24-bit", 24, RGB(244, 236, 212)},
       {"grey 24-bit", 24, RGB(196, 196, 192)},
       // The library's default background colour: sheets the tool reads
       // without being told their paper colour.

@@ -20,9 +20,9 @@ struct TestSheetSpec {
   // 8: a colour table of paper shades and anti-aliased ink blends; 24.
   int bits = 8;
   COLORREF paper = RGB(255, 255, 255);
-  int shapes = 60;   // rectangles, discs and rings together
-  int roads = 4;     // polylines across the sheet
-  int words = 30;    // runs of letter-like marks
+  int shapes = 60;              // rectangles, discs and rings together
+  int roads = 4;                // polylines across the sheet
+  int words = 30;               // runs of letter-like marks
   double speckle = 1.0 / 1000;  // specks per pixel
   unsigned seed = 1;
 };
@@ -55,10 +55,10 @@ struct SheetKind {
 const std::vector<SheetKind>& SheetKinds();
 
 struct ShapeScore {
-  int clear = 0;       // shapes drawn clear of other marks
-  int clearFound = 0;  // of those, recognised with the right kind and centre
-  int reported = 0;    // rectangles and circles the pipeline reported
-  int falseShapes = 0; // of those, matching nothing drawn
+  int clear = 0;        // shapes drawn clear of other marks
+  int clearFound = 0;   // of those, recognised with the right kind and centre
+  int reported = 0;     // rectangles and circles the pipeline reported
+  int falseShapes = 0;  // of those, matching nothing drawn
   double Recall() const { return clear ? static_cast<double>(clearFound) / clear : 1.0; }
   double FalseRate() const { return reported ? static_cast<double>(falseShapes) / reported : 0.0; }
 };
