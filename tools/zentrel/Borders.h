@@ -20,7 +20,7 @@ struct Border {
 /// Scans the mask row by row from the top and follows each border the
 /// first time it meets it (ink patches eight-connected, holes
 /// four-connected), handing each to 'take'; the Border is reused between
-/// calls, so take moves out what it keeps. Marks the cells it passes with
+/// calls, so take copies out what it keeps. Marks the cells it passes with
 /// kOnBorder and kRightOpen. The mask's outermost ring must be paper.
 void FollowBorders(const MaskView& mask, const std::function<void(Border&)>& take);
 

@@ -56,7 +56,7 @@ RotatedRect SmallestEnclosingRectangle(const std::vector<POINT>& hull) {
   for (std::size_t i = 0; i < n; ++i) {
     const POINT& a = hull[i];
     const POINT& b = hull[(i + 1) % n];
-    const double ex = b.x - a.x, ey = b.y - a.y, len = std::hypot(ex, ey);
+    const double ex = b.x - a.x, ey = b.y - a.y, len = Length(ex, ey);
     if (len == 0) continue;
     const double ux = ex / len, uy = ey / len;  // along the edge; (-uy, ux) across it
     double minU = 1e300, maxU = -1e300, minV = 1e300, maxV = -1e300;
@@ -132,7 +132,7 @@ double DistanceFromOutline(const POINT& p, const RotatedRect& rect, double ux, d
   const double dx = p.x - rect.cx, dy = p.y - rect.cy;
   const double u = std::abs(dx * ux + dy * uy) - rect.length / 2;
   const double v = std::abs(-dx * uy + dy * ux) - rect.width / 2;
-  return u <= 0 && v <= 0 ? -std::max(u, v) : std::hypot(std::max(u, 0.0), std::max(v, 0.0));
+  return u <= 0 && v <= 0 ? -std::max(u, v) : Length(std::max(u, 0.0), std::max(v, 0.0));
 }
 
 }  // namespace
@@ -157,7 +157,7 @@ double MeanOffRectangle(const std::vector<POINT>& outline, const RotatedRect& re
 double MeanOffCircle(const std::vector<POINT>& outline, double cx, double cy, double radius) {
   if (outline.empty()) return 0;
   double sum = 0;
-  for (const POINT& p : outline) sum += std::abs(std::hypot(p.x - cx, p.y - cy) - radius);
+  for (const POINT& p : outline) sum += std::abs(Length(p.x - cx, p.y - cy) - radius);
   return sum / static_cast<double>(outline.size());
 }
 
@@ -169,7 +169,7 @@ double FarthestCornerGap(const std::vector<POINT>& outline, const RotatedRect& r
     const double u = corner & 1 ? halfL : -halfL, v = corner & 2 ? halfW : -halfW;
     const double x = rect.cx + u * ux - v * uy, y = rect.cy + u * uy + v * ux;
     double nearest = 1e300;
-    for (const POINT& p : outline) nearest = std::min(nearest, std::hypot(p.x - x, p.y - y));
+    for (const POINT& p : outline) nearest = std::min(nearest, Length(p.x - x, p.y - y));
     worst = std::max(worst, nearest);
   }
   return worst;
@@ -180,7 +180,7 @@ double ShareOffCircle(const std::vector<POINT>& outline, double cx, double cy, d
   if (outline.empty()) return 0;
   std::size_t off = 0;
   for (const POINT& p : outline)
-    off += std::abs(std::hypot(p.x - cx, p.y - cy) - radius) > tolerance ? 1 : 0;
+    off += std::abs(Length(p.x - cx, p.y - cy) - radius) > tolerance ? 1 : 0;
   return static_cast<double>(off) / static_cast<double>(outline.size());
 }
 

@@ -6,6 +6,8 @@
 #include <cmath>
 #include <cstdint>
 
+#include "ShapeFit.h"
+
 namespace cli {
 namespace {
 
@@ -149,7 +151,7 @@ struct Stroke {
   double Distance(double x, double y) const {
     const double dx = x2 - x1, dy = y2 - y1, len2 = dx * dx + dy * dy;
     const double t = len2 > 0 ? std::clamp(((x - x1) * dx + (y - y1) * dy) / len2, 0.0, 1.0) : 0;
-    return std::hypot(x - (x1 + t * dx), y - (y1 + t * dy));
+    return Length(x - (x1 + t * dx), y - (y1 + t * dy));
   }
 };
 
@@ -161,16 +163,16 @@ void PaintStroke(Canvas& canvas, int ink, const Stroke& s) {
 
 // How far a point lies outside a drawn shape (negative inside).
 double Outside(const DrawnShape& d, double x, double y) {
-  if (d.kind == 1) return std::hypot(x - d.cx, y - d.cy) - d.radius;
+  if (d.kind == 1) return Length(x - d.cx, y - d.cy) - d.radius;
   const double c = std::cos(d.angle), s = std::sin(d.angle);
   const double u = std::abs((x - d.cx) * c + (y - d.cy) * s) - d.length / 2;
   const double v = std::abs(-(x - d.cx) * s + (y - d.cy) * c) - d.width / 2;
   if (u <= 0 && v <= 0) return std::max(u, v);
-  return std::hypot(std::max(u, 0.0), std::max(v, 0.0));
+  return Length(std::max(u, 0.0), std::max(v, 0.0));
 }
 
 double Reach(const DrawnShape& d) {
-  return d.kind == 1 ? d.radius : std::hypot(d.length, d.width) / 2;
+  return d.kind == 1 ? d.radius : Length(d.length, d.width) / 2;
 }
 
 bool Touches(const DrawnShape& d, const Stroke& s, double margin) {
@@ -179,7 +181,7 @@ bool Touches(const DrawnShape& d, const Stroke& s, double margin) {
       std::min(s.y1, s.y2) > d.cy + reach || std::max(s.y1, s.y2) < d.cy - reach)
     return false;
   if (s.Distance(d.cx, d.cy) > reach) return false;
-  const double len = std::hypot(s.x2 - s.x1, s.y2 - s.y1);
+  const double len = Length(s.x2 - s.x1, s.y2 - s.y1);
   const int steps = std::max(1, static_cast<int>(len * 2));
   for (int i = 0; i <= steps; ++i) {
     const double t = static_cast<double>(i) / steps;
@@ -193,7 +195,7 @@ void PaintShape(Canvas& canvas, int ink, const DrawnShape& d) {
   const double r = Reach(d) + 1;
   Paint(canvas, ink, d.cx - r, d.cy - r, d.cx + r, d.cy + r, [&](double x, double y) {
     if (Outside(d, x, y) > 0) return false;
-    return d.inner <= 0 || std::hypot(x - d.cx, y - d.cy) >= d.inner;
+    return d.inner <= 0 || Length(x - d.cx, y - d.cy) >= d.inner;
   });
 }
 
@@ -291,7 +293,7 @@ std::vector<DrawnShape> MakeTestSheet(const TestSheetSpec& spec, CImageDataModel
     for (const DrawnShape& o : shapes) {
       const double apart = Reach(o) + Reach(d) + 4;
       if (std::abs(o.cx - d.cx) > apart || std::abs(o.cy - d.cy) > apart) continue;
-      if (std::hypot(o.cx - d.cx, o.cy - d.cy) <= apart) {
+      if (Length(o.cx - d.cx, o.cy - d.cy) <= apart) {
         free = false;
         break;
       }
@@ -337,7 +339,7 @@ ShapeScore ScoreShapes(const VectorizeResult& result, const std::vector<DrawnSha
     for (std::size_t i = 0; i < drawn.size(); ++i) {
       const DrawnShape& d = drawn[i];
       const double tolerance = std::max(2.0, 0.25 * (d.kind == 1 ? d.radius : d.width));
-      if (d.kind == c.shape && std::hypot(c.centre.x - d.cx, c.centre.y - d.cy) <= tolerance)
+      if (d.kind == c.shape && Length(c.centre.x - d.cx, c.centre.y - d.cy) <= tolerance)
         return static_cast<int>(i);
     }
     return -1;

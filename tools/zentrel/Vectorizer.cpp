@@ -18,6 +18,8 @@ constexpr std::size_t kCompressPiece = 30000;
 // The share of a border that may stray from the fitted circle or
 // rectangle: a speck or the tip of a letter touching the shape.
 constexpr double kOffShare = 0.1;
+// Below this compactness no border is tried as a circle or a rectangle.
+constexpr double kLeastCompactness = 0.5;
 
 bool Adjacent(POINT a, POINT b) { return std::abs(a.x - b.x) <= 1 && std::abs(a.y - b.y) <= 1; }
 
@@ -33,9 +35,14 @@ MeanCircle MeanCircleOf(const std::vector<POINT>& points) {
   }
   c.cx /= static_cast<double>(points.size());
   c.cy /= static_cast<double>(points.size());
-  for (const POINT& p : points) c.radius += std::hypot(p.x - c.cx, p.y - c.cy);
+  for (const POINT& p : points) c.radius += Length(p.x - c.cx, p.y - c.cy);
   c.radius /= static_cast<double>(points.size());
   return c;
+}
+
+double SquaredDistance(const POINT& a, const POINT& b) {
+  const double dx = a.x - b.x, dy = a.y - b.y;
+  return dx * dx + dy * dy;
 }
 
 // The rectangle test's ratio, path length over greatest extent, on a
@@ -43,11 +50,11 @@ MeanCircle MeanCircleOf(const std::vector<POINT>& points) {
 double PathOverExtent(const std::vector<POINT>& closed) {
   double path = 0, extent = 0;
   for (std::size_t i = 0; i + 1 < closed.size(); ++i) {
-    path += std::hypot(closed[i + 1].x - closed[i].x, closed[i + 1].y - closed[i].y);
+    path += Length(closed[i + 1].x - closed[i].x, closed[i + 1].y - closed[i].y);
     for (std::size_t j = i + 1; j + 1 < closed.size(); ++j)
-      extent = std::max(extent, std::hypot(closed[j].x - closed[i].x, closed[j].y - closed[i].y));
+      extent = std::max(extent, SquaredDistance(closed[i], closed[j]));
   }
-  return extent > 0 ? path / extent : 0;
+  return extent > 0 ? path / std::sqrt(extent) : 0;
 }
 
 }  // namespace
@@ -65,6 +72,7 @@ std::vector<POINT> SheetVectorizer::Compress(const std::vector<POINT>& points) {
     const int k = VecCompress(work.data(), static_cast<short>(n), out.data());
     kept.insert(kept.end(), out.begin(), out.begin() + std::max(k, 0));
   }
+  kept.shrink_to_fit();
   return kept;
 }
 
@@ -97,6 +105,14 @@ bool SheetVectorizer::IsVerifiedRectangle(Contour& c, const VectorizeOptions& op
   if (c.kept.size() < 3) return false;
   const RotatedRect fit = SettleSides(c.points, SmallestEnclosingRectangle(ConvexHull(c.points)));
   if (fit.width + 1 < options.minimumShape) return false;
+  // Four-sidedness: the border keeps to the sides of the rectangle fitted
+  // to it. A road through a shape, a notch, a slanted side or lettering
+  // fail; a speck on a side does not.
+  if (fit.length > 2.2 * fit.width) return false;
+  if (ShareOffRectangle(c.points, fit, std::max(1.5, 0.04 * fit.width)) > kOffShare) return false;
+  // Its corners are there: a disc with a mark on it keeps close to the
+  // sides of a square too, but stays 0.4 of its radius from the corners.
+  if (FarthestCornerGap(c.points, fit) > std::max(2.0, 0.08 * fit.width)) return false;
   // The library's test on the closed list of significant points. Its ratio
   // allows an aspect of 2.03 : 1 for an ideal outline; a 2 : 1 rectangle
   // traced through its pixels' centres measures a little past that, so a
@@ -110,14 +126,6 @@ bool SheetVectorizer::IsVerifiedRectangle(Contour& c, const VectorizeOptions& op
     const double ratio = PathOverExtent(closed);
     if (ratio < 2.60 || ratio > 2.83) return false;
   }
-  // Four-sidedness: the border keeps to the sides of the rectangle fitted
-  // to it. A road through a shape, a notch, a slanted side or lettering
-  // fail; a speck on a side does not.
-  if (fit.length > 2.2 * fit.width) return false;
-  if (ShareOffRectangle(c.points, fit, std::max(1.5, 0.04 * fit.width)) > kOffShare) return false;
-  // Its corners are there: a disc with a mark on it keeps close to the
-  // sides of a square too, but stays 0.4 of its radius from the corners.
-  if (FarthestCornerGap(c.points, fit) > std::max(2.0, 0.08 * fit.width)) return false;
   c.size = static_cast<int>(std::lround((fit.length + fit.width) / 2));
   c.centre = POINT{static_cast<LONG>(std::lround(fit.cx)), static_cast<LONG>(std::lround(fit.cy))};
   c.length = fit.length;
@@ -126,15 +134,8 @@ bool SheetVectorizer::IsVerifiedRectangle(Contour& c, const VectorizeOptions& op
   return true;
 }
 
-void SheetVectorizer::MeasureRegion(Contour& c) {
-  LONG l = c.points[0].x, t = c.points[0].y, r = l, b = t;
-  for (const POINT& p : c.points) {
-    l = std::min(l, p.x);
-    t = std::min(t, p.y);
-    r = std::max(r, p.x);
-    b = std::max(b, p.y);
-  }
-  c.region = RECT{l, t, r, b};
+void SheetVectorizer::MeasureRegion(Contour& c, const RECT& box) {
+  c.region = box;
   c.regionColour = GetPixel(c.points.front());
   if (c.shape == 0) return;
   // The region measure costs a few thousand pixel reads: shapes only.
@@ -146,13 +147,28 @@ void SheetVectorizer::MeasureRegion(Contour& c) {
 }
 
 void SheetVectorizer::Classify(Contour& c, const VectorizeOptions& options) {
+  // Cheap refusals first. A shape is at least minimumShape across, and
+  // compact: 4 pi area / length^2 is 1 for a circle, 0.79 for a square and
+  // 0.70 for a 2 : 1 rectangle, while roads and lettering, all edges, come
+  // far lower. (The border's cell count stands for its length; it counts a
+  // diagonal step as 1, which only raises the measure.)
+  LONG l = c.points[0].x, t = c.points[0].y, r = l, b = t;
+  for (const POINT& p : c.points) {
+    l = std::min(l, p.x);
+    t = std::min(t, p.y);
+    r = std::max(r, p.x);
+    b = std::max(b, p.y);
+  }
+  const double n = static_cast<double>(c.points.size());
+  const bool candidate = std::min(r - l, b - t) + 1 >= options.minimumShape &&
+                         4 * kPi * OutlineArea(c.points) / (n * n) >= kLeastCompactness;
   // A hole is never a rectangle: the paper between crossing roads is often
   // four-sided. The inside of a ring is a circle.
-  if (IsVerifiedCircle(c, options))
+  if (candidate && IsVerifiedCircle(c, options))
     c.shape = 1;
-  else if (!c.hole && IsVerifiedRectangle(c, options))
+  else if (candidate && !c.hole && IsVerifiedRectangle(c, options))
     c.shape = 2;
-  MeasureRegion(c);
+  MeasureRegion(c, RECT{l, t, r, b});
 }
 
 VectorizeResult SheetVectorizer::Run(const VectorizeOptions& options, CImageDataModel& outlines) {
@@ -168,7 +184,8 @@ VectorizeResult SheetVectorizer::Run(const VectorizeOptions& options, CImageData
       result.maskCells += static_cast<int>(border.cells.size());
       if (static_cast<int>(border.cells.size()) < options.minimumPoints) return;
       Contour c;
-      c.points = std::move(border.cells);
+      // A copy sized to the border; the follower's buffer is reused.
+      c.points.assign(border.cells.begin(), border.cells.end());
       c.hole = border.hole;
       c.closed = Adjacent(c.points.front(), c.points.back());
       c.kept = Compress(c.points);

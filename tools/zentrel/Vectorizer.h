@@ -67,7 +67,7 @@ class SheetVectorizer : public CImageDataModel {
   void Classify(Contour& contour, const VectorizeOptions& options);
   bool IsVerifiedCircle(Contour& contour, const VectorizeOptions& options);
   bool IsVerifiedRectangle(Contour& contour, const VectorizeOptions& options);
-  void MeasureRegion(Contour& contour);
+  void MeasureRegion(Contour& contour, const RECT& box);
 };
 
 /// Writes the contours as JSON.
