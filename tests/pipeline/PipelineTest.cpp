@@ -22,10 +22,13 @@ CImageDataModel* PaperSheet(cli::SheetVectorizer& sheet, int width, int height) 
   return &sheet;
 }
 
-TEST(Pipeline, MeasuresAnUprightRectangleAndADisc) {
+// A 60 x 30 rectangle is 59 x 29 through its border pixels' centres, just
+// past the 2.03 : 1 the library's ratio test allows: the pipeline accepts
+// it on its fitted sides (rectangle-aspect-margin).
+TEST(Pipeline, RectangleAspectMargin_TwoToOneRectangleFound) {
   cli::SheetVectorizer sheet;
   PaperSheet(sheet, 200, 120);
-  Fill(sheet, 20, 30, 79, 59, RGB(30, 30, 30));  // 60 x 30
+  Fill(sheet, 20, 30, 79, 59, RGB(30, 30, 30));
   for (int y = 0; y < 120; ++y)
     for (int x = 100; x < 200; ++x)
       if (std::hypot(x - 150, y - 60) <= 25) sheet.SetPixel(x, y, RGB(40, 60, 200));
@@ -33,6 +36,11 @@ TEST(Pipeline, MeasuresAnUprightRectangleAndADisc) {
   const cli::VectorizeResult result = sheet.Run(cli::VectorizeOptions(), mask);
   ASSERT_EQ(result.contours.size(), 2u);
   const cli::Contour& rect = result.contours[0];
+  std::vector<POINT> closed(rect.kept);
+  closed.push_back(closed.front());
+  int size = 0;
+  POINT centre{0, 0};
+  EXPECT_EQ(sheet.IsRectangle(static_cast<int>(closed.size()), closed.data(), size, centre), 0);
   EXPECT_EQ(rect.shape, 2);
   EXPECT_NEAR(rect.centre.x, 49.5, 1);
   EXPECT_NEAR(rect.centre.y, 44.5, 1);
@@ -44,11 +52,46 @@ TEST(Pipeline, MeasuresAnUprightRectangleAndADisc) {
   EXPECT_NEAR(disc.centre.x, 150, 1);
   EXPECT_NEAR(disc.centre.y, 60, 1);
   EXPECT_NEAR(disc.size, 24.5, 1.5);
-  // The mask is the outline picture: paper, ink and border cells.
+}
+
+// The outline picture is the ink mask: paper in the paper colour, ink grey,
+// border cells red (outlines-as-mask); the sheet itself is left as it was
+// read, speckle included (vectorize-sheet-unchanged).
+TEST(Pipeline, OutlinesAsMask_VectorizeSheetUnchanged) {
+  cli::SheetVectorizer sheet;
+  PaperSheet(sheet, 120, 80);
+  Fill(sheet, 20, 20, 69, 49, RGB(30, 30, 30));
+  sheet.SetPixel(100, 10, RGB(0, 0, 0));  // a speck
+  CImageDataModel mask;
+  sheet.Run(cli::VectorizeOptions(), mask);
+  ASSERT_EQ(mask.GetColorPixel(), 8);
+  EXPECT_EQ(mask.GetWidth(), 120u);
   EXPECT_EQ(mask.GetPixel(0, 0), RGB(255, 255, 255));
-  EXPECT_EQ(mask.GetPixel(50, 30), RGB(255, 0, 0));
-  EXPECT_EQ(mask.GetPixel(50, 45), RGB(150, 150, 150));
-  EXPECT_EQ(sheet.GetPixel(50, 45), RGB(30, 30, 30));  // the sheet is unchanged
+  EXPECT_EQ(mask.GetPixel(40, 20), RGB(255, 0, 0));
+  EXPECT_EQ(mask.GetPixel(40, 35), RGB(150, 150, 150));
+  EXPECT_EQ(mask.GetPixel(100, 10), RGB(255, 255, 255));
+  EXPECT_EQ(sheet.GetPixel(100, 10), RGB(0, 0, 0));
+  EXPECT_EQ(sheet.GetPixel(40, 35), RGB(30, 30, 30));
+}
+
+// The paper inside a frame is four-sided but not a shape; the inside of a
+// ring is a circle (hole-not-rectangle).
+TEST(Pipeline, HoleNotRectangle_RingInsideIsACircle) {
+  cli::SheetVectorizer sheet;
+  PaperSheet(sheet, 240, 120);
+  Fill(sheet, 20, 20, 99, 99, RGB(30, 30, 30));
+  Fill(sheet, 30, 30, 89, 89, RGB(255, 255, 255));
+  for (int y = 0; y < 120; ++y)
+    for (int x = 120; x < 240; ++x) {
+      const double d = std::hypot(x - 180, y - 60);
+      if (d <= 40 && d >= 30) sheet.SetPixel(x, y, RGB(40, 60, 200));
+    }
+  CImageDataModel mask;
+  const cli::VectorizeResult result = sheet.Run(cli::VectorizeOptions(), mask);
+  std::vector<std::pair<bool, int>> found;  // hole?, shape
+  for (const cli::Contour& c : result.contours) found.emplace_back(c.hole, c.shape);
+  const std::vector<std::pair<bool, int>> expected = {{false, 2}, {false, 1}, {true, 0}, {true, 1}};
+  EXPECT_EQ(found, expected);
 }
 
 // A comb: one patch whose border is far longer than the 32767 points the

@@ -163,7 +163,7 @@ void SheetVectorizer::Classify(Contour& c, const VectorizeOptions& options) {
   const bool candidate = std::min(r - l, b - t) + 1 >= options.minimumShape &&
                          4 * kPi * OutlineArea(c.points) / (n * n) >= kLeastCompactness;
   // A hole is never a rectangle: the paper between crossing roads is often
-  // four-sided. The inside of a ring is a circle.
+  // four-sided. The inside of a ring is a circle (hole-not-rectangle).
   if (candidate && IsVerifiedCircle(c, options))
     c.shape = 1;
   else if (candidate && !c.hole && IsVerifiedRectangle(c, options))
@@ -177,6 +177,9 @@ VectorizeResult SheetVectorizer::Run(const VectorizeOptions& options, CImageData
   result.width = GetWidth();
   result.height = GetHeight();
   SetPrecision(options.precision);
+  // The speckle filter works on the mask, not on the sheet, which stays as
+  // it was read (vectorize-sheet-unchanged); the mask is the outline
+  // picture the host asked for (outlines-as-mask).
   if (BuildInkMask(*this, outlines)) {
     const MaskView mask = ViewOf(outlines);
     if (options.denoise) MajorityFilter(mask);
