@@ -111,7 +111,8 @@ int main(int argc, char** argv) {
   if (argc >= 2 && std::strcmp(argv[1], "make") == 0 && argc == 7) {
     const cli::SheetKind* kind = FindKind(argv[2]);
     int width = 0, height = 0;
-    if (!kind || !ParseSize(argv[3], width, height)) {
+    const int shapes = std::atoi(argv[4]);
+    if (!kind || !ParseSize(argv[3], width, height) || shapes < 0 || shapes > 1000000) {
       std::fputs(kUsage, stderr);
       return 2;
     }
@@ -149,7 +150,7 @@ int main(int argc, char** argv) {
         return 2;
       }
     }
-    if (shapes < 1 || sheets < 1) {
+    if (shapes < 1 || shapes > 1000000 || sheets < 1 || sheets > 100000) {
       std::fputs(kUsage, stderr);
       return 2;
     }

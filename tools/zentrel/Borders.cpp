@@ -56,6 +56,10 @@ void Follow(const MaskView& mask, int x0, int y0, bool hole, Border& border) {
 }  // namespace
 
 void FollowBorders(const MaskView& mask, const std::function<void(Border&)>& take) {
+  if (mask.width < 3 || mask.height < 3) return;
+  // Every ink cell needs eight neighbours inside the mask.
+  for (int x = 0; x < mask.width; ++x) *mask.At(x, 0) = *mask.At(x, mask.height - 1) = kPaper;
+  for (int y = 0; y < mask.height; ++y) *mask.At(0, y) = *mask.At(mask.width - 1, y) = kPaper;
   Border border;
   for (int y = 1; y + 1 < mask.height; ++y) {
     BYTE* row = mask.At(0, y);

@@ -21,7 +21,7 @@ struct Border {
 /// first time it meets it (ink patches eight-connected, holes
 /// four-connected), handing each to 'take'; the Border is reused between
 /// calls, so take copies out what it keeps. Marks the cells it passes with
-/// kOnBorder and kRightOpen. The mask's outermost ring must be paper.
+/// kOnBorder and kRightOpen. Makes the mask's outermost ring paper first.
 void FollowBorders(const MaskView& mask, const std::function<void(Border&)>& take);
 
 }  // namespace cli

@@ -171,9 +171,7 @@ double Outside(const DrawnShape& d, double x, double y) {
   return Length(std::max(u, 0.0), std::max(v, 0.0));
 }
 
-double Reach(const DrawnShape& d) {
-  return d.kind == 1 ? d.radius : Length(d.length, d.width) / 2;
-}
+double Reach(const DrawnShape& d) { return d.kind == 1 ? d.radius : Length(d.length, d.width) / 2; }
 
 bool Touches(const DrawnShape& d, const Stroke& s, double margin) {
   const double reach = Reach(d) + s.half + margin;
@@ -282,8 +280,8 @@ std::vector<DrawnShape> MakeTestSheet(const TestSheetSpec& spec, CImageDataModel
 
   // Shapes, none touching another.
   std::vector<DrawnShape> shapes;
-  for (int tries = 0; static_cast<int>(shapes.size()) < spec.shapes && tries < spec.shapes * 50;
-       ++tries) {
+  for (long long tries = 0;
+       static_cast<int>(shapes.size()) < spec.shapes && tries < spec.shapes * 50LL; ++tries) {
     DrawnShape d = RandomShape(random);
     const double r = Reach(d) + 4;
     if (2 * r >= spec.width || 2 * r >= spec.height) continue;
