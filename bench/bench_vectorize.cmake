@@ -1,0 +1,2 @@
+# The vectorising pipeline lives in the tool's static library.
+target_link_libraries(${name} PRIVATE zentrel_cli)
