@@ -54,6 +54,29 @@ TEST(Pipeline, RectangleAspectMargin_TwoToOneRectangleFound) {
   EXPECT_NEAR(disc.size, 24.5, 1.5);
 }
 
+// A sheet read with the wrong paper colour is one ink patch whose border is
+// the sheet's edge: no rectangle (edge-cut-not-shape); a shape the edge cuts
+// is no shape either. Every other border still has a size
+// (other-outline-size).
+TEST(Pipeline, EdgeCutNotShape_OtherOutlineSize) {
+  cli::SheetVectorizer sheet;
+  PaperSheet(sheet, 200, 120);
+  Fill(sheet, 60, 30, 119, 79, RGB(30, 30, 30));  // clear of the edges
+  Fill(sheet, 150, 40, 199, 89, RGB(30, 30, 30));  // cut by the right edge
+  CImageDataModel mask;
+  cli::VectorizeResult result = sheet.Run(cli::VectorizeOptions(), mask);
+  ASSERT_EQ(result.contours.size(), 2u);
+  EXPECT_EQ(result.contours[0].shape, 2);
+  EXPECT_EQ(result.contours[1].shape, 0);
+  EXPECT_GT(result.contours[1].size, 0);
+  sheet.SetBKColor(235, 235, 235);  // white is then ink too
+  result = sheet.Run(cli::VectorizeOptions(), mask);
+  for (const cli::Contour& c : result.contours) {
+    EXPECT_TRUE(c.hole || c.shape == 0) << c.points.size();
+    EXPECT_GT(c.size, 0);
+  }
+}
+
 // The outline picture is the ink mask: paper in the paper colour, ink grey,
 // border cells red (outlines-as-mask); the sheet itself is left as it was
 // read, speckle included (vectorize-sheet-unchanged).

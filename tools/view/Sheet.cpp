@@ -4,6 +4,7 @@
 #include <chrono>
 
 #include "Cli.h"
+#include "Paper.h"
 
 namespace view {
 namespace {
@@ -14,7 +15,8 @@ std::unique_ptr<Findings> Find(const std::string& path) {
   auto findings = std::make_unique<Findings>();
   try {
     cli::SheetVectorizer copy;
-    cli::LoadImage(copy, path);
+    cli::LoadImage(copy, path, false);
+    cli::ApplyPaper(copy, cli::PaperChoice{});
     findings->result = copy.Run(cli::VectorizeOptions{}, findings->outlines);
     findings->outlines.InitDIBData();
   } catch (const std::exception& e) {

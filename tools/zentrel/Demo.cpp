@@ -69,9 +69,8 @@ int RunDemo(const std::vector<std::string>& args) {
   SheetVectorizer sheet;
   LoadImage(sheet, samples + "/sheet.gif", false);
   SaveImage(sheet, outdir + "/sheet.bmp");
-  // The paper is found as on any sheet (the sample's is the library's default).
-  const COLORREF paper = DominantColour(sheet);
-  sheet.SetBKColor(GetRValue(paper), GetGValue(paper), GetBValue(paper));
+  // The paper is found as on any sheet.
+  const COLORREF paper = ApplyPaper(sheet, PaperChoice{});
   CImageDataModel outlines;
   const VectorizeResult result = sheet.Run(VectorizeOptions(), outlines);
   SaveImage(outlines, outdir + "/sheet-outlines.bmp");

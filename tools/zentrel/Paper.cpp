@@ -69,6 +69,12 @@ COLORREF ResolvePaper(const CImageDataModel& image, const PaperChoice& choice) {
   return choice.automatic ? DominantColour(image) : choice.colour;
 }
 
+COLORREF ApplyPaper(CImageDataModel& image, const PaperChoice& choice) {
+  const COLORREF paper = ResolvePaper(image, choice);
+  image.SetBKColor(GetRValue(paper), GetGValue(paper), GetBValue(paper));
+  return paper;
+}
+
 std::uint64_t CountInkPixels(const CImageDataModel& image) {
   std::uint64_t ink = 0;
   for (UINT y = 0; y < image.GetHeight(); ++y)

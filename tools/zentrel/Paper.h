@@ -29,6 +29,10 @@ COLORREF DominantColour(const CImageDataModel& image);
 /// The chosen paper colour for this image (detected or given).
 COLORREF ResolvePaper(const CImageDataModel& image, const PaperChoice& choice);
 
+/// Resolves the paper colour and makes it the record's background colour,
+/// as every pipeline run of the tool does first (paper-auto). Returns it.
+COLORREF ApplyPaper(CImageDataModel& image, const PaperChoice& choice);
+
 /// How many pixels the background test (paper colour and tolerance of the
 /// record) takes for ink: what the summary reports when nothing is found.
 std::uint64_t CountInkPixels(const CImageDataModel& image);

@@ -17,8 +17,7 @@ SheetReport VectorizeSheet(const std::string& input, const SheetSettings& settin
   LoadImage(sheet, input, false);
   // paper-auto: the sheet's own paper unless one is given, not the library's
   // default, which scans on white or tinted paper do not match.
-  report.paper = ResolvePaper(sheet, settings.paper);
-  sheet.SetBKColor(GetRValue(report.paper), GetGValue(report.paper), GetBValue(report.paper));
+  report.paper = ApplyPaper(sheet, settings.paper);
   CImageDataModel outlines;
   report.result = sheet.Run(settings.options, outlines);
   for (const Contour& c : report.result.contours) {

@@ -160,7 +160,13 @@ void SheetVectorizer::Classify(Contour& c, const VectorizeOptions& options) {
     b = std::max(b, p.y);
   }
   const double n = static_cast<double>(c.points.size());
-  const bool candidate = std::min(r - l, b - t) + 1 >= options.minimumShape &&
+  // edge-cut-not-shape: a border that runs along the sheet's edge belongs to
+  // a mark the edge cuts off (or, with the wrong paper colour, to the whole
+  // sheet); its four-sided outline is the sheet's, not a drawn shape's. The
+  // mask's outermost ring is paper, so such a border lies on the next one.
+  const bool cut = l <= 1 || t <= 1 || r + 2 >= static_cast<LONG>(GetWidth()) ||
+                   b + 2 >= static_cast<LONG>(GetHeight());
+  const bool candidate = !cut && std::min(r - l, b - t) + 1 >= options.minimumShape &&
                          4 * kPi * OutlineArea(c.points) / (n * n) >= kLeastCompactness;
   // A hole is never a rectangle: the paper between crossing roads is often
   // four-sided. The inside of a ring is a circle (hole-not-rectangle).
@@ -168,6 +174,9 @@ void SheetVectorizer::Classify(Contour& c, const VectorizeOptions& options) {
     c.shape = 1;
   else if (candidate && !c.hole && IsVerifiedRectangle(c, options))
     c.shape = 2;
+  // other-outline-size: any other border is sized as a rectangle is, a
+  // quarter of its length, so that every written outline has a size.
+  if (c.shape == 0) c.size = static_cast<int>(std::lround(n / 4));
   MeasureRegion(c, RECT{l, t, r, b});
 }
 

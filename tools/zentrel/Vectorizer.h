@@ -17,7 +17,7 @@ struct Contour {
   bool closed = false;        // the trace came back next to its start
   bool hole = false;          // the border of a hole in an ink patch (paper inside)
   int shape = 0;              // 0 neither, 1 circle, 2 rectangle
-  int size = 0;               // radius of a circle, quarter perimeter of a rectangle
+  int size = 0;  // radius of a circle, quarter perimeter of a rectangle or other border
   POINT centre{0, 0};
   // A rectangle's fitted sides (through the border pixels' centres, length
   // >= width) and the direction of its long side in radians, 0 <= angle < pi,
