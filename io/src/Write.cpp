@@ -81,6 +81,12 @@ Status MakeMemoryDataset(const CImageDataModel& image, OutputFormat format, Gdal
                             bands, 0, 1) != CE_None)
       return Status::Fail(call.Reason("cannot encode: ", "writing a row failed"));
   }
+  if (bands == 3) {
+    // Without this, TIFF would store three grey samples, not an RGB pixel.
+    const GDALColorInterp rgb[3] = {GCI_RedBand, GCI_GreenBand, GCI_BlueBand};
+    for (int i = 0; i < 3; ++i)
+      GDALSetRasterColorInterpretation(GDALGetRasterBand(d, i + 1), rgb[i]);
+  }
   if (indexed) {
     GDALColorTableH colours = GDALCreateColorTable(GPI_RGB);
     for (int i = 0; i < 256; ++i) {

@@ -20,11 +20,29 @@ struct UsageError : std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-/// Loads a BMP or GIF file into an empty record and runs the size check;
-/// throws Failure saying why when it cannot.
+/// How an image is saved: BMP through the core library, the others
+/// through Zentrel::IO.
+enum class SaveFormat { Bmp, Png, Tiff, Pgm, Ppm };
+/// The format a --format word names: bmp, png, tif, tiff, pgm, ppm (any case).
+bool SaveFormatFromWord(const std::string& word, SaveFormat& format);
+/// The format of a file name's extension (the same words); false for others.
+bool SaveFormatFromName(const std::string& path, SaveFormat& format);
+/// True when the tool was built with Zentrel::IO (PNG, TIFF, PNM).
+bool HaveImageIo();
+
+/// Loads an image into an empty record and runs the size check; the format
+/// is recognised by content: BMP and GIF through the core library, PNG,
+/// TIFF and PNM through Zentrel::IO. "-" reads standard input. Throws
+/// Failure saying why when it cannot.
 void LoadImage(CImageDataModel& image, const std::string& path);
-/// Saves the record as a BMP file; throws Failure when it cannot.
+/// Saves the record in the format of the name's extension (BMP for a name
+/// without a known one); throws Failure when it cannot.
 void SaveImage(CImageDataModel& image, const std::string& path);
+/// Saves the record in the given format; "-" writes to standard output.
+void SaveImage(CImageDataModel& image, const std::string& path, SaveFormat format);
+/// The image as a PNG file, base64-encoded (for SVG underlays); empty, with
+/// a note on standard error, when the tool lacks Zentrel::IO.
+std::string PngBase64(const CImageDataModel& image);
 /// The name of a format code.
 const char* FormatName(int code);
 

@@ -42,16 +42,49 @@ int RunInfo(const std::vector<std::string>& args) {
 
 int RunConvert(const std::vector<std::string>& args) {
   if (WantsHelp(args)) {
-    std::printf("usage: zentrel convert IN OUT.bmp [OP...]\n%s", kOperationsHelp);
+    std::printf(
+        "usage: zentrel convert IN OUT [OP...] [--format FORMAT]\n"
+        "Reads IN (BMP, GIF, PNG, TIFF or PNM, recognised by content; - for standard\n"
+        "input), applies the operations in order and writes OUT in the format of its\n"
+        "extension: .bmp, .png, .tif/.tiff, .pgm or .ppm. OUT - writes to standard\n"
+        "output in the --format given (bmp, png, tif, pgm, ppm), which also overrides\n"
+        "the extension. PNG, TIFF and PNM need a zentrel built with GDAL.\n%s",
+        kOperationsHelp);
     return 0;
   }
-  if (args.size() < 2) throw UsageError("convert needs an input and an output file");
-  std::vector<Operation> ops;  // all checked before anything is read or written
-  for (std::size_t i = 2; i < args.size(); ++i) ops.push_back(ParseOperation(args[i]));
+  // Everything is checked before anything is read or written.
+  std::vector<std::string> files;
+  std::vector<Operation> ops;
+  std::string formatWord;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    if (args[i] == "--format") {
+      if (i + 1 >= args.size()) throw UsageError("--format needs bmp, png, tif, pgm or ppm");
+      formatWord = args[++i];
+    } else if (files.size() < 2) {
+      files.push_back(args[i]);
+    } else {
+      ops.push_back(ParseOperation(args[i]));
+    }
+  }
+  if (files.size() < 2) throw UsageError("convert needs an input and an output file");
+  SaveFormat format = SaveFormat::Bmp;
+  if (!formatWord.empty()) {
+    if (!SaveFormatFromWord(formatWord, format))
+      throw UsageError("unknown --format '" + formatWord + "' (bmp, png, tif, pgm or ppm)");
+  } else if (files[1] == "-") {
+    throw UsageError("writing to standard output needs --format (bmp, png, tif, pgm or ppm)");
+  } else if (!SaveFormatFromName(files[1], format)) {
+    throw UsageError("unknown output extension in '" + files[1] +
+                     "' (.bmp, .png, .tif, .tiff, .pgm or .ppm)");
+  }
+  if (format != SaveFormat::Bmp && !HaveImageIo())
+    throw Failure(files[1] +
+                  ": PNG, TIFF and PNM files need Zentrel::IO, which this build of "
+                  "zentrel lacks");
   CImageDataModel image;
-  LoadImage(image, args[0]);
+  LoadImage(image, files[0]);
   for (const Operation& op : ops) ApplyOperation(image, op);
-  SaveImage(image, args[1]);
+  SaveImage(image, files[1], format);
   return 0;
 }
 
