@@ -132,12 +132,12 @@ int MaxDifference(const Picture& a, const Picture& b) {
 }
 
 bool Run(const std::string& command) {
-  return std::system((command + " >/dev/null 2>&1").c_str()) == 0;
+  return std::system(("(" + command + ") >/dev/null 2>&1").c_str()) == 0;
 }
 
 std::string Output(const std::string& command) {
-  std::unique_ptr<FILE, int (*)(FILE*)> pipe(::popen((command + " 2>/dev/null").c_str(), "r"),
-                                             ::pclose);
+  std::unique_ptr<FILE, int (*)(FILE*)> pipe(
+      ::popen(("(" + command + ") 2>/dev/null").c_str(), "r"), ::pclose);
   if (!pipe) return "";
   std::string out;
   char buffer[4096];
