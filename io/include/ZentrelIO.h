@@ -153,17 +153,19 @@ ZENTREL_IO_API void PixelToMap(const Georeference& geo, double x, double y, doub
 /// Y = g3 + g4·col + g5·row with (col, row) = (0, 0) the outer corner).
 ZENTREL_IO_API void CornerTransform(const Georeference& geo, double transform[6]);
 
-/// Reads the georeferencing of an image file: GeoTIFF tags
-/// (ModelPixelScale + ModelTiepoint or ModelTransformation, PixelIsPoint
-/// files shifted to this convention) when the file is a TIFF that has them,
-/// otherwise a world file beside the image: NAME.wld, or the extension's
-/// short (first and last letter + "w": .pgw, .tfw, .bpw, .gfw, .ppw) or long
-/// (extension + "w": .pngw, .tifw, .bmpw, .gifw) form, letters in the image
-/// name's case or lower case. Works for BMP and GIF files too. The
-/// coordinate system comes from the GeoTIFF keys or a NAME.prj beside a
-/// world file. A file without any gives ok with hasTransform false; fails
-/// only when the image cannot be opened or a world file is present but
-/// unreadable.
+/// Reads the georeferencing of an image file (any format, BMP and GIF
+/// included):
+///  1. a TIFF's own GeoTIFF keys (ModelPixelScale + ModelTiepoint, or
+///     ModelTransformation; PixelIsPoint files are shifted to this
+///     convention), with the coordinate system they name;
+///  2. otherwise a world file beside the image, tried in this order: the
+///     short form of the image's extension (first and last letter + "w":
+///     .pgw, .tfw, .bpw, .gfw), the long form (extension + "w": .pngw,
+///     .tifw, .bmpw, .gifw), then NAME.wld; each in the extension's case,
+///     then lower and upper case. A NAME.prj beside it gives the system.
+/// geo.epsg is the EPSG code when the system has one or matches one with
+/// near certainty. A file that gives no placement gives ok with hasTransform
+/// false. Fails only when the image itself cannot be opened.
 ZENTREL_IO_API Status ReadGeoreference(const std::string& path, Georeference& geo);
 
 }  // namespace io

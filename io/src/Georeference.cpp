@@ -31,10 +31,23 @@ void Describe(OGRSpatialReferenceH srs, Georeference& geo) {
   if (OSRExportToWkt(srs, &wkt) == OGRERR_NONE && wkt) geo.wkt = wkt;
   CPLFree(wkt);
   const char* authority = OSRGetAuthorityName(srs, nullptr);
-  if (!authority || !EQUAL(authority, "EPSG")) OSRAutoIdentifyEPSG(srs);
-  authority = OSRGetAuthorityName(srs, nullptr);
   const char* code = OSRGetAuthorityCode(srs, nullptr);
-  if (authority && code && EQUAL(authority, "EPSG")) geo.epsg = std::atoi(code);
+  if (authority && code && EQUAL(authority, "EPSG")) {
+    geo.epsg = std::atoi(code);
+    return;
+  }
+  // A system without its code (an ESRI .prj): the EPSG entry it matches
+  // with near certainty, if any.
+  int count = 0;
+  int* confidence = nullptr;
+  OGRSpatialReferenceH* matches = OSRFindMatches(srs, nullptr, &count, &confidence);
+  if (matches && count > 0 && confidence[0] >= 90) {
+    authority = OSRGetAuthorityName(matches[0], nullptr);
+    code = OSRGetAuthorityCode(matches[0], nullptr);
+    if (authority && code && EQUAL(authority, "EPSG")) geo.epsg = std::atoi(code);
+  }
+  if (matches) OSRFreeSRSArray(matches);
+  CPLFree(confidence);
 }
 
 // The transform and coordinate system from a TIFF's own GeoTIFF keys only.
