@@ -84,7 +84,7 @@ constexpr unsigned kMaxSide = 10000;
 ///    rounded, after scaling both to 8 bits.
 /// TIFF: the first page only; strips or tiles; none, PackBits, LZW, Deflate,
 /// CCITT G3/G4 and JPEG compression (any codec the installed libtiff has).
-/// PNM: P1 to P7 (P7 with 1 to 4 channels), any maxval up to 65535.
+/// PNM: P1 to P6, any maxval up to 65535 (PAM, P7, is refused).
 ///
 /// Fails, leaving the record empty, when the record already holds an image,
 /// the file cannot be read, is damaged or truncated, is of a variant the

@@ -1,4 +1,4 @@
-// PNM and PAM images through libnetpbm. GDAL reads only binary P5/P6 files
+// PNM images (P1 to P6) through libnetpbm. GDAL reads only binary P5/P6 files
 // and ignores maxval, so the netpbm library itself decodes every variant.
 //
 // libnetpbm reports errors by a longjmp to a process-wide jump buffer and
@@ -11,6 +11,7 @@ extern "C" {
 }
 
 #include <csetjmp>
+#include <cstddef>
 #include <cstring>
 #include <mutex>
 
@@ -29,6 +30,12 @@ void KeepError(const char* message) {
   gNetpbmError[sizeof gNetpbmError - 1] = '\0';
 }
 void Quiet(const char*) {}
+
+// The part of struct pam this reader uses (through tuple_type). libnetpbm's
+// PAM_STRUCT_SIZE macro computes this through a null pointer, which is
+// undefined behaviour; offsetof is the sound spelling.
+constexpr int kPamSize =
+    static_cast<int>(offsetof(struct pam, tuple_type) + sizeof(pam::tuple_type));
 
 // What the decoding needs and gives back; plain data, safe across longjmp.
 struct PnmJob {
@@ -49,7 +56,7 @@ bool Step(PnmJob* job, int step) {
     return false;
   }
   if (step == 0) {
-    pnm_readpaminit(job->stream, &job->header, PAM_STRUCT_SIZE(tuple_type));
+    pnm_readpaminit(job->stream, &job->header, kPamSize);
     job->headerRead = true;
   } else {
     pnm_readpamrow(&job->header, job->row);
@@ -89,6 +96,14 @@ Status ReadPnmStream(std::FILE* stream, CImageDataModel& image) {
   pm_setusererrormsgfn(KeepError);
   pm_setusermessagefn(Quiet);
   gNetpbmError[0] = '\0';
+
+  // P7 (PAM) is refused before libnetpbm sees it: its PAM header reader
+  // leaks memory when it stops at a malformed header line.
+  const int first = std::fgetc(stream), second = std::fgetc(stream);
+  if (first == 'P' && second == '7')
+    return Status::Fail("unsupported: PAM (P7) files (P1 to P6 are read)");
+  if (first == EOF || second == EOF || std::fseek(stream, -2, SEEK_CUR) != 0)
+    return Status::Fail("damaged file: no PNM header");
 
   PnmJob job{};
   job.stream = stream;

@@ -18,7 +18,7 @@ Status ReadWithGdal(const std::string& path, FileFormat format, CImageDataModel&
 bool IsInterlaced16BitPng(const std::uint8_t* head, std::size_t size);
 /// Reads such a PNG through libpng.
 Status ReadPng16Interlaced(std::FILE* stream, CImageDataModel& image);
-/// Reads a PNM/PAM image from an open stream (the first image only).
+/// Reads a PNM image (P1 to P6) from an open stream (the first image only).
 Status ReadPnmStream(std::FILE* stream, CImageDataModel& image);
 
 }  // namespace io

@@ -79,7 +79,6 @@ const Made kMade[] = {
     {"netpbm P4", "pgmtopbm", "ppmtopgm {src} | pgmtopbm -threshold > {out}", NETPBM_DECODE, 0},
     {"netpbm P5 16-bit", "pamdepth", "ppmtopgm {src} | pamdepth 65535 > {out}", NETPBM_DECODE, 0},
     {"netpbm P6 maxval 100", "pamdepth", "pamdepth 100 {src} > {out}", NETPBM_DECODE, 0},
-    {"netpbm P7 RGB", "pamtopam", "pamtopam < {src} > {out}", NETPBM_DECODE, 0},
 };
 
 std::string Fill(std::string text, const std::string& dir, const std::string& out) {
