@@ -54,6 +54,9 @@ Status Describe(GDALDatasetH ds, bool png, SampleLayout& layout) {
     if (entries > 256)
       return Status::Fail("unsupported: a colour table of " + std::to_string(entries) +
                           " entries (the record holds 256)");
+    // tiff-colormap-rounding: GDAL turns 16-bit TIFF colour-map entries into
+    // 8 bits by dividing by 257; libtiff and Pillow take the high byte, one
+    // higher for maps written as v * 256. GDAL's values are kept.
     layout.kind = SampleLayout::Palette;
     for (int i = 0; i < entries; ++i) {
       const GDALColorEntry* e = GDALGetColorEntry(table, i);

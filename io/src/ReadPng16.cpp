@@ -1,6 +1,7 @@
 // Interlaced PNG files of 16-bit samples through libpng. GDAL 3.6 returns
 // such files with every sample byte-swapped (measured on PngSuite's
-// basi*16 files), so ReadImage routes exactly this variant here.
+// basi*16 files), so ReadImage routes exactly this variant here
+// (png16-interlaced).
 #include <png.h>
 
 #include <csetjmp>

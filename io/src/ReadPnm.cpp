@@ -97,7 +97,7 @@ Status ReadPnmStream(std::FILE* stream, CImageDataModel& image) {
   pm_setusermessagefn(Quiet);
   gNetpbmError[0] = '\0';
 
-  // P7 (PAM) is refused before libnetpbm sees it: its PAM header reader
+  // pam-refused: P7 (PAM) is refused before libnetpbm sees it: its PAM header reader
   // leaks memory when it stops at a malformed header line.
   const int first = std::fgetc(stream), second = std::fgetc(stream);
   if (first == 'P' && second == '7')

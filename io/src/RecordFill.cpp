@@ -23,6 +23,8 @@ unsigned SampleLayout::Channels() const {
 Status RecordFill::Begin(std::uint64_t width, std::uint64_t height) {
   if (!m_image.IsEmpty()) return Status::Fail("the record already holds an image");
   if (width == 0 || height == 0) return Status::Fail("damaged file: the image has no pixels");
+  // io-size-limit: InitDIBData would refuse the image anyway; refusing it
+  // here keeps a damaged header from costing gigabytes first.
   if (width > kMaxSide || height > kMaxSide)
     return Status::Fail("too large: " + std::to_string(width) + " x " + std::to_string(height) +
                         " pixels (the record holds at most " + std::to_string(kMaxSide) + " x " +

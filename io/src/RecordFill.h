@@ -24,12 +24,14 @@ struct SampleLayout {
   unsigned Channels() const;
 };
 
-/// 0..maxValue scaled to 0..255, rounded; maxValue in 1..65535.
+/// 0..maxValue scaled to 0..255, rounded (sample-scale-rounding: as libpng's
+/// png_set_scale_16 and netpbm's pamdepth, not the high byte); maxValue in 1..65535.
 inline unsigned ScaleSample(unsigned value, unsigned maxValue) {
   if (value >= maxValue) return 255;
   return (value * 255u + maxValue / 2) / maxValue;
 }
-/// colour over white paper by alpha, all 0..255, rounded.
+/// colour over white paper by alpha, all 0..255, rounded (alpha-over-white:
+/// the record has no alpha, and map sheets are printed on white).
 inline unsigned OverWhite(unsigned colour, unsigned alpha) {
   return (colour * alpha + 255u * (255u - alpha) + 127u) / 255u;
 }

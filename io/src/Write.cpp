@@ -68,7 +68,7 @@ Status MakeMemoryDataset(const CImageDataModel& image, OutputFormat format, Gdal
         const RGBQUAD& q = table[src[x]];
         b = q.rgbBlue, g = q.rgbGreen, r = q.rgbRed;
       }
-      if (bands == 1) {
+      if (bands == 1) {  // pgm-grey-only: a PGM cannot hold colour
         if (r != g || g != b)
           return Status::Fail("cannot write PGM: pixel (" + std::to_string(x) + ", " +
                               std::to_string(y) + ") is not grey (write PPM instead)");
@@ -170,7 +170,8 @@ Status WriteImage(const CImageDataModel& image, const std::string& path, OutputF
   std::vector<std::uint8_t> bytes;
   Status encoded = EncodeImage(image, format, bytes, compression);
   if (!encoded) return encoded;
-  // The file a symbolic link names is the one replaced.
+  // io-safe-replace, as the core library's BMP writer: the file a symbolic
+  // link names is the one replaced.
   std::string target = path;
   char resolved[PATH_MAX];
   struct stat info;

@@ -72,7 +72,7 @@ std::string Magic(const std::string& path) {
   return "?";
 }
 
-TEST(ToolFormats, ConvertReadsByContentAndWritesByExtension) {
+TEST(ToolFormats, ToolReadByContentAndWriteByExtension) {
   if (!zt::HaveTestData()) GTEST_SKIP() << "test data missing";
   zt::TempDir dir;
   const std::string sheet = std::string(ZENTREL_SOURCE_DIR) + "/samples/sheet.gif";
@@ -122,7 +122,7 @@ TEST(ToolFormats, DashMeansStandardInputAndOutput) {
   }
 }
 
-TEST(ToolFormats, OutputFormatErrorsAreUsageErrorsBeforeAnythingIsRead) {
+TEST(ToolFormats, ToolUnknownExtensionIsAUsageErrorBeforeAnythingIsRead) {
   zt::TempDir dir;
   const std::string missing = dir.File("missing.tif");
   for (const std::string& args :

@@ -21,7 +21,8 @@ std::vector<std::string> SuiteFiles() {
     if (!fs::is_directory(root)) continue;
     for (const auto& entry : fs::recursive_directory_iterator(root)) {
       const std::string ext = entry.path().extension().string();
-      if (entry.is_regular_file() && (ext == ".png" || ext == ".tif")) paths.push_back(entry.path());
+      if (entry.is_regular_file() && (ext == ".png" || ext == ".tif"))
+        paths.push_back(entry.path());
     }
   }
   std::sort(paths.begin(), paths.end());
@@ -70,18 +71,25 @@ TEST(IoDamage, DamagedCopiesOfEveryTestFileLoadOrAreRefusedCleanly) {
   }
 }
 
-TEST(IoDamage, DamagedPnmHeadersAndDataAreRefusedCleanly) {
-  const char* cases[] = {"P1\n3 2\n1 0 1\n0 1",     "P2\n2 2\n255\n1 2 3",  "P3\n1 1\n255\n1 2",
-                         "P4\n9 2\n\x01",           "P5\n4 4\n255\nab",     "P6\n1 1\n70000\nabcdef",
-                         "P5\n99999 99999\n255\n",  "P5\n-3 2\n255\nab",    "P6\n0 5\n255\n",
+TEST(IoDamage, DamagedPnmHeadersAndDataAndPamRefusedCleanly) {
+  const char* cases[] = {"P1\n3 2\n1 0 1\n0 1",
+                         "P2\n2 2\n255\n1 2 3",
+                         "P3\n1 1\n255\n1 2",
+                         "P4\n9 2\n\x01",
+                         "P5\n4 4\n255\nab",
+                         "P6\n1 1\n70000\nabcdef",
+                         "P5\n99999 99999\n255\n",
+                         "P5\n-3 2\n255\nab",
+                         "P6\n0 5\n255\n",
                          "P7\nWIDTH 2\nHEIGHT 1\nDEPTH 9\nMAXVAL 255\nENDHDR\n",
-                         "P7\nWIDTH 2\nHEIGHT 1\nENDHDR\n", "P2\n2 1\n3\n1 9"};
+                         "P7\nWIDTH 2\nHEIGHT 1\nENDHDR\n",
+                         "P2\n2 1\n3\n1 9"};
   for (const char* text : cases) {
     const std::string s(text);
     ExpectSoundOutcome(std::vector<std::uint8_t>(s.begin(), s.end()), s);
     CImageDataModel image;
-    EXPECT_FALSE(zentrel::io::ReadImageFromMemory(
-        reinterpret_cast<const std::uint8_t*>(s.data()), s.size(), image))
+    EXPECT_FALSE(zentrel::io::ReadImageFromMemory(reinterpret_cast<const std::uint8_t*>(s.data()),
+                                                  s.size(), image))
         << s;
   }
 }

@@ -81,7 +81,7 @@ TEST(IoRoundTrip, PngAndTiffGiveBackTheSameRecordFromOneToTenThousandPixelsWide)
         }
 }
 
-TEST(IoRoundTrip, PgmKeepsGreyImagesAndPpmEveryColour) {
+TEST(IoRoundTrip, PgmGreyOnlyAndPpmKeepEveryColour) {
   CImageDataModel grey, colour, back;
   Fill(grey, 301, 7, 8, 1);
   zt::SetGreyTable(grey);
@@ -132,7 +132,7 @@ TEST(IoRoundTrip, WrittenFilesOpenInPillowAndImageMagickWithTheSamePixels) {
     }
 }
 
-TEST(IoWrite, AFailedWriteLeavesTheExistingFileAsItWasAndNoTemporaryFile) {
+TEST(IoWrite, IoSafeReplaceLeavesTheExistingFileAfterAFailedWrite) {
   zt::TempDir dir;
   const std::string target = dir.File("keep.png");
   ASSERT_TRUE(zt::WriteFileBytes(target, {'o', 'l', 'd'}));
@@ -149,7 +149,7 @@ TEST(IoWrite, AFailedWriteLeavesTheExistingFileAsItWasAndNoTemporaryFile) {
   EXPECT_EQ(files, 1);
 }
 
-TEST(IoWrite, ReplacingKeepsPermissionBitsAndFollowsSymbolicLinks) {
+TEST(IoWrite, IoSafeReplaceKeepsPermissionBitsAndFollowsSymbolicLinks) {
   zt::TempDir dir;
   const std::string target = dir.File("map.tif"), link = dir.File("link.tif");
   ASSERT_TRUE(zt::WriteFileBytes(target, {'x'}));

@@ -84,7 +84,7 @@ void CheckDocument(const std::string& table) {
       << table;
 }
 
-TEST(IoSuite, PngSuiteLoadsAsLibpngDecodesItAndCorruptFilesAreRefused) {
+TEST(IoSuite, PngSuiteMatchesLibpngWithAlphaOverWhiteAndSampleScaleRoundingCorruptFilesRefused) {
   const std::vector<std::string> names = Files("pngsuite", ".png");
   if (names.empty()) GTEST_SKIP() << "PngSuite not found";
   std::vector<Row> refused;
@@ -112,7 +112,7 @@ TEST(IoSuite, PngSuiteLoadsAsLibpngDecodesItAndCorruptFilesAreRefused) {
   CheckDocument("PngSuite:\n\n" + Table(refused));
 }
 
-TEST(IoSuite, LibtiffPicturesLoadAsLibtiffDecodesThemOrAreRefusedWithAReason) {
+TEST(IoSuite, LibtiffPicturesMatchLibtiffWithinTiffColormapRoundingOrAreRefusedWithAReason) {
   const std::vector<std::string> names = Files("libtiffpic", ".tif");
   if (names.empty()) GTEST_SKIP() << "libtiffpic not found";
   std::vector<Row> rows;

@@ -52,7 +52,9 @@ int RunConvert(const std::vector<std::string>& args) {
         kOperationsHelp);
     return 0;
   }
-  // Everything is checked before anything is read or written.
+  // Everything is checked before anything is read or written
+  // (tool-unknown-extension: an output name the tool cannot write is a usage
+  // error, not BMP bytes under a foreign name).
   std::vector<std::string> files;
   std::vector<Operation> ops;
   std::string formatWord;

@@ -31,7 +31,7 @@ bool IsFile(const std::string& path) {
   return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
-// Where an installed zentrel keeps its sample: the data folder under
+// demo-samples-under-prefix: where an installed zentrel keeps its sample: the data folder under
 // the prefix it was installed to, found from the executable's own location.
 std::string InstalledSamplesFolder() {
   char self[4096];

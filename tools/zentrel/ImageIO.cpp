@@ -66,7 +66,8 @@ void CheckUsable(CImageDataModel& image, const std::string& name) {
   if (!image.InitDIBData()) throw Failure(name + ": the image cannot be used (too large?)");
 }
 
-// BMP and GIF through the core library, as the tool always read them.
+// BMP and GIF through the core library, as the tool always read them;
+// tool-read-by-content: a GIF is recognised by its bytes whatever its name.
 void LoadWithCore(CImageDataModel& image, const std::string& path, const std::string& why) {
   int format = image.TestImageFormat(path.c_str());
   const std::vector<std::uint8_t> head = ReadHead(path);
