@@ -48,10 +48,11 @@ std::string WhyUnreadable(const std::string& path) {
 // True when the first bytes are those of a PNG, TIFF or PNM file.
 bool LooksLikeIoFormat(const std::uint8_t* d, std::size_t n) {
   if (n >= 4 && d[0] == 0x89 && d[1] == 'P' && d[2] == 'N' && d[3] == 'G') return true;
-  if (n >= 4 &&
-      ((d[0] == 'I' && d[1] == 'I' && d[3] == 0) || (d[0] == 'M' && d[1] == 'M' && d[2] == 0)))
-    return true;
-  return n >= 2 && d[0] == 'P' && d[1] >= '1' && d[1] <= '7';
+  const bool intel =
+      n >= 4 && d[0] == 'I' && d[1] == 'I' && (d[2] == 42 || d[2] == 43) && d[3] == 0;
+  const bool motorola =
+      n >= 4 && d[0] == 'M' && d[1] == 'M' && d[2] == 0 && (d[3] == 42 || d[3] == 43);
+  return intel || motorola || (n >= 2 && d[0] == 'P' && d[1] >= '1' && d[1] <= '7');
 }
 
 std::vector<std::uint8_t> ReadHead(const std::string& path) {
