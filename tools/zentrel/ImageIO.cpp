@@ -284,6 +284,7 @@ std::string PngBase64(const CImageDataModel& image) {
       zentrel::io::EncodeImage(image, zentrel::io::OutputFormat::PNG, png);
   if (!status) throw Failure("cannot encode the picture as PNG (" + status.reason + ")");
 #else
+  (void)image;
   std::fprintf(stderr, "zentrel: the SVG has no picture: %s\n", kNoIo);
 #endif
   static const char kDigits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
