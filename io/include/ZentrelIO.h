@@ -23,6 +23,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "ImageDataModel.h"
@@ -89,8 +90,8 @@ constexpr unsigned kMaxSide = 10000;
 /// Fails, leaving the record empty, when the record already holds an image,
 /// the file cannot be read, is damaged or truncated, is of a variant the
 /// record cannot hold (floating-point, signed or 32-bit samples, palettes
-/// of more than 256 entries, 2-channel or 5+-channel data that is not grey
-/// or RGB with alpha) or is wider or higher than kMaxSide.
+/// of more than 256 entries, 16-bit CMYK, channels that are not grey or RGB
+/// with or without alpha, PAM files) or is wider or higher than kMaxSide.
 ZENTREL_IO_API Status ReadImage(const std::string& path, CImageDataModel& image);
 /// ReadImage on bytes in memory (standard input, a network buffer). The
 /// bytes are only read, and may be freed when the call returns.
