@@ -21,7 +21,4 @@ write_basic_package_version_file(${PROJECT_BINARY_DIR}/ZentrelConfigVersion.cmak
 install(FILES ${PROJECT_BINARY_DIR}/ZentrelConfig.cmake ${PROJECT_BINARY_DIR}/ZentrelConfigVersion.cmake
   DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/Zentrel)
 
-# The prefix is found relative to the .pc file, so the install can move.
-file(RELATIVE_PATH ZENTREL_PC_TO_PREFIX "/prefix/${CMAKE_INSTALL_LIBDIR}/pkgconfig" "/prefix")
-configure_file(${PROJECT_SOURCE_DIR}/cmake/zentrel.pc.in ${PROJECT_BINARY_DIR}/zentrel.pc @ONLY)
-install(FILES ${PROJECT_BINARY_DIR}/zentrel.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+zentrel_install_pkgconfig(${PROJECT_SOURCE_DIR}/cmake/zentrel.pc.in zentrel)

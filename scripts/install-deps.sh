@@ -7,7 +7,8 @@ packages=(
   cmake g++ make pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev   # tests and benchmarks
   clang libclang-rt-14-dev                     # fuzzers and sanitizer runtimes
-  libgif-dev libpng-dev                        # test-only oracles and reference images
+  libgif-dev libpng-dev                        # test-only oracles and reference images; libpng also for Zentrel::IO
+  libnetpbm-dev libtiff-dev                    # Zentrel::IO (PNM) and the TIFF test oracle
   libgdal-dev gdal-bin python3-gdal            # companion I/O library, vector outputs, GDAL tools
   nlohmann-json3-dev                           # the tool's JSON
   libsdl2-dev xvfb xauth x11-apps xdotool      # the viewer and its screen tests

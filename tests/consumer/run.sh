@@ -1,6 +1,10 @@
 #!/usr/bin/env bash
 # Installs the built library into a temporary prefix, then builds and runs a
-# host against it twice: through find_package and through pkg-config.
+# host against it twice: through find_package and through pkg-config, the
+# latter without LD_LIBRARY_PATH (the .pc files carry the rpath for a
+# prefix outside the system folders). With Zentrel::IO installed, a second
+# host uses it both ways, and the installed zentrel runs its demo from the
+# prefix's sample.
 set -euo pipefail
 build_dir=$1
 source_dir=$(cd "$(dirname "$0")" && pwd)
@@ -14,5 +18,18 @@ pc_dir=$(dirname "$(find "$work/prefix" -name zentrel.pc)")
 flags=$(PKG_CONFIG_PATH="$pc_dir" pkg-config --cflags --libs zentrel)
 # shellcheck disable=SC2086
 c++ -std=c++17 "$source_dir/consumer.cpp" $flags -o "$work/consumer-pc"
-LD_LIBRARY_PATH="$work/prefix/lib:$work/prefix/lib64:${LD_LIBRARY_PATH:-}" "$work/consumer-pc"
+"$work/consumer-pc"
 echo "installed package found and used through CMake and pkg-config"
+if [ -f "$pc_dir/zentrel-io.pc" ]; then
+  mkdir "$work/out"
+  "$work/build/io_consumer" "$work/out"
+  io_flags=$(PKG_CONFIG_PATH="$pc_dir" pkg-config --cflags --libs zentrel-io)
+  # shellcheck disable=SC2086
+  c++ -std=c++17 "$source_dir/io_consumer.cpp" $io_flags -o "$work/io-consumer-pc"
+  "$work/io-consumer-pc" "$work/out"
+  echo "installed Zentrel::IO found and used through CMake and pkg-config"
+fi
+if [ -x "$work/prefix/bin/zentrel" ]; then
+  (cd "$work" && "$work/prefix/bin/zentrel" demo demo-out) | grep -F "$work/prefix/share/zentrel/samples/sheet.gif"
+  echo "installed zentrel demo found its sample under the prefix"
+fi

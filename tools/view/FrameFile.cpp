@@ -4,11 +4,9 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
-#include <fstream>
 
 #include "Cli.h"
 #include "ImageDataModel.h"
-#include "PngWriter.h"
 
 namespace view {
 
@@ -52,11 +50,8 @@ void SavePng(const std::string& path, const std::uint32_t* pixels, int width, in
                      RGB((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF));
     }
   }
-  const std::vector<std::uint8_t> bytes = cli::EncodePng(frame);
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()),
-            static_cast<std::streamsize>(bytes.size()));
-  if (!out.flush()) throw cli::Failure(path + ": cannot write it");
+  // PNG through the tool's writer (Zentrel::IO), safely replacing the file.
+  cli::SaveImage(frame, path, cli::SaveFormat::Png);
 }
 
 }  // namespace

@@ -49,8 +49,12 @@ int RunInfo(const std::vector<std::string>& args) {
     if (image.GetLastReadNote() != ZENTREL_NOTE_NONE)
       extra +=
           "; incomplete: " + std::string(CImageDataModel::GetReadNoteText(image.GetLastReadNote()));
+    // The library's format code, and the name of what the file holds (PNG and
+    // PNM have no code of their own).
+    const char* name =
+        DefaultLoadOptions().strict ? FormatName(format) : ContentFormatName(path);
     std::printf("%s: format %d (%s), %u x %u, %d bits, %d colours%s\n", path.c_str(), format,
-                FormatName(format), image.GetWidth(), image.GetHeight(), image.GetColorPixel(),
+                name, image.GetWidth(), image.GetHeight(), image.GetColorPixel(),
                 image.GetImageColors(), extra.c_str());
   }
   return status;
@@ -59,24 +63,51 @@ int RunInfo(const std::vector<std::string>& args) {
 int RunConvert(const std::vector<std::string>& args) {
   if (WantsHelp(args)) {
     std::printf(
-        "usage: zentrel convert IN OUT.bmp [--keep-palette] [OP...]\n%s"
-        "Sheets of any size the library can hold are accepted (no 10000-pixel limit:\n"
-        "nothing is painted).\n",
+        "usage: zentrel convert IN OUT [--keep-palette] [--format FORMAT] [OP...]\n"
+        "Reads IN (BMP, GIF, PNG, TIFF or PNM, recognised by content; - for standard\n"
+        "input), applies the operations in order and writes OUT in the format of its\n"
+        "extension: .bmp, .png, .tif/.tiff, .pgm or .ppm. OUT - writes to standard\n"
+        "output in the --format given (bmp, png, tif, pgm, ppm), which also overrides\n"
+        "the extension. PNG, TIFF and PNM need a zentrel built with GDAL. Sheets of\n"
+        "any size the library can hold are accepted (no 10000-pixel limit: nothing is\n"
+        "painted).\n%s",
         kOperationsHelp);
     return 0;
   }
+  // Everything is checked before anything is read or written
+  // (tool-unknown-extension: an output name the tool cannot write is a usage
+  // error, not BMP bytes under a foreign name).
   std::vector<std::string> files;
-  std::vector<Operation> ops;  // all checked before anything is read or written
+  std::vector<Operation> ops;
+  std::string formatWord;
   bool keepPalette = false;
-  for (const std::string& a : args) {
-    if (a == "--keep-palette")
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    if (args[i] == "--keep-palette") {
       keepPalette = true;
-    else if (files.size() < 2)
-      files.push_back(a);
-    else
-      ops.push_back(ParseOperation(a));
+    } else if (args[i] == "--format") {
+      if (i + 1 >= args.size()) throw UsageError("--format needs bmp, png, tif, pgm or ppm");
+      formatWord = args[++i];
+    } else if (files.size() < 2) {
+      files.push_back(args[i]);
+    } else {
+      ops.push_back(ParseOperation(args[i]));
+    }
   }
   if (files.size() < 2) throw UsageError("convert needs an input and an output file");
+  SaveFormat format = SaveFormat::Bmp;
+  if (!formatWord.empty()) {
+    if (!SaveFormatFromWord(formatWord, format))
+      throw UsageError("unknown --format '" + formatWord + "' (bmp, png, tif, pgm or ppm)");
+  } else if (files[1] == "-") {
+    throw UsageError("writing to standard output needs --format (bmp, png, tif, pgm or ppm)");
+  } else if (!SaveFormatFromName(files[1], format)) {
+    throw UsageError("unknown output extension in '" + files[1] +
+                     "' (.bmp, .png, .tif, .tiff, .pgm or .ppm)");
+  }
+  if (format != SaveFormat::Bmp && !HaveImageIo())
+    throw Failure(files[1] +
+                  ": PNG, TIFF and PNM files need Zentrel::IO, which this build of "
+                  "zentrel lacks");
   CImageDataModel image;
   LoadImage(image, files[0], false);
   for (const Operation& op : ops) {
@@ -91,7 +122,7 @@ int RunConvert(const std::vector<std::string>& args) {
     }
     ApplyOperation(image, op);
   }
-  SaveImage(image, files[1]);
+  SaveImage(image, files[1], format);
   return 0;
 }
 

@@ -1,6 +1,7 @@
 // The demo: the whole pipeline on the bundled sample sheet, with its
 // results compared to the sheet's ground truth.
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cmath>
@@ -16,6 +17,9 @@
 #ifndef ZENTREL_SAMPLES_DIR
 #define ZENTREL_SAMPLES_DIR "samples"
 #endif
+#ifndef ZENTREL_PREFIX_SAMPLES_DIR
+#define ZENTREL_PREFIX_SAMPLES_DIR "share/zentrel/samples"
+#endif
 #ifndef ZENTREL_INSTALLED_SAMPLES_DIR
 #define ZENTREL_INSTALLED_SAMPLES_DIR ZENTREL_SAMPLES_DIR
 #endif
@@ -28,10 +32,25 @@ bool IsFile(const std::string& path) {
   return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
+// demo-samples-under-prefix: where an installed zentrel keeps its sample: the data folder under
+// the prefix it was installed to, found from the executable's own location.
+std::string InstalledSamplesFolder() {
+  char self[4096];
+  const ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
+  if (n <= 0) return ZENTREL_INSTALLED_SAMPLES_DIR;
+  std::string exe(self, static_cast<std::size_t>(n));
+  const std::size_t bin = exe.find_last_of('/');
+  const std::size_t prefix = bin == std::string::npos ? bin : exe.find_last_of('/', bin - 1);
+  if (prefix == std::string::npos) return ZENTREL_INSTALLED_SAMPLES_DIR;
+  return exe.substr(0, prefix + 1) + ZENTREL_PREFIX_SAMPLES_DIR;
+}
+
 std::string SamplesFolder() {
-  for (const char* folder : {ZENTREL_SAMPLES_DIR, ZENTREL_INSTALLED_SAMPLES_DIR})
-    if (IsFile(std::string(folder) + "/sheet.gif")) return folder;
-  throw Failure("the bundled sample sheet is missing (looked in " +
+  const std::string installed = InstalledSamplesFolder();
+  for (const std::string& folder :
+       {installed, std::string(ZENTREL_SAMPLES_DIR), std::string(ZENTREL_INSTALLED_SAMPLES_DIR)})
+    if (IsFile(folder + "/sheet.gif")) return folder;
+  throw Failure("the bundled sample sheet is missing (looked in " + installed + ", " +
                 std::string(ZENTREL_SAMPLES_DIR) + " and " + ZENTREL_INSTALLED_SAMPLES_DIR + ")");
 }
 

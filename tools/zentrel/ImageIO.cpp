@@ -1,12 +1,21 @@
 // Loading and saving images for the tool, with the reason for each failure.
+// BMP and GIF files go through the core library; PNG, TIFF and PNM files
+// through Zentrel::IO when the tool was built with it. "-" is standard
+// input or output.
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
-#include <fstream>
 
 #include "Cli.h"
+
+#ifdef ZENTREL_HAVE_IO
+#include "ZentrelIO.h"
+#endif
 
 namespace cli {
 
@@ -25,6 +34,8 @@ const char* FormatName(int code) {
 
 namespace {
 
+const char kNoIo[] = "PNG, TIFF and PNM files need Zentrel::IO, which this build of zentrel lacks";
+
 // The library reports failures as 0 only; find the likely reason for the user.
 std::string WhyUnreadable(const std::string& path) {
   struct stat info;
@@ -34,33 +45,51 @@ std::string WhyUnreadable(const std::string& path) {
   return "";
 }
 
-}  // namespace
-
-LoadOptions& DefaultLoadOptions() {
-  static LoadOptions options;
-  return options;
+// True when the first bytes are those of a PNG, TIFF or PNM file.
+bool LooksLikeIoFormat(const std::uint8_t* d, std::size_t n) {
+  if (n >= 4 && d[0] == 0x89 && d[1] == 'P' && d[2] == 'N' && d[3] == 'G') return true;
+  const bool intel =
+      n >= 4 && d[0] == 'I' && d[1] == 'I' && (d[2] == 42 || d[2] == 43) && d[3] == 0;
+  const bool motorola =
+      n >= 4 && d[0] == 'M' && d[1] == 'M' && d[2] == 0 && (d[3] == 42 || d[3] == 43);
+  return intel || motorola || (n >= 2 && d[0] == 'P' && d[1] >= '1' && d[1] <= '7');
 }
 
-int DetectFormat(const std::string& path, const LoadOptions& options) {
-  if (options.strict) {
-    CImageDataModel probe;
-    return probe.TestImageFormat(path.c_str());
-  }
-  char head[6] = {};
-  std::ifstream(path, std::ios::binary).read(head, sizeof head);
-  if (head[0] == 'B' && head[1] == 'M') return 1;
-  if (std::memcmp(head, "GIF87a", 6) == 0 || std::memcmp(head, "GIF89a", 6) == 0) return 3;
-  return 0;
+std::vector<std::uint8_t> ReadHead(const std::string& path) {
+  std::vector<std::uint8_t> head(8);
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  head.resize(f ? std::fread(head.data(), 1, head.size(), f) : 0);
+  if (f) std::fclose(f);
+  return head;
 }
 
-void LoadImage(CImageDataModel& image, const std::string& path, bool forPainting,
-               const LoadOptions& options) {
-  const std::string why = WhyUnreadable(path);
-  if (!why.empty() && why != "the file is empty") throw Failure(path + ": " + why);
+bool IsGif(const std::vector<std::uint8_t>& head) {
+  return head.size() >= 6 &&
+         (std::memcmp(head.data(), "GIF87a", 6) == 0 || std::memcmp(head.data(), "GIF89a", 6) == 0);
+}
+
+bool IsBmp(const std::vector<std::uint8_t>& head) {
+  return head.size() >= 2 && head[0] == 'B' && head[1] == 'M';
+}
+
+// The library's format code of a file's first bytes: 1 BMP, 3 GIF, 2 TIFF.
+int CodeOfContent(const std::vector<std::uint8_t>& head) {
+  if (IsBmp(head)) return 1;
+  if (IsGif(head)) return 3;
+  const bool tiff = head.size() >= 4 && ((head[0] == 'I' && head[1] == 'I' && head[3] == 0) ||
+                                         (head[0] == 'M' && head[1] == 'M' && head[2] == 0));
+  return tiff ? 2 : 0;
+}
+
+// BMP and GIF through the core library: the widened readers by content, or
+// with strict the library's default readers by TestImageFormat. 'name' is
+// what messages call the file.
+void LoadWithCore(CImageDataModel& image, const std::string& path, const std::string& name,
+                  const std::string& why, const LoadOptions& options) {
   const int format = DetectFormat(path, options);
   if (format != 1 && format != 3)
-    throw Failure(path + ": not a BMP or GIF file (format code " + std::to_string(format) + ", " +
-                  FormatName(format) + ")");
+    throw Failure(name + ": not a BMP or GIF file (format code " + std::to_string(format) + ", " +
+                  FormatName(format) + "), nor a PNG, TIFF or PNM file");
   int loaded = 0;
   if (!options.strict)
     loaded = image.ReadImage(path.c_str(), ZENTREL_READ_WIDE);
@@ -73,26 +102,254 @@ void LoadImage(CImageDataModel& image, const std::string& path, bool forPainting
     // says it more plainly.
     const std::string note = CImageDataModel::GetReadNoteText(image.GetLastReadNote());
     const std::string reason = !why.empty() ? why : !note.empty() ? note : "unsupported or damaged";
-    throw Failure(path + ": cannot read it as " + FormatName(format) + " (" + reason + ")");
+    throw Failure(name + ": cannot read it as " + FormatName(format) + " (" + reason + ")");
   }
-  // paint-check-only-when-painting: the 10000-pixel limit is the painting one.
-  if (forPainting && !image.InitDIBData())
-    throw Failure(path + ": the image cannot be used (too large?)");
 }
 
-void SaveImage(CImageDataModel& image, const std::string& path) {
-  if (image.SaveBMPImage(path.c_str())) return;
+std::vector<std::uint8_t> ReadStandardInput() {
+  std::vector<std::uint8_t> bytes;
+  std::uint8_t buffer[65536];
+  std::size_t n;
+  while ((n = std::fread(buffer, 1, sizeof buffer, stdin)) > 0)
+    bytes.insert(bytes.end(), buffer, buffer + n);
+  if (std::ferror(stdin)) throw Failure("standard input: cannot read it");
+  return bytes;
+}
+
+// Standard input: PNG, TIFF and PNM from memory; BMP and GIF through a
+// temporary file, since the core library reads files by name.
+void LoadStandardInput(CImageDataModel& image, const LoadOptions& options) {
+  const std::vector<std::uint8_t> bytes = ReadStandardInput();
+  if (bytes.empty()) throw Failure("standard input: it is empty");
+  if (LooksLikeIoFormat(bytes.data(), bytes.size())) {
+#ifdef ZENTREL_HAVE_IO
+    const zentrel::io::Status status =
+        zentrel::io::ReadImageFromMemory(bytes.data(), bytes.size(), image);
+    if (!status) throw Failure("standard input: " + status.reason);
+    return;
+#else
+    throw Failure(std::string("standard input: ") + kNoIo);
+#endif
+  }
+  if (!IsGif(bytes) && !IsBmp(bytes))
+    throw Failure("standard input: not a BMP, GIF, PNG, TIFF or PNM image");
+  const char* tmp = std::getenv("TMPDIR");
+  std::string name = std::string(tmp && *tmp ? tmp : "/tmp") + "/zentrel-stdin-XXXXXX";
+  std::vector<char> pattern(name.begin(), name.end());
+  pattern.push_back('\0');
+  const int fd = ::mkstemp(pattern.data());
+  if (fd < 0)
+    throw Failure(std::string("standard input: cannot buffer it: ") + std::strerror(errno));
+  const bool written =
+      ::write(fd, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
+  ::close(fd);
+  try {
+    if (!written) throw Failure("standard input: cannot buffer it");
+    // The content decides, whatever the temporary's name.
+    LoadOptions byContent = options;
+    byContent.strict = false;
+    if (options.strict) {
+      const bool gif = IsGif(bytes);
+      if (!(gif ? image.ReadGIFImage(pattern.data()) : image.ReadBMPImage(pattern.data())))
+        throw Failure(std::string("standard input: cannot read it as ") + (gif ? "GIF" : "BMP") +
+                      " (unsupported or damaged)");
+    } else {
+      LoadWithCore(image, pattern.data(), "standard input", "", byContent);
+    }
+  } catch (...) {
+    ::unlink(pattern.data());
+    throw;
+  }
+  ::unlink(pattern.data());
+}
+
+std::string Lower(std::string s) {
+  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return s;
+}
+
+#ifdef ZENTREL_HAVE_IO
+zentrel::io::OutputFormat IoFormat(SaveFormat format) {
+  switch (format) {
+    case SaveFormat::Png:
+      return zentrel::io::OutputFormat::PNG;
+    case SaveFormat::Tiff:
+      return zentrel::io::OutputFormat::TIFF;
+    case SaveFormat::Pgm:
+      return zentrel::io::OutputFormat::PGM;
+    default:
+      return zentrel::io::OutputFormat::PPM;
+  }
+}
+#endif
+
+// Why a BMP could not be written, found after the fact.
+std::string WhyUnwritable(const std::string& path) {
   const std::size_t slash = path.find_last_of('/');
   const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
   struct stat info;
-  std::string why = "write failed";
-  if (::stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode))
-    why = "no such folder";
-  else if (::access(folder.c_str(), W_OK) != 0)
-    why = "the folder is not writable";
-  else if (::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode))
-    why = "is a folder";
-  throw Failure(path + ": cannot write it (" + why + ")");
+  if (::stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) return "no such folder";
+  if (::access(folder.c_str(), W_OK) != 0) return "the folder is not writable";
+  if (::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) return "is a folder";
+  return "write failed";
+}
+
+bool WriteAllToStandardOutput(const std::vector<std::uint8_t>& bytes) {
+  return std::fwrite(bytes.data(), 1, bytes.size(), stdout) == bytes.size() &&
+         std::fflush(stdout) == 0;
+}
+
+}  // namespace
+
+bool SaveFormatFromWord(const std::string& word, SaveFormat& format) {
+  const std::string w = Lower(word);
+  if (w == "bmp")
+    format = SaveFormat::Bmp;
+  else if (w == "png")
+    format = SaveFormat::Png;
+  else if (w == "tif" || w == "tiff")
+    format = SaveFormat::Tiff;
+  else if (w == "pgm")
+    format = SaveFormat::Pgm;
+  else if (w == "ppm")
+    format = SaveFormat::Ppm;
+  else
+    return false;
+  return true;
+}
+
+bool SaveFormatFromName(const std::string& path, SaveFormat& format) {
+  const std::size_t dot = path.find_last_of('.');
+  if (dot == std::string::npos || path.find('/', dot) != std::string::npos) return false;
+  return SaveFormatFromWord(path.substr(dot + 1), format);
+}
+
+bool HaveImageIo() {
+#ifdef ZENTREL_HAVE_IO
+  return true;
+#else
+  return false;
+#endif
+}
+
+LoadOptions& DefaultLoadOptions() {
+  static LoadOptions options;
+  return options;
+}
+
+int DetectFormat(const std::string& path, const LoadOptions& options) {
+  if (options.strict) {
+    CImageDataModel probe;
+    return probe.TestImageFormat(path.c_str());
+  }
+  return CodeOfContent(ReadHead(path));
+}
+
+const char* ContentFormatName(const std::string& path) {
+  const std::vector<std::uint8_t> head = ReadHead(path);
+  if (IsBmp(head)) return "BMP";
+  if (IsGif(head)) return "GIF";
+  if (!LooksLikeIoFormat(head.data(), head.size())) return "unknown";
+  return head[0] == 0x89 ? "PNG" : head[0] == 'P' ? "PNM" : "TIFF";
+}
+
+void LoadImage(CImageDataModel& image, const std::string& path, bool forPainting,
+               const LoadOptions& options) {
+  const std::string name = path == "-" ? "standard input" : path;
+  if (path == "-") {
+    LoadStandardInput(image, options);
+  } else {
+    const std::string why = WhyUnreadable(path);
+    if (!why.empty() && why != "the file is empty") throw Failure(path + ": " + why);
+    const std::vector<std::uint8_t> head = ReadHead(path);
+    if (LooksLikeIoFormat(head.data(), head.size())) {
+#ifdef ZENTREL_HAVE_IO
+      const zentrel::io::Status status = zentrel::io::ReadImage(path, image);
+      if (!status) throw Failure(path + ": cannot read it (" + status.reason + ")");
+#else
+      throw Failure(path + ": " + kNoIo);
+#endif
+    } else {
+      LoadWithCore(image, path, path, why, options);
+    }
+  }
+  // paint-check-only-when-painting: the 10000-pixel limit is the painting one.
+  if (forPainting && !image.InitDIBData())
+    throw Failure(name + ": the image cannot be used (too large?)");
+}
+
+void SaveImage(CImageDataModel& image, const std::string& path) {
+  SaveFormat format = SaveFormat::Bmp;  // other extensions keep getting BMP bytes
+  SaveFormatFromName(path, format);
+  SaveImage(image, path, format);
+}
+
+void SaveImage(CImageDataModel& image, const std::string& path, SaveFormat format) {
+  const bool toStdout = path == "-";
+  const std::string name = toStdout ? "standard output" : path;
+  if (format == SaveFormat::Bmp) {
+    if (!toStdout) {
+      if (image.SaveBMPImage(path.c_str())) return;
+      throw Failure(path + ": cannot write it (" + WhyUnwritable(path) + ")");
+    }
+    // The core library writes files by name: through a temporary file.
+    const char* tmp = std::getenv("TMPDIR");
+    std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/zentrel-stdout-XXXXXX.bmp";
+    const int fd = ::mkstemps(&pattern[0], 4);
+    if (fd < 0) throw Failure("standard output: cannot buffer the image");
+    ::close(fd);
+    const std::string temporary = pattern;
+    const bool saved = image.SaveBMPImage(temporary.c_str()) != 0;
+    std::vector<std::uint8_t> bytes;
+    if (std::FILE* f = saved ? std::fopen(temporary.c_str(), "rb") : nullptr) {
+      std::uint8_t buffer[65536];
+      std::size_t n;
+      while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0)
+        bytes.insert(bytes.end(), buffer, buffer + n);
+      std::fclose(f);
+    }
+    ::unlink(temporary.c_str());
+    if (bytes.empty() || !WriteAllToStandardOutput(bytes))
+      throw Failure("standard output: cannot write it");
+    return;
+  }
+#ifdef ZENTREL_HAVE_IO
+  if (toStdout) {
+    std::vector<std::uint8_t> bytes;
+    const zentrel::io::Status status = zentrel::io::EncodeImage(image, IoFormat(format), bytes);
+    if (!status) throw Failure(name + ": cannot write it (" + status.reason + ")");
+    if (!WriteAllToStandardOutput(bytes)) throw Failure("standard output: cannot write it");
+    return;
+  }
+  const zentrel::io::Status status = zentrel::io::WriteImage(image, path, IoFormat(format));
+  if (!status) throw Failure(path + ": cannot write it (" + status.reason + ")");
+#else
+  throw Failure(name + ": " + kNoIo);
+#endif
+}
+
+std::string PngBase64(const CImageDataModel& image) {
+  std::vector<std::uint8_t> png;
+#ifdef ZENTREL_HAVE_IO
+  const zentrel::io::Status status =
+      zentrel::io::EncodeImage(image, zentrel::io::OutputFormat::PNG, png);
+  if (!status) throw Failure("cannot encode the picture as PNG (" + status.reason + ")");
+#else
+  (void)image;
+  std::fprintf(stderr, "zentrel: the SVG has no picture: %s\n", kNoIo);
+#endif
+  static const char kDigits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  std::string out;
+  out.reserve((png.size() + 2) / 3 * 4);
+  for (std::size_t i = 0; i < png.size(); i += 3) {
+    const std::uint32_t n = (png[i] << 16) | (i + 1 < png.size() ? png[i + 1] << 8 : 0) |
+                            (i + 2 < png.size() ? png[i + 2] : 0);
+    out += kDigits[(n >> 18) & 63];
+    out += kDigits[(n >> 12) & 63];
+    out += i + 1 < png.size() ? kDigits[(n >> 6) & 63] : '=';
+    out += i + 2 < png.size() ? kDigits[n & 63] : '=';
+  }
+  return out;
 }
 
 }  // namespace cli

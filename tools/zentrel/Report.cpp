@@ -7,7 +7,6 @@
 
 #include "Cli.h"
 #include "Json.h"
-#include "PngWriter.h"
 #include "Report.h"
 #include "Vectorizer.h"
 
@@ -69,7 +68,7 @@ void WriteSvg(const std::string& path, const CImageDataModel& image, const Vecto
   out << "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" << r.width << "\" height=\""
       << r.height << "\" viewBox=\"0 0 " << r.width << ' ' << r.height << "\">\n";
   out << "<image x=\"0\" y=\"0\" width=\"" << r.width << "\" height=\"" << r.height
-      << "\" href=\"data:image/png;base64," << Base64(EncodePng(image)) << "\"/>\n";
+      << "\" href=\"data:image/png;base64," << PngBase64(image) << "\"/>\n";
   out << "<g fill=\"none\" stroke-width=\"1\">\n";
   for (const Contour& c : r.contours) {
     // Each traced outline thin and cyan, its significant points as dots.
