@@ -59,11 +59,6 @@ ZENTREL_IO_API FileFormat DetectFileFormat(const std::string& path);
 /// "BMP", "GIF", "PNG", "TIFF", "PNM" or "unknown".
 ZENTREL_IO_API const char* FormatName(FileFormat format);
 
-/// The largest width and height a read accepts: the record refuses larger
-/// images in InitDIBData, so a larger file is refused before any pixel
-/// memory is taken.
-constexpr unsigned kMaxSide = 10000;
-
 /// Loads a PNG, TIFF or PNM file (recognised by content) into an empty
 /// record. The result is what the core readers install: an 8-bit image with
 /// a 256-entry colour table or a 24-bit image, bottom-up rows, the working
@@ -91,7 +86,10 @@ constexpr unsigned kMaxSide = 10000;
 /// the file cannot be read, is damaged or truncated, is of a variant the
 /// record cannot hold (floating-point, signed or 32-bit samples, palettes
 /// of more than 256 entries, 16-bit CMYK, channels that are not grey or RGB
-/// with or without alpha, PAM files) or is wider or higher than kMaxSide.
+/// with or without alpha, PAM files) or needs a larger block than the
+/// record's read limit allows (CImageDataModel::SetReadLimit; without one the
+/// block cap of 2 GiB − 1 bytes, as for the core readers). Images above
+/// 10000 pixels a side load; InitDIBData refuses them for painting.
 ZENTREL_IO_API Status ReadImage(const std::string& path, CImageDataModel& image);
 /// ReadImage on bytes in memory (standard input, a network buffer). The
 /// bytes are only read, and may be freed when the call returns.

@@ -73,8 +73,8 @@ Status ReadPng16Interlaced(std::FILE* stream, CImageDataModel& image) {
     png_destroy_read_struct(&job.png, nullptr, nullptr);
     return Status::Fail("no memory for the PNG decoder");
   }
-  // libpng's own limits would otherwise allow images far beyond the record.
-  png_set_user_limits(job.png, kMaxSide, kMaxSide);
+  // The record's read limit decides (RecordFill::Begin), before the
+  // whole-image buffer is taken.
   Status result = Status::Ok();
   SampleLayout layout;
   layout.maxValue = 65535;

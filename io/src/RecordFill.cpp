@@ -23,17 +23,21 @@ unsigned SampleLayout::Channels() const {
 Status RecordFill::Begin(std::uint64_t width, std::uint64_t height) {
   if (!m_image.IsEmpty()) return Status::Fail("the record already holds an image");
   if (width == 0 || height == 0) return Status::Fail("damaged file: the image has no pixels");
-  // io-size-limit: InitDIBData would refuse the image anyway; refusing it
-  // here keeps a damaged header from costing gigabytes first.
-  if (width > kMaxSide || height > kMaxSide)
-    return Status::Fail("too large: " + std::to_string(width) + " x " + std::to_string(height) +
-                        " pixels (the record holds at most " + std::to_string(kMaxSide) + " x " +
-                        std::to_string(kMaxSide) + ")");
   if (m_layout.maxValue == 0 || m_layout.maxValue > 65535)
     return Status::Fail("unsupported: sample range 0.." + std::to_string(m_layout.maxValue));
   if (m_layout.palette.size() > 4 * 256)
     return Status::Fail("unsupported: a colour table of more than 256 entries");
   const bool trueColour = m_layout.kind == SampleLayout::Rgb || m_layout.kind == SampleLayout::Rgba;
+  // io-size-limit: the record's read limit (SetReadLimit; without one the
+  // block cap of 2 GiB - 1) decides before any pixel memory is taken, as in
+  // the core readers, so a damaged header cannot cost gigabytes first.
+  const std::uint64_t rowBytes = ((width * (trueColour ? 24 : 8) + 31) / 32) * 4;
+  const std::uint64_t blockBytes = 40 + (trueColour ? 0 : 1024) + rowBytes * (height + 1);
+  const std::uint64_t limit = m_image.GetReadLimit() ? m_image.GetReadLimit() : 0x7FFFFFFFu;
+  if (width > 0x7FFFFFFFu || height > 0x7FFFFFFFu || blockBytes > limit)
+    return Status::Fail("too large: " + std::to_string(width) + " x " + std::to_string(height) +
+                        " pixels need a block of " + std::to_string(blockBytes) +
+                        " bytes, over the limit of " + std::to_string(limit));
   if (!m_image.InitImage(static_cast<int>(width), static_cast<int>(height), trueColour ? 24 : 8))
     return Status::Fail("too large: no memory for " + std::to_string(width) + " x " +
                         std::to_string(height) + " pixels");

@@ -9,22 +9,31 @@
 
 namespace {
 
-TEST(IoRead, IoSizeLimitRefusesImagesBeyondTheRecordInEveryFormat) {
-  // A record one pixel wider than the limit can still be made and written.
+TEST(IoRead, IoSizeLimitFollowsTheRecordsReadLimitInEveryFormat) {
+  // A sheet wider than the painting limit loads; a read limit one byte below
+  // its block refuses it before any pixel memory is taken.
   CImageDataModel wide;
-  zt::MakeImage(wide, zentrel::io::kMaxSide + 1, 1, 8);
+  zt::MakeImage(wide, 10001, 2, 8);
+  const std::uint64_t block = 40 + 1024 + 10004 * 3;
   for (zentrel::io::OutputFormat format :
        {zentrel::io::OutputFormat::PNG, zentrel::io::OutputFormat::TIFF}) {
     std::vector<std::uint8_t> bytes;
     ASSERT_TRUE(zentrel::io::EncodeImage(wide, format, bytes));
     CImageDataModel image;
+    EXPECT_TRUE(zentrel::io::ReadImageFromMemory(bytes.data(), bytes.size(), image));
+    EXPECT_EQ(image.GetWidth(), 10001u);
+    CImageDataModel limited;
+    limited.SetReadLimit(static_cast<DWORD>(block - 1));
     const zentrel::io::Status status =
-        zentrel::io::ReadImageFromMemory(bytes.data(), bytes.size(), image);
+        zentrel::io::ReadImageFromMemory(bytes.data(), bytes.size(), limited);
     EXPECT_FALSE(status);
     EXPECT_EQ(status.reason.rfind("too large", 0), 0u) << status.reason;
-    EXPECT_TRUE(image.IsEmpty());
+    EXPECT_TRUE(limited.IsEmpty());
+    limited.SetReadLimit(static_cast<DWORD>(block));
+    EXPECT_TRUE(zentrel::io::ReadImageFromMemory(bytes.data(), bytes.size(), limited));
   }
-  // A PNM header claiming 40000 x 40000 pixels with no data behind it.
+  // A PNM header claiming 40000 x 40000 pixels with no data behind it: over
+  // the block cap whatever the limit.
   const std::string huge = "P6\n40000 40000\n255\n";
   CImageDataModel image;
   const zentrel::io::Status status = zentrel::io::ReadImageFromMemory(
