@@ -1,6 +1,10 @@
 // Reading world files (and their coordinate system) through GDAL.
 #include "Georeference.h"
 
+#ifdef ZENTREL_HAVE_IO
+#include "ZentrelIO.h"
+#endif
+
 #include <cmath>
 #include <mutex>
 
@@ -76,6 +80,23 @@ Georeference FindGeoreference(const std::string& image, const std::string& world
     g.source = world;
     return g;
   }
+#ifdef ZENTREL_HAVE_IO
+  // GeoTIFF keys, or a world file beside any image, through Zentrel::IO.
+  zentrel::io::Georeference found;
+  if (zentrel::io::ReadGeoreference(image, found) && found.hasTransform) {
+    Georeference g;
+    g.a = found.a;
+    g.b = found.b;
+    g.c = found.c;
+    g.d = found.d;
+    g.e = found.e;
+    g.f = found.f;
+    g.wkt = found.wkt;
+    g.georeferenced = true;
+    g.source = found.source + " of " + image;
+    return g;
+  }
+#endif
   if (!GDALReadWorldFile(image.c_str(), nullptr, gt)) return Georeference();
   Georeference g = Georeference::FromGeoTransform(gt, ReadPrj(image));
   g.source = "the world file beside " + image;
