@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include "Cli.h"
 #include "CliTestSupport.h"
 #include "Georeference.h"
 
@@ -26,14 +27,21 @@ TEST(Batch, WritesEachSheetOnceAndReportsFailuresWithoutStopping) {
   ASSERT_TRUE(zt::WriteFileBytes(dir.File("in/notes.txt"), {'h', 'i'}));  // not an image
   ASSERT_TRUE(zt::WriteFileBytes(dir.File("in/broken.gif"), {'G', 'I', 'F', '8', '9', 'a'}));
   const std::string formats = cli::HaveGdal() ? "geojson,json,svg" : "json,svg";
+  // A PNG sheet joins the folder when the tool reads PNG files.
+  const bool png = cli::HaveImageIo();
+  if (png) {
+    ASSERT_EQ(RunTool("convert " + clitest::Sample() + " " + dir.File("in/e.png")).status, 0);
+  }
 
   const clitest::Outcome run =
       RunTool("vectorize --out-dir " + dir.File("out") + " --formats " + formats + " -j 2 " +
               dir.File("in") + " " + dir.File("d.gif") + " " + dir.File("missing.gif"));
   EXPECT_EQ(run.status, 1) << run.out;
   // a, b, d from the sample: 14 rectangles and 10 circles each.
-  EXPECT_TRUE(Contains(run.out, "5 sheets: 3 done, 2 failed; 42 rectangles, 30 circles"))
+  EXPECT_TRUE(Contains(run.out, png ? "6 sheets: 4 done, 2 failed; 56 rectangles, 40 circles"
+                                    : "5 sheets: 3 done, 2 failed; 42 rectangles, 30 circles"))
       << run.out;
+  EXPECT_EQ(Exists(dir.File("out/e.json")), png);
   EXPECT_TRUE(Contains(run.out, "failed: " + dir.File("in/broken.gif") + ": cannot read it as GIF"))
       << run.out;
   EXPECT_TRUE(Contains(run.out, "failed: " + dir.File("missing.gif") + ": No such file"))

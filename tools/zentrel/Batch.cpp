@@ -29,8 +29,9 @@ bool IsVectorFormat(const std::string& format) {
 
 // The formats the tool reads; a folder contributes only such files.
 bool IsReadableImage(const std::string& path) {
-  const int format = DetectFormat(path);
-  return format == 1 || format == 3;
+  const std::string format = ContentFormatName(path);
+  if (format == "BMP" || format == "GIF") return true;
+  return format != "unknown" && HaveImageIo();
 }
 
 std::string BaseName(const std::string& path) {
