@@ -16,16 +16,16 @@ cli::SheetVectorizer& Sheet(int bits) {
   const int slot = bits == 1 ? 0 : bits == 8 ? 1 : 2;
   cli::SheetVectorizer& sheet = sheets[slot];
   if (sheet.IsEmpty()) {
-    cli::TestSheetSpec spec;
-    spec.width = 2000;
-    spec.height = 1500;
-    spec.bits = bits;
-    spec.paper = RGB(244, 236, 212);
-    spec.shapes = 81;
-    spec.roads = 10;
-    spec.words = 190;
-    spec.seed = 1;
-    cli::MakeTestSheet(spec, sheet);
+    cli::TestSheetPlan plan;
+    plan.width = 2000;
+    plan.height = 1500;
+    plan.bits = bits;
+    plan.paper = RGB(244, 236, 212);
+    plan.shapes = 81;
+    plan.roads = 10;
+    plan.words = 190;
+    plan.seed = 1;
+    cli::MakeTestSheet(plan, sheet);
     sheet.SetPrecision(cli::VectorizeOptions().precision);
   }
   return sheet;

@@ -10,15 +10,15 @@ namespace {
 TEST(InkMask, AgreesWithTheRecordsBackgroundTest) {
   for (int bits : {8, 24})
     for (int precision : {15, 27, 40}) {
-      cli::TestSheetSpec spec;
-      spec.width = 150;
-      spec.height = 110;
-      spec.bits = bits;
-      spec.paper = RGB(244, 236, 212);
-      spec.shapes = 8;
-      spec.seed = 9;
+      cli::TestSheetPlan plan;
+      plan.width = 150;
+      plan.height = 110;
+      plan.bits = bits;
+      plan.paper = RGB(244, 236, 212);
+      plan.shapes = 8;
+      plan.seed = 9;
       CImageDataModel sheet;
-      cli::MakeTestSheet(spec, sheet);
+      cli::MakeTestSheet(plan, sheet);
       // Pixels near the paper colour, on both sides of the tolerance.
       for (UINT x = 0; x < 100; ++x)
         sheet.SetPixel(x + 20, 50, RGB(244 - x / 2, 236 - x / 3, 212 - x / 4));

@@ -11,17 +11,17 @@ TEST(ShapeRecall, EveryClearShapeFoundOnEverySheetKind) {
   for (const cli::SheetKind& kind : cli::SheetKinds()) {
     cli::ShapeScore total;
     for (unsigned seed : {3u, 11u}) {
-      cli::TestSheetSpec spec;
-      spec.width = 480;
-      spec.height = 360;
-      spec.bits = kind.bits;
-      spec.paper = kind.paper;
-      spec.shapes = 30;
-      spec.roads = 2;
-      spec.words = 12;
-      spec.seed = seed;
+      cli::TestSheetPlan plan;
+      plan.width = 480;
+      plan.height = 360;
+      plan.bits = kind.bits;
+      plan.paper = kind.paper;
+      plan.shapes = 30;
+      plan.roads = 2;
+      plan.words = 12;
+      plan.seed = seed;
       cli::SheetVectorizer sheet;
-      const std::vector<cli::DrawnShape> drawn = cli::MakeTestSheet(spec, sheet);
+      const std::vector<cli::DrawnShape> drawn = cli::MakeTestSheet(plan, sheet);
       ASSERT_FALSE(drawn.empty()) << kind.name;
       CImageDataModel mask;
       const cli::VectorizeResult result = sheet.Run(cli::VectorizeOptions(), mask);
@@ -42,17 +42,17 @@ TEST(ShapeRecall, EveryClearShapeFoundOnEverySheetKind) {
 // white and on grey paper gives the same shapes, and on a record that
 // carries another paper colour none of them is found.
 TEST(ShapeRecall, PaperColourComesFromTheRecord) {
-  cli::TestSheetSpec spec;
-  spec.width = 320;
-  spec.height = 240;
-  spec.shapes = 10;
-  spec.roads = 0;
-  spec.words = 0;
-  spec.seed = 5;
+  cli::TestSheetPlan plan;
+  plan.width = 320;
+  plan.height = 240;
+  plan.shapes = 10;
+  plan.roads = 0;
+  plan.words = 0;
+  plan.seed = 5;
   for (COLORREF paper : {RGB(255, 255, 255), RGB(196, 196, 192)}) {
-    spec.paper = paper;
+    plan.paper = paper;
     cli::SheetVectorizer sheet;
-    const std::vector<cli::DrawnShape> drawn = cli::MakeTestSheet(spec, sheet);
+    const std::vector<cli::DrawnShape> drawn = cli::MakeTestSheet(plan, sheet);
     CImageDataModel mask;
     const cli::ShapeScore score = cli::ScoreShapes(sheet.Run(cli::VectorizeOptions(), mask), drawn);
     EXPECT_EQ(score.clear, 10);

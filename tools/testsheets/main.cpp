@@ -21,19 +21,19 @@ const char kUsage[] =
     "800x600, 60 shapes, 10 sheets), vectorises them and prints recall and false-shape\n"
     "rate per kind as a Markdown table.\n";
 
-cli::TestSheetSpec SpecFor(const cli::SheetKind& kind, int width, int height, int shapes,
+cli::TestSheetPlan SpecFor(const cli::SheetKind& kind, int width, int height, int shapes,
                            unsigned seed) {
-  cli::TestSheetSpec spec;
-  spec.width = width;
-  spec.height = height;
-  spec.bits = kind.bits;
-  spec.paper = kind.paper;
-  spec.shapes = shapes;
+  cli::TestSheetPlan plan;
+  plan.width = width;
+  plan.height = height;
+  plan.bits = kind.bits;
+  plan.paper = kind.paper;
+  plan.shapes = shapes;
   const double scale = static_cast<double>(width) * height / (800.0 * 600.0);
-  spec.roads = std::max(2, static_cast<int>(std::lround(4 * std::sqrt(scale))));
-  spec.words = static_cast<int>(std::lround(30 * scale));
-  spec.seed = seed;
-  return spec;
+  plan.roads = std::max(2, static_cast<int>(std::lround(4 * std::sqrt(scale))));
+  plan.words = static_cast<int>(std::lround(30 * scale));
+  plan.seed = seed;
+  return plan;
 }
 
 const cli::SheetKind* FindKind(const std::string& name) {

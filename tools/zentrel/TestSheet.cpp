@@ -273,20 +273,20 @@ const std::vector<SheetKind>& SheetKinds() {
   return kinds;
 }
 
-std::vector<DrawnShape> MakeTestSheet(const TestSheetSpec& spec, CImageDataModel& sheet) {
-  Random random(spec.seed);
-  Canvas canvas(sheet, spec.bits, spec.bits == 1 ? RGB(255, 255, 255) : spec.paper);
-  if (!canvas.Prepare(spec.width, spec.height, random)) return {};
+std::vector<DrawnShape> MakeTestSheet(const TestSheetPlan& plan, CImageDataModel& sheet) {
+  Random random(plan.seed);
+  Canvas canvas(sheet, plan.bits, plan.bits == 1 ? RGB(255, 255, 255) : plan.paper);
+  if (!canvas.Prepare(plan.width, plan.height, random)) return {};
 
   // Shapes, none touching another.
   std::vector<DrawnShape> shapes;
   for (long long tries = 0;
-       static_cast<int>(shapes.size()) < spec.shapes && tries < spec.shapes * 50LL; ++tries) {
+       static_cast<int>(shapes.size()) < plan.shapes && tries < plan.shapes * 50LL; ++tries) {
     DrawnShape d = RandomShape(random);
     const double r = Reach(d) + 4;
-    if (2 * r >= spec.width || 2 * r >= spec.height) continue;
-    d.cx = random.Uniform(r, spec.width - r);
-    d.cy = random.Uniform(r, spec.height - r);
+    if (2 * r >= plan.width || 2 * r >= plan.height) continue;
+    d.cx = random.Uniform(r, plan.width - r);
+    d.cy = random.Uniform(r, plan.height - r);
     bool free = true;
     for (const DrawnShape& o : shapes) {
       const double apart = Reach(o) + Reach(d) + 4;
@@ -305,13 +305,13 @@ std::vector<DrawnShape> MakeTestSheet(const TestSheetSpec& spec, CImageDataModel
   // of is not clear: anti-aliasing and the speckle filter can close a gap
   // of one or two pixels.
   std::vector<Stroke> marks;
-  for (int i = 0; i < spec.roads; ++i)
-    for (const Stroke& s : RandomRoad(random, spec.width, spec.height)) {
+  for (int i = 0; i < plan.roads; ++i)
+    for (const Stroke& s : RandomRoad(random, plan.width, plan.height)) {
       PaintStroke(canvas, kRoadInk, s);
       marks.push_back(s);
     }
-  for (int i = 0; i < spec.words; ++i)
-    for (const Stroke& s : RandomWord(random, spec.width, spec.height)) {
+  for (int i = 0; i < plan.words; ++i)
+    for (const Stroke& s : RandomWord(random, plan.width, plan.height)) {
       PaintStroke(canvas, kTextInk, s);
       marks.push_back(s);
     }
@@ -320,9 +320,9 @@ std::vector<DrawnShape> MakeTestSheet(const TestSheetSpec& spec, CImageDataModel
       if (d.clear && Touches(d, s, 3.0)) d.clear = false;
 
   // Speckle: mostly single pixels, some two-by-two dots.
-  const long specks = std::lround(spec.speckle * spec.width * spec.height);
+  const long specks = std::lround(plan.speckle * plan.width * plan.height);
   for (long i = 0; i < specks; ++i) {
-    const int x = random.Below(spec.width), y = random.Below(spec.height);
+    const int x = random.Below(plan.width), y = random.Below(plan.height);
     const int size = random.Below(10) == 0 ? 2 : 1;
     for (int dy = 0; dy < size; ++dy)
       for (int dx = 0; dx < size; ++dx) canvas.Cover(x + dx, y + dy, kTextInk, 1.0);

@@ -14,7 +14,7 @@
 
 namespace cli {
 
-struct TestSheetSpec {
+struct TestSheetPlan {
   int width = 800, height = 600;
   // 1: two colours, white paper and black ink (held as an 8-bit image);
   // 8: a colour table of paper shades and anti-aliased ink blends; 24.
@@ -39,9 +39,9 @@ struct DrawnShape {
 
 /// Draws a sheet into 'sheet' (replacing any image it holds), sets the
 /// record's background colour to the paper colour, and returns the shapes
-/// drawn. Deterministic for a given spec. Returns no shapes if the image
+/// drawn. Deterministic for a given plan. Returns no shapes if the image
 /// cannot be made.
-std::vector<DrawnShape> MakeTestSheet(const TestSheetSpec& spec, CImageDataModel& sheet);
+std::vector<DrawnShape> MakeTestSheet(const TestSheetPlan& plan, CImageDataModel& sheet);
 
 /// A named sheet kind: paper colour and depth.
 struct SheetKind {
