@@ -4,6 +4,9 @@
 #ifndef ZENTREL_IO_GDALCALL_H
 #define ZENTREL_IO_GDALCALL_H
 
+#include <gdal.h>
+
+#include <memory>
 #include <string>
 
 namespace zentrel {
@@ -30,6 +33,12 @@ class GdalCall {
   std::string m_oldPam;
   bool m_hadPam = false;
 };
+
+/// An open GDAL dataset, closed when the handle goes.
+struct DatasetCloser {
+  void operator()(void* ds) const { GDALClose(static_cast<GDALDatasetH>(ds)); }
+};
+using Dataset = std::unique_ptr<void, DatasetCloser>;
 
 /// A name under GDAL's in-memory file system, unique in the process.
 std::string UniqueMemoryPath(const char* extension);

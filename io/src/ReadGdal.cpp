@@ -15,11 +15,6 @@ namespace io {
 
 namespace {
 
-struct DatasetCloser {
-  void operator()(void* ds) const { GDALClose(static_cast<GDALDatasetH>(ds)); }
-};
-using Dataset = std::unique_ptr<void, DatasetCloser>;
-
 // Largest sample value of a band: from NBITS (1..16) when GDAL gives it.
 unsigned BandMaximum(GDALRasterBandH band, GDALDataType type) {
   unsigned bits = type == GDT_Byte ? 8 : 16;

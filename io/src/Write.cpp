@@ -23,11 +23,6 @@ namespace io {
 
 namespace {
 
-struct DatasetCloser {
-  void operator()(void* ds) const { GDALClose(static_cast<GDALDatasetH>(ds)); }
-};
-using Dataset = std::unique_ptr<void, DatasetCloser>;
-
 bool EndsWith(std::string name, const char* suffix) {
   for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   const std::size_t n = std::strlen(suffix);
