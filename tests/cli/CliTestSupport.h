@@ -19,10 +19,12 @@ struct Outcome {
   std::string out;  // standard output and standard error together
 };
 
-/// Runs a shell command line, collecting its output and exit status.
-inline Outcome RunCommand(const std::string& command) {
+/// Runs a shell command line, collecting its output and exit status;
+/// standard error joins the output unless dropStderr discards it (for
+/// commands whose standard output is binary).
+inline Outcome RunCommand(const std::string& command, bool dropStderr = false) {
   Outcome result;
-  FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
+  FILE* pipe = ::popen((command + (dropStderr ? " 2>/dev/null" : " 2>&1")).c_str(), "r");
   if (!pipe) return result;
   std::array<char, 4096> chunk;
   size_t n;
@@ -33,8 +35,8 @@ inline Outcome RunCommand(const std::string& command) {
   return result;
 }
 
-inline Outcome RunTool(const std::string& arguments) {
-  return RunCommand(std::string(ZENTREL_TOOL) + " " + arguments);
+inline Outcome RunTool(const std::string& arguments, bool dropStderr = false) {
+  return RunCommand(std::string(ZENTREL_TOOL) + " " + arguments, dropStderr);
 }
 
 inline bool Contains(const std::string& text, const std::string& part) {

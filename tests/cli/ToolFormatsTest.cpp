@@ -3,12 +3,11 @@
 // output, and usage errors before anything is read.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 
-#include <array>
 #include <cstdio>
 #include <string>
 
+#include "CliTestSupport.h"
 #include "ImageDataModel.h"
 #include "support/TestSupport.h"
 
@@ -17,25 +16,8 @@
 
 namespace {
 
-struct Outcome {
-  int status = -1;
-  std::string out;  // standard output (and standard error unless redirected)
-};
-
-Outcome RunTool(const std::string& arguments, bool keepStderrApart = false) {
-  Outcome result;
-  const std::string command =
-      std::string(ZENTREL_TOOL) + " " + arguments + (keepStderrApart ? " 2>/dev/null" : " 2>&1");
-  FILE* pipe = ::popen(command.c_str(), "r");
-  if (!pipe) return result;
-  std::array<char, 4096> chunk;
-  size_t n;
-  while ((n = std::fread(chunk.data(), 1, chunk.size(), pipe)) > 0)
-    result.out.append(chunk.data(), n);
-  const int raw = ::pclose(pipe);
-  result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  return result;
-}
+using clitest::Outcome;
+using clitest::RunTool;
 
 // The pixels of any file the tool reads, through the library that reads it.
 std::vector<COLORREF> Pixels(const std::string& path, UINT& w, UINT& h) {
