@@ -441,6 +441,7 @@ class ZENTREL_API CImageDataModel : public CObject {
 
  private:
   friend class ImageAccess;  // the library's internal views of the record
+  friend class RecordBlock;  // installs and releases the block
 
   // What the last read left to be asked (GetLastReadNote and the next two),
   // and the host's read limit.

@@ -1,10 +1,13 @@
 // Reading uncompressed 8-bit and 24-bit bottom-up BMP files into the record.
 #include <cstring>
+#include <utility>
 
 #include "ImageDataModel.h"
 #include "files/BmpFormat.h"
 #include "files/ReadLimit.h"
 #include "image/DibBlock.h"
+#include "image/DibLayout.h"
+#include "image/RecordBlock.h"
 #include "platform/File.h"
 
 namespace {
@@ -44,7 +47,7 @@ int CImageDataModel::ReadBMPImage(CString name) {
   if (!file.Open(name, CFile::modeRead | CFile::shareDenyWrite, &openError)) return 0;
   m_nReadNote = ZENTREL_NOTE_DAMAGED_HEADER;
   bool rowsPending = false;  // a new block whose rows are not yet filled
-  UINT pixelBytes = 0;
+  std::uint64_t pixelBytes = 0;
   try {
     const std::uint64_t fileLength = file.GetLength();
     BYTE headers[kBmpHeadersBytes] = {};
@@ -90,9 +93,8 @@ int CImageDataModel::ReadBMPImage(CString name) {
       file.Close();
       return 0;
     }
-    block.HandTo(m_hDIB, m_pBmh, m_pPalette, m_pBits);
-    m_nLineBytes = block.rowBytes;
-    pixelBytes = m_nLineBytes * m_nHeight;
+    RecordBlock::Install(*this, std::move(block));
+    pixelBytes = DibPixelBytes(m_nLineBytes, m_nHeight);  // within the block just made
     rowsPending = true;
 
     // The record's header describes the block it sits in: a 40-byte header
@@ -112,12 +114,12 @@ int CImageDataModel::ReadBMPImage(CString name) {
     // One read of the whole pixel area, and never more: bytes after it in the
     // file are ignored.
     file.Seek(static_cast<std::int64_t>(placement.pixelOffset), CFile::begin);
-    const UINT filled = file.Read(m_pBits, pixelBytes);
-    std::memset(m_pBits + filled, 0, pixelBytes - filled + m_nLineBytes);
+    const UINT filled = file.Read(m_pBits, static_cast<UINT>(pixelBytes));
+    std::memset(m_pBits + filled, 0, static_cast<std::size_t>(pixelBytes - filled + m_nLineBytes));
     rowsPending = false;
     m_nFileColors = static_cast<int>(placement.tableEntries);
     // The last row's padding may be missing without any pixel being lost.
-    const UINT lastRowData = static_cast<UINT>((std::uint64_t{m_nWidth} * info.biBitCount + 7) / 8);
+    const std::uint64_t lastRowData = (std::uint64_t{m_nWidth} * info.biBitCount + 7) / 8;
     m_nReadNote = filled < pixelBytes - m_nLineBytes + lastRowData ? ZENTREL_NOTE_TRUNCATED
                                                                    : ZENTREL_NOTE_NONE;
     file.Close();
@@ -128,7 +130,7 @@ int CImageDataModel::ReadBMPImage(CString name) {
     m_nReadNote = ZENTREL_NOTE_READ_ERROR;
     // A file error leaves the image in the record; its rows are zeroed so
     // that no byte of the block is left undefined.
-    if (rowsPending) std::memset(m_pBits, 0, pixelBytes + m_nLineBytes);
+    if (rowsPending) std::memset(m_pBits, 0, static_cast<std::size_t>(pixelBytes + m_nLineBytes));
     return 0;
   }
 }

@@ -3,6 +3,7 @@
 // turns each into the record's 8-bit or 24-bit image.
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "ImageDataModel.h"
 #include "files/BmpPixelRows.h"
@@ -10,6 +11,7 @@
 #include "files/BmpVariant.h"
 #include "files/ReadLimit.h"
 #include "image/DibBlock.h"
+#include "image/RecordBlock.h"
 #include "platform/File.h"
 #include "platform/Memory.h"
 
@@ -40,7 +42,7 @@ void ReadColourTable(CFile& file, const BmpVariant& v, RGBQUAD* table) {
 /// The block's row for the file's row r.
 BYTE* StoredRow(const BmpVariant& v, const DibBlock& block, std::uint32_t r) {
   const std::uint32_t stored = v.topDown ? v.height - 1 - r : r;
-  return block.bits + std::size_t{stored} * block.rowBytes;
+  return block.Bits() + std::size_t{stored} * block.RowBytes();
 }
 
 /// Converts one file row of which the file supplied have bytes into the
@@ -95,8 +97,8 @@ int ReadRleRows(CFile& file, const BmpVariant& v, std::uint64_t fileLength, cons
   file.Seek(static_cast<std::int64_t>(v.pixelOffset), CFile::begin);
   const UINT got = bytes ? file.Read(data.get(), static_cast<UINT>(bytes)) : 0;
   RleTarget target;
-  target.bits = block.bits;
-  target.rowBytes = block.rowBytes;
+  target.bits = block.Bits();
+  target.rowBytes = block.RowBytes();
   target.width = v.width;
   target.paddedWidth = v.FileRowBytes() * 8 / v.bits;
   target.height = v.height;
@@ -134,24 +136,18 @@ int CImageDataModel::ReadBMPImage(CString name, DWORD flags) {
       file.Close();
       return 0;
     }
-    ReadColourTable(file, v, block.table);
+    ReadColourTable(file, v, block.Table());
     const bool rle = v.form == BmpPixelForm::Rle8 || v.form == BmpPixelForm::Rle4;
     note =
         rle ? ReadRleRows(file, v, fileLength, block) : ReadPlainRows(file, v, fileLength, block);
     file.Close();
     if (note == ZENTREL_NOTE_NO_MEMORY) {
-      ReleaseDib(block.handle, block.bits, block.table, block.header);
       m_nReadNote = note;
-      return 0;
+      return 0;  // the block is released with its handle
     }
-    block.header->biXPelsPerMeter = v.xPelsPerMeter;
-    block.header->biYPelsPerMeter = v.yPelsPerMeter;
-    FreeImage();
-    block.HandTo(m_hDIB, m_pBmh, m_pPalette, m_pBits);
-    m_nLineBytes = block.rowBytes;
-    m_nWidth = v.width;
-    m_nHeight = v.height;
-    m_rcRange = RECT{0, 0, static_cast<LONG>(v.width - 1), static_cast<LONG>(v.height - 1)};
+    block.Header()->biXPelsPerMeter = v.xPelsPerMeter;
+    block.Header()->biYPelsPerMeter = v.yPelsPerMeter;
+    RecordBlock::Install(*this, std::move(block));
     m_dScale = 1.0;
     m_nReadNote = note;
     m_nFileColors = static_cast<int>(v.tableEntries);
@@ -159,7 +155,6 @@ int CImageDataModel::ReadBMPImage(CString name, DWORD flags) {
   } catch (CFileException* error) {
     error->Delete();
     file.Abort();
-    ReleaseDib(block.handle, block.bits, block.table, block.header);
     m_nReadNote = ZENTREL_NOTE_READ_ERROR;
     return 0;
   }

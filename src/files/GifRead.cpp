@@ -2,6 +2,7 @@
 // installs the decoder's block in the record.
 #include "ImageDataModel.h"
 #include "files/GifDecoder.h"
+#include "image/RecordBlock.h"
 
 int CImageDataModel::ReadGIFImage(CString name) { return ReadGIFImage(name, 0); }
 
@@ -15,17 +16,9 @@ int CImageDataModel::ReadGIFImage(CString name, DWORD flags) {
     decoder.ReleaseImage();
     return 0;
   }
-  // A block still held is released rather than leaked, as InitImage does.
-  FreeImage();
-  m_hDIB = decoder.m_hDIB;
-  m_pBits = decoder.m_pBits;
-  m_pPalette = decoder.m_pPalette;
-  m_pBmh = decoder.m_pBmh;
-  decoder.m_hDIB = nullptr;  // the record owns the block now
-  m_nWidth = static_cast<UINT>(m_pBmh->biWidth);
-  m_nHeight = static_cast<UINT>(m_pBmh->biHeight);
-  m_rcRange = RECT{0, 0, m_pBmh->biWidth - 1, m_pBmh->biHeight - 1};
+  // The record takes the decoder's block (releasing one it still holds).
+  RecordBlock::Install(*this, DibBlock::TakeFrom(decoder.m_hDIB, decoder.m_pBmh, decoder.m_pPalette,
+                                                 decoder.m_pBits));
   m_dScale = 1.0;
-  m_nLineBytes = (static_cast<UINT>(GetColorPixel()) * m_nWidth + 31) / 32 * 4;
   return 1;
 }

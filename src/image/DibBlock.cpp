@@ -1,4 +1,4 @@
-// Allocation and release of packed DIB blocks.
+// Allocation, ownership and release of packed DIB blocks.
 #include "image/DibBlock.h"
 
 #include <cstring>
@@ -6,8 +6,61 @@
 #include "image/DibLayout.h"
 #include "platform/Memory.h"
 
+DibBlock& DibBlock::operator=(DibBlock&& other) noexcept {
+  if (this != &other) {
+    Release();
+    m_handle = other.m_handle;
+    m_header = other.m_header;
+    m_table = other.m_table;
+    m_bits = other.m_bits;
+    m_rowBytes = other.m_rowBytes;
+    m_width = other.m_width;
+    m_height = other.m_height;
+    other.m_handle = nullptr;
+    other.Release();  // clears the other's addresses; it holds no block now
+  }
+  return *this;
+}
+
+DibBlock DibBlock::TakeFrom(HGLOBAL& handle, BITMAPINFOHEADER*& header, RGBQUAD*& table,
+                            BYTE*& bits) {
+  DibBlock block;
+  if (!handle) return block;
+  block.m_handle = handle;
+  block.m_header = header;
+  block.m_table = table;
+  block.m_bits = bits;
+  block.m_width = static_cast<UINT>(header->biWidth);
+  block.m_height = static_cast<UINT>(header->biHeight);
+  block.m_rowBytes = static_cast<UINT>(DibRowBytes(block.m_width, header->biBitCount));
+  handle = nullptr;
+  header = nullptr;
+  table = nullptr;
+  bits = nullptr;
+  return block;
+}
+
+void DibBlock::HandTo(HGLOBAL& handle, BITMAPINFOHEADER*& header, RGBQUAD*& table, BYTE*& bits) {
+  handle = m_handle;
+  header = m_header;
+  table = m_table;
+  bits = m_bits;
+  m_handle = nullptr;
+  Release();
+}
+
+void DibBlock::Release() {
+  ReleaseDib(m_handle, m_bits, m_table, m_header);
+  m_header = nullptr;
+  m_table = nullptr;
+  m_bits = nullptr;
+  m_rowBytes = 0;
+  m_width = 0;
+  m_height = 0;
+}
+
 bool AllocateDib(UINT width, UINT height, int bits, DibRows rows, DibBlock& block) {
-  block = DibBlock();
+  block.Release();
   if ((bits != 8 && bits != 24) || width == 0 || height == 0 || width > 0x7FFFFFFFu ||
       height > 0x7FFFFFFFu)
     return false;
@@ -23,13 +76,15 @@ bool AllocateDib(UINT width, UINT height, int bits, DibRows rows, DibBlock& bloc
     GlobalFree(handle);
     return false;
   }
-  block.handle = handle;
-  block.header = reinterpret_cast<BITMAPINFOHEADER*>(start);
-  block.table = reinterpret_cast<RGBQUAD*>(start + kHeaderBytes);
-  block.bits = start + kHeaderBytes + 4 * layout.tableEntries;
-  block.rowBytes = static_cast<UINT>(layout.rowBytes);
-  WriteDibHeader(block.header, width, height, bits, layout);
-  if (rows == DibRows::FilledByCaller) std::memset(block.table, 0, 4 * layout.tableEntries);
+  block.m_handle = handle;
+  block.m_header = reinterpret_cast<BITMAPINFOHEADER*>(start);
+  block.m_table = reinterpret_cast<RGBQUAD*>(start + kHeaderBytes);
+  block.m_bits = start + kHeaderBytes + 4 * layout.tableEntries;
+  block.m_rowBytes = static_cast<UINT>(layout.rowBytes);
+  block.m_width = width;
+  block.m_height = height;
+  WriteDibHeader(block.m_header, width, height, bits, layout);
+  if (rows == DibRows::FilledByCaller) std::memset(block.m_table, 0, 4 * layout.tableEntries);
   return true;
 }
 

@@ -18,6 +18,12 @@ inline std::uint64_t DibRowBytes(std::uint64_t width, std::uint64_t bits) {
   return (width * bits + 31) / 32 * 4;
 }
 
+/// Bytes of the pixel rows of an image: rowBytes × height, without the
+/// spare row.
+inline std::uint64_t DibPixelBytes(std::uint64_t rowBytes, std::uint64_t height) {
+  return rowBytes * height;
+}
+
 /// Colour-table entries of a block made for bits: 256 for 8, none for 24.
 inline std::uint32_t DibTableEntries(int bits) { return bits == 8 ? 256u : 0u; }
 

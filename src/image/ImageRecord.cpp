@@ -1,7 +1,10 @@
 // The image record: construction, attributes, and the packed DIB block's
 // allocation and release.
+#include <utility>
+
 #include "ImageDataModel.h"
 #include "image/DibBlock.h"
+#include "image/RecordBlock.h"
 
 namespace {
 
@@ -115,17 +118,14 @@ int CImageDataModel::IsEmpty() const { return m_hDIB == nullptr ? 1 : 0; }
 
 int CImageDataModel::InitImage(int width, int height, int bits) {
   if ((bits != 8 && bits != 24) || height <= 0 || width <= 0) return 0;
-  // A block still held is released rather than leaked.
+  // A block still held is released first (not leaked), so that a block that
+  // cannot be made leaves the record empty.
   FreeImage();
   DibBlock block;
   if (!AllocateDib(static_cast<UINT>(width), static_cast<UINT>(height), bits, DibRows::Zeroed,
                    block))
     return 0;
-  block.HandTo(m_hDIB, m_pBmh, m_pPalette, m_pBits);
-  m_nLineBytes = block.rowBytes;
-  m_rcRange = RECT{0, 0, width - 1, height - 1};
-  m_nWidth = static_cast<UINT>(width);
-  m_nHeight = static_cast<UINT>(height);
+  RecordBlock::Install(*this, std::move(block));
   return 1;
 }
 
@@ -135,4 +135,4 @@ int CImageDataModel::InitImage(int bits) {
   return InitImage(static_cast<int>(m_nWidth), static_cast<int>(m_nHeight), bits);
 }
 
-int CImageDataModel::FreeImage() { return ReleaseDib(m_hDIB, m_pBits, m_pPalette, m_pBmh) ? 1 : 0; }
+int CImageDataModel::FreeImage() { return RecordBlock::Release(*this) ? 1 : 0; }

@@ -2,9 +2,12 @@
 // rows go into the image's own block when they fit there (square images are
 // turned in place), and straight into a new, larger block otherwise.
 #include <cstring>
+#include <utility>
 
 #include "ImageDataModel.h"
+#include "image/DibBlock.h"
 #include "image/DibLayout.h"
+#include "image/RecordBlock.h"
 #include "platform/Memory.h"
 #include "transform/PixelRows.h"
 #include "transform/RowKernels.h"
@@ -14,9 +17,9 @@ namespace {
 
 /// The storage fields of a record that a quarter turn rewrites.
 struct TurnedRecord {
+  CImageDataModel& image;
   HGLOBAL& block;
   BITMAPINFOHEADER*& header;
-  RGBQUAD*& palette;
   BYTE*& bits;
   UINT& width;
   UINT& height;
@@ -51,32 +54,24 @@ bool TurnWithinBlock(const PixelRows& rows, std::size_t newLine, Turn turn) {
 /// is ever written beyond a block.
 bool TurnIntoNewBlock(const TurnedRecord& record, const PixelRows& rows, std::size_t newLine,
                       Turn turn) {
-  BYTE* oldStart = reinterpret_cast<BYTE*>(record.header);
-  const std::size_t prefix = static_cast<std::size_t>(rows.bits - oldStart);
-  const std::uint64_t blockBytes =
-      prefix + static_cast<std::uint64_t>(newLine) * (static_cast<std::uint64_t>(rows.width) + 1);
-  if (blockBytes > kMaxBlockBytes) return false;
-  HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, static_cast<std::size_t>(blockBytes));
-  if (!block) return false;
-  BYTE* start = static_cast<BYTE*>(GlobalLock(block));
-  if (!start) {
-    GlobalFree(block);
+  DibBlock turned;
+  if (!AllocateDib(rows.height, rows.width, static_cast<int>(rows.pixelBytes * 8), DibRows::Zeroed,
+                   turned))
     return false;
-  }
-  std::memcpy(start, oldStart, prefix);
+  // The header and colour table are copied from the old block. Both blocks
+  // are laid out for the header's depth; the check keeps the copy inside
+  // both even for a block that is not.
+  BYTE* oldStart = reinterpret_cast<BYTE*>(record.header);
+  BYTE* newStart = reinterpret_cast<BYTE*>(turned.Header());
+  const std::size_t prefix = static_cast<std::size_t>(rows.bits - oldStart);
+  if (prefix != static_cast<std::size_t>(turned.Bits() - newStart) || turned.RowBytes() != newLine)
+    return false;
+  std::memcpy(newStart, oldStart, prefix);
   // The new block is zero-filled and only pixel bytes are written: the
   // padding and the spare row stay zero.
-  TurnPixels(rows.bits, rows.lineBytes, rows.width, rows.height, rows.pixelBytes, start + prefix,
+  TurnPixels(rows.bits, rows.lineBytes, rows.width, rows.height, rows.pixelBytes, turned.Bits(),
              newLine, turn);
-
-  const std::size_t paletteOffset =
-      static_cast<std::size_t>(reinterpret_cast<BYTE*>(record.palette) - oldStart);
-  GlobalUnlock(record.block);
-  GlobalFree(record.block);
-  record.block = block;
-  record.header = reinterpret_cast<BITMAPINFOHEADER*>(start);
-  record.palette = reinterpret_cast<RGBQUAD*>(start + paletteOffset);
-  record.bits = start + prefix;
+  RecordBlock::Install(record.image, std::move(turned));
   return true;
 }
 
@@ -107,13 +102,11 @@ int QuarterTurn(const TurnedRecord& record, Turn turn) {
 }  // namespace
 
 int CImageDataModel::Left90() {
-  return QuarterTurn(
-      {m_hDIB, m_pBmh, m_pPalette, m_pBits, m_nWidth, m_nHeight, m_nLineBytes, m_rcRange},
-      Turn::kLeft);
+  return QuarterTurn({*this, m_hDIB, m_pBmh, m_pBits, m_nWidth, m_nHeight, m_nLineBytes, m_rcRange},
+                     Turn::kLeft);
 }
 
 int CImageDataModel::Right90() {
-  return QuarterTurn(
-      {m_hDIB, m_pBmh, m_pPalette, m_pBits, m_nWidth, m_nHeight, m_nLineBytes, m_rcRange},
-      Turn::kRight);
+  return QuarterTurn({*this, m_hDIB, m_pBmh, m_pBits, m_nWidth, m_nHeight, m_nLineBytes, m_rcRange},
+                     Turn::kRight);
 }
