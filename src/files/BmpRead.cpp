@@ -4,6 +4,7 @@
 
 #include "ImageDataModel.h"
 #include "files/BmpFormat.h"
+#include "files/CloseReadFile.h"
 #include "files/ReadLimit.h"
 #include "image/DibBlock.h"
 #include "image/DibLayout.h"
@@ -53,11 +54,11 @@ int CImageDataModel::ReadBMPImage(CString name) {
     BYTE headers[kBmpHeadersBytes] = {};
     if (file.Read(headers, kBmpFileHeaderBytes) < kBmpFileHeaderBytes || !IsBmpSignature(headers)) {
       if (!IsBmpSignature(headers)) m_nReadNote = ZENTREL_NOTE_NOT_RECOGNISED;
-      file.Close();
+      CloseReadFile(file);
       return 0;
     }
     if (file.Read(headers + kBmpFileHeaderBytes, kBmpInfoHeaderBytes) < kBmpInfoHeaderBytes) {
-      file.Close();
+      CloseReadFile(file);
       return 0;
     }
     const BITMAPFILEHEADER fileHeader = DecodeBmpFileHeader(headers);
@@ -72,7 +73,7 @@ int CImageDataModel::ReadBMPImage(CString name) {
     m_nHeight = static_cast<UINT>(info.biHeight);
     if (!IsReadable(info)) {
       m_nReadNote = RefusalNote(info);
-      file.Close();
+      CloseReadFile(file);
       return 0;
     }
     m_rcRange = RECT{0, 0, static_cast<LONG>(m_nWidth - 1u), static_cast<LONG>(m_nHeight - 1u)};
@@ -85,12 +86,12 @@ int CImageDataModel::ReadBMPImage(CString name) {
     if (info.biWidth <= 0 || info.biHeight <= 0 ||
         ExceedsReadLimit(m_nWidth, m_nHeight, info.biBitCount, m_nReadLimit)) {
       m_nReadNote = SizeNote(info);
-      file.Close();
+      CloseReadFile(file);
       return 0;
     }
     if (!AllocateDib(m_nWidth, m_nHeight, info.biBitCount, DibRows::FilledByCaller, block)) {
       m_nReadNote = ZENTREL_NOTE_NO_MEMORY;
-      file.Close();
+      CloseReadFile(file);
       return 0;
     }
     RecordBlock::Install(*this, std::move(block));
@@ -122,7 +123,7 @@ int CImageDataModel::ReadBMPImage(CString name) {
     const std::uint64_t lastRowData = (std::uint64_t{m_nWidth} * info.biBitCount + 7) / 8;
     m_nReadNote = filled < pixelBytes - m_nLineBytes + lastRowData ? ZENTREL_NOTE_TRUNCATED
                                                                    : ZENTREL_NOTE_NONE;
-    file.Close();
+    CloseReadFile(file);
     return 1;
   } catch (CFileException* error) {
     error->Delete();

@@ -9,6 +9,7 @@
 #include "files/BmpPixelRows.h"
 #include "files/BmpRle.h"
 #include "files/BmpVariant.h"
+#include "files/CloseReadFile.h"
 #include "files/ReadLimit.h"
 #include "image/DibBlock.h"
 #include "image/RecordBlock.h"
@@ -133,14 +134,14 @@ int CImageDataModel::ReadBMPImage(CString name, DWORD flags) {
       note = ZENTREL_NOTE_NO_MEMORY;
     if (note != ZENTREL_NOTE_NONE) {
       m_nReadNote = note;
-      file.Close();
+      CloseReadFile(file);
       return 0;
     }
     ReadColourTable(file, v, block.Table());
     const bool rle = v.form == BmpPixelForm::Rle8 || v.form == BmpPixelForm::Rle4;
     note =
         rle ? ReadRleRows(file, v, fileLength, block) : ReadPlainRows(file, v, fileLength, block);
-    file.Close();
+    CloseReadFile(file);
     if (note == ZENTREL_NOTE_NO_MEMORY) {
       m_nReadNote = note;
       return 0;  // the block is released with its handle

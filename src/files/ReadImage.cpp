@@ -5,6 +5,7 @@
 
 #include "ImageDataModel.h"
 #include "files/BmpFormat.h"
+#include "files/CloseReadFile.h"
 #include "platform/File.h"
 
 int CImageDataModel::ReadImage(CString name, DWORD flags) {
@@ -20,13 +21,13 @@ int CImageDataModel::ReadImage(CString name, DWORD flags) {
   UINT got = 0;
   try {
     got = file.Read(signature, sizeof signature);
-    file.Close();
   } catch (CFileException* error) {
     error->Delete();
     file.Abort();
     m_nReadNote = ZENTREL_NOTE_READ_ERROR;
     return 0;
   }
+  CloseReadFile(file);
   if (got >= 2 && IsBmpSignature(signature)) return ReadBMPImage(name, flags);
   if (got == 6 &&
       (std::memcmp(signature, "GIF89a", 6) == 0 || std::memcmp(signature, "GIF87a", 6) == 0))
