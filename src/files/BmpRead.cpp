@@ -95,7 +95,9 @@ int CImageDataModel::ReadBMPImage(CString name) {
       return 0;
     }
     RecordBlock::Install(*this, std::move(block));
-    pixelBytes = DibPixelBytes(m_nLineBytes, m_nHeight);  // within the block just made
+    // size-products-64bit: the pixel area in 64 bits (it lies in the block
+    // just made, so it also fits the 32-bit counts below).
+    pixelBytes = DibPixelBytes(m_nLineBytes, m_nHeight);
     rowsPending = true;
 
     // The record's header describes the block it sits in: a 40-byte header

@@ -135,6 +135,29 @@ TEST(BmpWrite, LongHeaderFileSavesWithTheStandardLayout) {
   EXPECT_TRUE(bmptest::ContentOf(again) == bmptest::ContentOf(image));
 }
 
+// size-products-64bit: a height whose rows no longer fit the block is
+// refused before any file is made, both when the 32-bit product of row
+// length and height would wrap back to the true size (16 × 2^28 and
+// 64 × 2^26 extra bytes) and when it just passes the block's end.
+TEST(BmpWrite, SizeProducts64bitRowsPastTheBlockAreRefused) {
+  zt::TempDir dir;
+  struct Case {
+    int width, bits;
+    UINT extraRows;
+  };
+  for (const Case c :
+       {Case{13, 8, 1u << 28}, Case{21, 24, 1u << 26}, Case{13, 8, 2}, Case{21, 24, 2}}) {
+    Record image;
+    MakePatterned(image, c.width, 6, c.bits);
+    image.m_nHeight += c.extraRows;
+    EXPECT_EQ(image.SaveBMPImage(dir.File("a.bmp")), 0) << c.bits << " " << c.extraRows;
+    EXPECT_TRUE(bmptest::FolderEntries(dir.path()).empty()) << c.bits << " " << c.extraRows;
+    image.m_nHeight = 6;
+    EXPECT_EQ(image.SaveBMPImage(dir.File("a.bmp")), 1) << c.bits << " " << c.extraRows;
+    ASSERT_EQ(::unlink(dir.File("a.bmp").c_str()), 0);
+  }
+}
+
 TEST(BmpWrite, EmptyRecordSavesNothingAndLeavesAnExistingFileAlone) {
   zt::TempDir dir;
   CImageDataModel image;
