@@ -2,6 +2,7 @@
 #include "image/DibBlock.h"
 
 #include <cstring>
+#include <utility>
 
 #include "image/DibLayout.h"
 #include "platform/Memory.h"
@@ -9,15 +10,13 @@
 DibBlock& DibBlock::operator=(DibBlock&& other) noexcept {
   if (this != &other) {
     Release();
-    m_handle = other.m_handle;
-    m_header = other.m_header;
-    m_table = other.m_table;
-    m_bits = other.m_bits;
-    m_rowBytes = other.m_rowBytes;
-    m_width = other.m_width;
-    m_height = other.m_height;
-    other.m_handle = nullptr;
-    other.Release();  // clears the other's addresses; it holds no block now
+    m_handle = std::exchange(other.m_handle, nullptr);
+    m_header = std::exchange(other.m_header, nullptr);
+    m_table = std::exchange(other.m_table, nullptr);
+    m_bits = std::exchange(other.m_bits, nullptr);
+    m_rowBytes = std::exchange(other.m_rowBytes, 0);
+    m_width = std::exchange(other.m_width, 0);
+    m_height = std::exchange(other.m_height, 0);
   }
   return *this;
 }
@@ -26,27 +25,22 @@ DibBlock DibBlock::TakeFrom(HGLOBAL& handle, BITMAPINFOHEADER*& header, RGBQUAD*
                             BYTE*& bits) {
   DibBlock block;
   if (!handle) return block;
-  block.m_handle = handle;
-  block.m_header = header;
-  block.m_table = table;
-  block.m_bits = bits;
   block.m_width = static_cast<UINT>(header->biWidth);
   block.m_height = static_cast<UINT>(header->biHeight);
   block.m_rowBytes = static_cast<UINT>(DibRowBytes(block.m_width, header->biBitCount));
-  handle = nullptr;
-  header = nullptr;
-  table = nullptr;
-  bits = nullptr;
+  block.m_handle = std::exchange(handle, nullptr);
+  block.m_header = std::exchange(header, nullptr);
+  block.m_table = std::exchange(table, nullptr);
+  block.m_bits = std::exchange(bits, nullptr);
   return block;
 }
 
 void DibBlock::HandTo(HGLOBAL& handle, BITMAPINFOHEADER*& header, RGBQUAD*& table, BYTE*& bits) {
-  handle = m_handle;
-  header = m_header;
-  table = m_table;
-  bits = m_bits;
-  m_handle = nullptr;
-  Release();
+  DibBlock given(std::move(*this));
+  handle = std::exchange(given.m_handle, nullptr);
+  header = given.m_header;
+  table = given.m_table;
+  bits = given.m_bits;
 }
 
 void DibBlock::Release() {

@@ -3,6 +3,8 @@
 #ifndef ZENTREL_IMAGE_DIBBLOCK_H
 #define ZENTREL_IMAGE_DIBBLOCK_H
 
+#include <utility>
+
 #include "ZentrelPlatform.h"
 
 /// Whether a new block's pixel rows and spare row are zero-filled, or left
@@ -16,7 +18,7 @@ class DibBlock {
  public:
   DibBlock() = default;
   ~DibBlock() { Release(); }
-  DibBlock(DibBlock&& other) noexcept { *this = static_cast<DibBlock&&>(other); }
+  DibBlock(DibBlock&& other) noexcept { *this = std::move(other); }
   DibBlock& operator=(DibBlock&& other) noexcept;
   DibBlock(const DibBlock&) = delete;
   DibBlock& operator=(const DibBlock&) = delete;
