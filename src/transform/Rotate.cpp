@@ -109,6 +109,23 @@ void RotateTile(const PixelRows& rows, const Rotation& rot, bool wide, BYTE* dst
   }
   const double height = static_cast<double>(rows.height);
   const double width = static_cast<double>(rows.width);
+  // Each rounded sum moves one way along a row and one way down a column,
+  // so a source coordinate takes its extremes over the tile at the corners:
+  // when all four corners lie past one edge of the source, every pixel does.
+  double rowLow = height, rowHigh = -1.0, columnLow = width, columnHigh = -1.0;
+  for (std::size_t i : {i0, i1 - 1}) {
+    const double dy = static_cast<double>(i) - rot.cy;
+    for (std::size_t k : {std::size_t{0}, n - 1}) {
+      const double r = dxs[k] + dy * rot.c + rot.cy;
+      const double q = dxc[k] - dy * rot.s + rot.cx;
+      rowLow = std::min(rowLow, r), rowHigh = std::max(rowHigh, r);
+      columnLow = std::min(columnLow, q), columnHigh = std::max(columnHigh, q);
+    }
+  }
+  if (rowHigh <= -1.0 || rowLow >= height || columnHigh <= -1.0 || columnLow >= width) {
+    for (std::size_t i = i0; i < i1; ++i) std::memset(dst + i * rows.lineBytes + j0 * B, 0, n * B);
+    return;
+  }
   for (std::size_t i = i0; i < i1; ++i) {
     const double dy = static_cast<double>(i) - rot.cy;
     const double dyc = dy * rot.c;
