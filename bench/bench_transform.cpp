@@ -173,6 +173,7 @@ BENCHMARK(BM_Rotate)
 BENCHMARK(BM_Rotate4000)
     ->Args({8, 30})
     ->Args({24, 30})
+    ->Args({8, 0})
     ->Args({24, 0})
     ->Unit(benchmark::kMillisecond)
     ->ComputeStatistics("min", Fastest);

@@ -13,6 +13,7 @@
 #include "ImageDataModel.h"
 #include "platform/Memory.h"
 #include "transform/PixelRows.h"
+#include "transform/RotateRows.h"
 #include "transform/RowKernels.h"
 
 namespace {
@@ -94,7 +95,7 @@ void Gather(const PixelRows& rows, const std::int32_t* sourceRows,
 /// are formed once per column and once per row, which changes no bit of the
 /// sums.
 template <std::size_t B>
-void RotateTile(const PixelRows& rows, const Rotation& rot, BYTE* dst, std::size_t i0,
+void RotateTile(const PixelRows& rows, const Rotation& rot, bool wide, BYTE* dst, std::size_t i0,
                 std::size_t i1, std::size_t j0, std::size_t j1) {
   const std::size_t n = j1 - j0;
   double dxs[kTile];
@@ -108,6 +109,23 @@ void RotateTile(const PixelRows& rows, const Rotation& rot, BYTE* dst, std::size
   }
   const double height = static_cast<double>(rows.height);
   const double width = static_cast<double>(rows.width);
+  // Each rounded sum moves one way along a row and one way down a column,
+  // so a source coordinate takes its extremes over the tile at the corners:
+  // when all four corners lie past one edge of the source, every pixel does.
+  double rowLow = height, rowHigh = -1.0, columnLow = width, columnHigh = -1.0;
+  for (std::size_t i : {i0, i1 - 1}) {
+    const double dy = static_cast<double>(i) - rot.cy;
+    for (std::size_t k : {std::size_t{0}, n - 1}) {
+      const double r = dxs[k] + dy * rot.c + rot.cy;
+      const double q = dxc[k] - dy * rot.s + rot.cx;
+      rowLow = std::min(rowLow, r), rowHigh = std::max(rowHigh, r);
+      columnLow = std::min(columnLow, q), columnHigh = std::max(columnHigh, q);
+    }
+  }
+  if (rowHigh <= -1.0 || rowLow >= height || columnHigh <= -1.0 || columnLow >= width) {
+    for (std::size_t i = i0; i < i1; ++i) std::memset(dst + i * rows.lineBytes + j0 * B, 0, n * B);
+    return;
+  }
   for (std::size_t i = i0; i < i1; ++i) {
     const double dy = static_cast<double>(i) - rot.cy;
     const double dyc = dy * rot.c;
@@ -128,8 +146,14 @@ void RotateTile(const PixelRows& rows, const Rotation& rot, BYTE* dst, std::size
     while (end > first && !inside(end - 1)) --end;
 
     BYTE* out = dst + i * rows.lineBytes + j0 * B;
-    SourcePositions(dxs, dxc, dyc, dys, rot, first, end, sourceRows, sourceColumns);
-    Gather<B>(rows, sourceRows, sourceColumns, first, end, out);
+    std::size_t done = first;
+    if (wide) {
+      const rotation::TurnedRow turned{rows.bits, rows.lineBytes, B,     dxs, dxc, dyc,
+                                       dys,       rot.cy,         rot.cx};
+      done = rotation::CopyTurnedPixelsWide(turned, first, end, out);
+    }
+    SourcePositions(dxs, dxc, dyc, dys, rot, done, end, sourceRows, sourceColumns);
+    Gather<B>(rows, sourceRows, sourceColumns, done, end, out);
     std::memset(out, 0, first * B);
     std::memset(out + end * B, 0, (n - end) * B);
   }
@@ -152,14 +176,15 @@ int CImageDataModel::Rotate(int angle) {
   const double a = angle * kRadiansPerDegree;
   const Rotation rot{std::sin(a), std::cos(a), static_cast<double>(rows.width / 2),
                      static_cast<double>(rows.height / 2)};
+  const bool wide = rotation::WideTurnUsable(rows.PixelAreaBytes(), rows.areaBytes);
   for (std::size_t i0 = 0; i0 < rows.height; i0 += kTile) {
     const std::size_t i1 = std::min<std::size_t>(rows.height, i0 + kTile);
     for (std::size_t j0 = 0; j0 < rows.width; j0 += kTile) {
       const std::size_t j1 = std::min<std::size_t>(rows.width, j0 + kTile);
       if (rows.pixelBytes == 1)
-        RotateTile<1>(source, rot, scratch.get(), i0, i1, j0, j1);
+        RotateTile<1>(source, rot, wide, scratch.get(), i0, i1, j0, j1);
       else
-        RotateTile<3>(source, rot, scratch.get(), i0, i1, j0, j1);
+        RotateTile<3>(source, rot, wide, scratch.get(), i0, i1, j0, j1);
     }
   }
   ZeroRowPadding(scratch.get(), rows.lineBytes, rows.height,
