@@ -18,8 +18,10 @@ SheetReport VectorizeSheet(const std::string& input, const SheetSettings& settin
   // paper-auto: the sheet's own paper unless one is given, not the library's
   // default, which scans on white or tinted paper do not match.
   report.paper = ApplyPaper(sheet, settings.paper);
+  // The outline picture costs a byte a pixel: made only when it is written.
   CImageDataModel outlines;
-  report.result = sheet.Run(settings.options, outlines);
+  report.result = outputs.outlines.empty() ? sheet.Run(settings.options)
+                                           : sheet.Run(settings.options, outlines);
   for (const Contour& c : report.result.contours) {
     if (c.shape == 1)
       ++report.circles;
