@@ -21,7 +21,10 @@ struct ByteCells {
   BYTE Get(int x, int y) const { return *mask.At(x, y); }
   void Mark(int x, int y, BYTE flags) const { *mask.At(x, y) |= flags; }
   void SetPaper(int x, int y) const { *mask.At(x, y) = kPaper; }
-  int SkipSame(int x, int, BYTE, int) const { return x; }
+  int NextChange(int x, int y, int end) const {
+    while (x < end && *mask.At(x, y) == *mask.At(x - 1, y)) ++x;
+    return x;
+  }
 };
 
 struct PackedCells {
@@ -31,7 +34,7 @@ struct PackedCells {
   BYTE Get(int x, int y) const { return mask.Get(x, y); }
   void Mark(int x, int y, BYTE flags) const { mask.Mark(x, y, flags); }
   void SetPaper(int x, int y) const { mask.SetPaper(x, y); }
-  int SkipSame(int x, int y, BYTE value, int end) const { return mask.SkipSame(x, y, value, end); }
+  int NextChange(int x, int y, int end) const { return mask.NextChange(x, y, end); }
 };
 
 template <class Cells>
@@ -87,27 +90,17 @@ void FollowAll(const Cells& mask, const std::function<void(Border&)>& take) {
   }
   Border border;
   for (int y = 1; y + 1 < h; ++y) {
-    BYTE left = mask.Get(0, y);
-    for (int x = 1; x + 1 < w; ++x) {
-      // Most cells are inside paper or inside ink: whole runs equal to the
-      // cell on their left are passed over.
-      const int next = mask.SkipSame(x, y, left, w - 1);
-      if (next != x) {
-        x = next - 1;  // the cell before 'next' equals 'left'
-        continue;
+    // Most cells are inside paper or inside ink, equal to the cell on their
+    // left: only the cells where that changes are looked at.
+    for (int x = mask.NextChange(1, y, w - 1); x + 1 < w; x = mask.NextChange(x + 1, y, w - 1)) {
+      const BYTE left = mask.Get(x - 1, y), here = mask.Get(x, y);
+      if (here == kInk && left == kPaper) {
+        Follow(mask, x, y, false, border);
+        take(border);
+      } else if (here == kPaper && left != kPaper && !(left & kRightOpen)) {
+        Follow(mask, x - 1, y, true, border);
+        take(border);
       }
-      const BYTE here = mask.Get(x, y);
-      if (here != left) {
-        if (here == kInk && left == kPaper) {
-          Follow(mask, x, y, false, border);
-          take(border);
-        } else if (here == kPaper && left != kPaper && !(left & kRightOpen)) {
-          Follow(mask, x - 1, y, true, border);
-          take(border);
-        }
-      }
-      // Following may have marked this cell: read it again.
-      left = mask.Get(x, y);
     }
   }
 }

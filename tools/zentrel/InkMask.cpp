@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <new>
 #include <vector>
 
@@ -157,15 +158,70 @@ void PackedMask::Clear() {
   width_ = height_ = 0;
 }
 
-int PackedMask::SkipSame(int x, int y, BYTE value, int end) const {
-  if (x % kCellsPerWord != 0) return x;
-  const std::uint64_t same = CodeOf(value) * 0x5555555555555555u;  // the code in every cell
-  const std::uint64_t* word = &words_[Index(x, y)];
-  while (x + kCellsPerWord <= end && *word == same) {
-    x += kCellsPerWord;
-    ++word;
+int PackedMask::NextChange(int x, int y, int end) const {
+  const std::uint64_t* row = &words_[static_cast<std::size_t>(y) * stride_];
+  while (x < end) {
+    const std::size_t k = static_cast<std::size_t>(x / kCellsPerWord);
+    const std::uint64_t word = row[k];
+    // Each cell's code beside that of the cell on its left: the last cell
+    // of the word before comes in at the bottom.
+    const std::uint64_t before = (word << 2) | (k > 0 ? row[k - 1] >> 62 : 0);
+    std::uint64_t differ = word ^ before;
+    differ = (differ | (differ >> 1)) & 0x5555555555555555u;  // one bit a cell
+    differ &= ~std::uint64_t{0} << Shift(x);                  // from x on
+    if (differ)
+      return std::min(end, static_cast<int>(k) * kCellsPerWord + __builtin_ctzll(differ) / 2);
+    x = static_cast<int>(k + 1) * kCellsPerWord;
   }
-  return x;
+  return end;
+}
+
+namespace {
+
+constexpr std::uint64_t kCellBits = 0x5555555555555555u;   // the low bit of every cell
+constexpr std::uint64_t kEvenCells = 0x3333333333333333u;  // cells 0, 2, 4, ... of a word
+
+// Eight cells of 0 or 1, a byte each (the first in the lowest byte), as
+// eight two-bit codes.
+std::uint64_t SpreadBytes(std::uint64_t v) {
+  v = (v | (v >> 6)) & 0x0005000500050005u;
+  v = (v | (v >> 12)) & 0x0000005500000055u;
+  return (v | (v >> 24)) & 0x5555u;
+}
+
+}  // namespace
+
+void PackedMask::RowSums(int y, std::uint64_t* sums) const {
+  const std::uint64_t* row = &words_[static_cast<std::size_t>(y) * stride_];
+  for (std::size_t k = 0; k < stride_; ++k) {
+    // Ink (any nonzero code) as the low bit of each cell.
+    auto ink = [&](std::size_t i) { return (row[i] | (row[i] >> 1)) & kCellBits; };
+    const std::uint64_t centre = ink(k);
+    const std::uint64_t left = (centre << 2) | (k > 0 ? ink(k - 1) >> 62 : 0);
+    const std::uint64_t right = (centre >> 2) | (k + 1 < stride_ ? ink(k + 1) << 62 : 0);
+    sums[k] = left + centre + right;
+  }
+}
+
+void PackedMask::VoteRow(int y, const std::uint64_t* above, const std::uint64_t* here,
+                         const std::uint64_t* below) {
+  std::uint64_t* row = &words_[static_cast<std::size_t>(y) * stride_];
+  for (std::size_t k = 0; k < stride_; ++k) {
+    const std::uint64_t even =
+        (above[k] & kEvenCells) + (here[k] & kEvenCells) + (below[k] & kEvenCells);
+    const std::uint64_t odd = ((above[k] >> 2) & kEvenCells) + ((here[k] >> 2) & kEvenCells) +
+                              ((below[k] >> 2) & kEvenCells);
+    // At least five: adding 3 reaches 8, the top bit of four.
+    const std::uint64_t top = 0x8888888888888888u;
+    const std::uint64_t voted =
+        (((even + kEvenCells) & top) >> 3) | ((((odd + kEvenCells) & top) >> 3) << 2);
+    // The first and last cell of the row (and the spare cells after it)
+    // keep what they were.
+    std::uint64_t keep = k == 0 ? 3 : 0;
+    const std::size_t last = static_cast<std::size_t>(width_ - 1);
+    if (k == last / kCellsPerWord) keep |= ~std::uint64_t{0} << Shift(width_ - 1);
+    row[k] = (voted & ~keep) | (row[k] & keep);
+  }
 }
 
 void PackedMask::UnpackRow(int y, BYTE* values) const {
@@ -173,7 +229,7 @@ void PackedMask::UnpackRow(int y, BYTE* values) const {
   for (int x = 0; x < width_; x += kCellsPerWord, ++word) {
     std::uint64_t bits = *word;
     const int n = std::min(kCellsPerWord, width_ - x);
-    for (int i = 0; i < n; ++i, bits >>= 2) values[x + i] = kValueOfCode[bits & 3];
+    for (int i = 0; i < n; ++i) values[x + i] = ValueOf((bits >> (2 * i)) & 3);
   }
 }
 
@@ -182,7 +238,14 @@ void PackedMask::PackRow(int y, const BYTE* values) {
   for (int x = 0; x < width_; x += kCellsPerWord, ++word) {
     std::uint64_t bits = 0;
     const int n = std::min(kCellsPerWord, width_ - x);
-    for (int i = n - 1; i >= 0; --i) bits = (bits << 2) | CodeOf(values[x + i]);
+    int i = 0;
+    for (; i + 8 <= n; i += 8) {
+      std::uint64_t eight;
+      std::memcpy(&eight, values + x + i, 8);
+      if (eight & ~0x0101010101010101u) break;  // marks: cell by cell
+      bits |= SpreadBytes(eight) << (2 * i);
+    }
+    for (; i < n; ++i) bits |= std::uint64_t{CodeOf(values[x + i])} << (2 * i);
     *word = bits;
   }
 }
@@ -220,14 +283,16 @@ void MajorityFilter(const MaskView& mask) {
 void MajorityFilter(PackedMask& mask) {
   const int w = mask.Width(), h = mask.Height();
   if (w < 3 || h < 3) return;
-  const std::size_t n = static_cast<std::size_t>(w);
-  std::vector<BYTE> above(n), here(n), below(n), column(n), out(n);
-  mask.UnpackRow(0, above.data());
-  mask.UnpackRow(1, here.data());
+  // The vote on whole words, 32 cells at a time: the horizontal sums of
+  // three cells (at most 3) fit a cell's two bits, and the vertical sums of
+  // those (at most 9) the four bits of every other cell.
+  const std::size_t n = mask.WordsPerRow();
+  std::vector<std::uint64_t> above(n), here(n), below(n);
+  mask.RowSums(0, above.data());
+  mask.RowSums(1, here.data());
   for (int y = 1; y + 1 < h; ++y) {
-    mask.UnpackRow(y + 1, below.data());
-    VoteRow(above.data(), here.data(), below.data(), column.data(), out.data(), w);
-    mask.PackRow(y, out.data());
+    mask.RowSums(y + 1, below.data());
+    mask.VoteRow(y, above.data(), here.data(), below.data());
     above.swap(here);
     here.swap(below);
   }

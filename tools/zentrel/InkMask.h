@@ -43,19 +43,31 @@ class PackedMask {
   int Height() const { return height_; }
 
   /// The value of cell (x, y); both inside the mask.
-  BYTE Get(int x, int y) const { return kValueOfCode[(Word(x, y) >> Shift(x)) & 3]; }
+  BYTE Get(int x, int y) const { return ValueOf((Word(x, y) >> Shift(x)) & 3); }
   /// Adds the marks 'flags' (kOnBorder, kRightOpen) to the ink cell (x, y).
   void Mark(int x, int y, BYTE flags) {
     std::uint64_t& word = words_[Index(x, y)];
-    const BYTE value = kValueOfCode[(word >> Shift(x)) & 3] | flags;
+    const BYTE value = ValueOf((word >> Shift(x)) & 3) | flags;
     word = (word & ~(std::uint64_t{3} << Shift(x))) | (std::uint64_t{CodeOf(value)} << Shift(x));
   }
   /// Makes cell (x, y) paper.
   void SetPaper(int x, int y) { words_[Index(x, y)] &= ~(std::uint64_t{3} << Shift(x)); }
-  /// From cell x of row y (x a multiple of kCellsPerWord), the first cell at
-  /// or after x up to 'end' whose value differs from 'value', whole words at a
-  /// time; x itself when it is not at a word's start.
-  int SkipSame(int x, int y, BYTE value, int end) const;
+  /// The first cell of row y from x (at least 1) up to 'end' (at most the
+  /// width) whose value differs from that of the cell on its left; 'end'
+  /// when there is none. Reads whole words at a time.
+  int NextChange(int x, int y, int end) const;
+
+  /// The words of a row.
+  std::size_t WordsPerRow() const { return stride_; }
+  /// For the majority vote: each cell of row y holds the number of ink
+  /// cells among itself and its left and right neighbours (words of
+  /// WordsPerRow()).
+  void RowSums(int y, std::uint64_t* sums) const;
+  /// Sets each cell of row y but the first and last to ink when at least
+  /// five of the nine cells around it are, from the RowSums of the
+  /// unfiltered rows y - 1, y and y + 1.
+  void VoteRow(int y, const std::uint64_t* above, const std::uint64_t* here,
+               const std::uint64_t* below);
 
   /// Row y as values, one byte a cell (width bytes), and back.
   void UnpackRow(int y, BYTE* values) const;
@@ -64,10 +76,11 @@ class PackedMask {
   static constexpr int kCellsPerWord = 32;
 
  private:
-  static constexpr BYTE kValueOfCode[4] = {kPaper, kInk, kInk | kOnBorder,
-                                           kInk | kOnBorder | kRightOpen};
-  static std::uint64_t CodeOf(BYTE value) {
-    return value & kRightOpen ? 3 : value & kOnBorder ? 2 : value & kInk ? 1 : 0;
+  // A cell's two-bit code counts its marks: the value 0, 1, 3 or 7 has as
+  // many bits set as the code says.
+  static BYTE ValueOf(std::uint64_t code) { return static_cast<BYTE>((1u << code) - 1); }
+  static unsigned CodeOf(BYTE value) {
+    return (value & 1u) + ((value >> 1) & 1u) + ((value >> 2) & 1u);
   }
   static int Shift(int x) { return (x % kCellsPerWord) * 2; }
   std::size_t Index(int x, int y) const {
