@@ -17,6 +17,7 @@
 #include <thread>
 
 #include "Cli.h"
+#include "GdalModule.h"
 
 namespace cli {
 namespace {
@@ -128,8 +129,7 @@ std::vector<std::string> ParseFormats(const std::string& text) {
       throw UsageError("--formats: unknown format '" + format +
                        "' (geojson, dxf, svg, json, gpkg, shp)");
     if (IsVectorFormat(format) && !HaveGdal())
-      throw UsageError("--formats: " + format +
-                       " is unavailable: this zentrel was built without GDAL");
+      throw UsageError("--formats: " + format + " is unavailable: " + GdalModuleProblem());
     if (std::find(formats.begin(), formats.end(), format) == formats.end())
       formats.push_back(format);
     start = comma + 1;
