@@ -43,6 +43,12 @@ std::vector<std::string> Candidates() {
   return paths;
 }
 
+bool Found() {
+  for (const std::string& path : Candidates())
+    if (::access(path.c_str(), R_OK) == 0) return true;
+  return false;
+}
+
 Loaded Load() {
   Loaded loaded;
   for (const std::string& path : Candidates()) {
@@ -73,6 +79,8 @@ Loaded Load() {
 
 #else
 
+bool Found() { return false; }
+
 Loaded Load() {
   Loaded loaded;
   loaded.problem = "this zentrel was built without GDAL";
@@ -91,6 +99,8 @@ Loaded& Once() {
 }  // namespace
 
 const GdalModule* GdalModuleOrNull() { return Once().module; }
+
+bool GdalModuleFound() { return Found(); }
 
 std::string GdalModuleProblem() { return Once().problem; }
 

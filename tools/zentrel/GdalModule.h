@@ -53,6 +53,9 @@ struct GdalModule {
 /// program, in the install layout relative to it (bin/../lib/zentrel), in
 /// the build tree and in the install prefix.
 const GdalModule* GdalModuleOrNull();
+/// True when a module file is where the loader looks; does not load it
+/// (a module of another build is found but then refused).
+bool GdalModuleFound();
 /// The reason the module is missing (empty when it is loaded or untried).
 std::string GdalModuleProblem();
 

@@ -44,7 +44,7 @@ bool WorldFileBeside(const std::string& image) {
 
 }  // namespace
 
-bool HaveGdal() { return GdalModuleOrNull() != nullptr; }
+bool HaveGdal() { return GdalModuleFound(); }
 
 void InitGdal() {
   if (const GdalModule* gdal = GdalModuleOrNull()) gdal->init();

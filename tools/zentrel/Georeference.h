@@ -45,7 +45,7 @@ struct Georeference {
 };
 
 /// True when the tool's GDAL module (world files, vector outputs) is there;
-/// loads it.
+/// does not load it, so that checking a command line costs no memory.
 bool HaveGdal();
 /// Loads the GDAL module, which registers GDAL's drivers once per process
 /// and keeps its messages off the terminal (failures are reported with

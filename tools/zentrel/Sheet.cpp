@@ -34,8 +34,14 @@ SheetReport VectorizeSheet(const std::string& input, const SheetSettings& settin
     report.whyEmpty =
         WhyNothingFound(sheet, settings.paper.automatic, report.result.contours.size());
 
+  // Only the SVG reads the sheet from here on: it is released as soon as
+  // that is written, before the outputs that need memory of their own.
+  if (outputs.svg.empty()) sheet.FreeImage();
   if (!outputs.json.empty()) WriteJson(outputs.json, input, report.result, report.paper);
-  if (!outputs.svg.empty()) WriteSvg(outputs.svg, sheet, report.result);
+  if (!outputs.svg.empty()) {
+    WriteSvg(outputs.svg, sheet, report.result);
+    sheet.FreeImage();
+  }
   if (!outputs.outlines.empty()) SaveImage(outlines, outputs.outlines);
   for (const auto& [path, format] : outputs.vectors)
     WriteVector(path, format, report.result, report.geo);
