@@ -11,6 +11,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
+#include <new>
 
 #include "Cli.h"
 #include "GdalModule.h"
@@ -331,14 +333,13 @@ std::vector<std::uint8_t> EncodeWithLibpng(const CImageDataModel& image) {
   const png_int_32 stride = -static_cast<png_int_32>(image.GetLineBytes());
   const void* pixels = image.GetBuffer();
   const void* map = palette ? colours.data() : nullptr;
-  png_alloc_size_t size = 0;
+  // One pass into a buffer of the largest size the data can take; only the
+  // pages written are ever touched.
+  png_alloc_size_t size = PNG_IMAGE_PNG_SIZE_MAX(png);
+  std::unique_ptr<std::uint8_t[]> buffer(new (std::nothrow) std::uint8_t[size]);
   std::vector<std::uint8_t> bytes;
-  if (png_image_write_get_memory_size(png, size, 0, pixels, stride, map)) {
-    bytes.resize(size);
-    if (!png_image_write_to_memory(&png, bytes.data(), &size, 0, pixels, stride, map))
-      bytes.clear();
-    bytes.resize(std::min<std::size_t>(bytes.size(), size));
-  }
+  if (buffer && png_image_write_to_memory(&png, buffer.get(), &size, 0, pixels, stride, map))
+    bytes.assign(buffer.get(), buffer.get() + size);
   if (bytes.empty())
     throw Failure(std::string("cannot encode the picture as PNG (") + png.message + ")");
   return bytes;
