@@ -35,8 +35,10 @@ if [ -x "$work/prefix/bin/zentrel" ]; then
   # The installed tool loads its GDAL module from the prefix for the vector
   # outputs (LD_LIBRARY_PATH unset: the module's rpath finds the libraries).
   if [ -n "$(find "$work/prefix" -name 'zentrel-gdal.so')" ]; then
-    (cd "$work" && env -u LD_LIBRARY_PATH "$work/prefix/bin/zentrel" vectorize \
-      "$work/prefix/share/zentrel/samples/sheet.gif" --geojson "$work/sample.geojson" > /dev/null)
+    (cd "$work" && env -u LD_LIBRARY_PATH LD_DEBUG=files "$work/prefix/bin/zentrel" vectorize \
+      "$work/prefix/share/zentrel/samples/sheet.gif" --geojson "$work/sample.geojson" \
+      > /dev/null 2> "$work/loads.txt")
+    grep -q "file=$work/prefix/[^ ]*zentrel-gdal.so" "$work/loads.txt"
     grep -q '"FeatureCollection"' "$work/sample.geojson"
     echo "installed zentrel loaded its GDAL module from the prefix"
   fi
