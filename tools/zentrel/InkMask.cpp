@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <stdexcept>
 #include <vector>
 
 namespace cli {
@@ -144,6 +145,8 @@ bool PackedMask::Reset(int width, int height) {
   try {
     words_.assign(stride * static_cast<std::size_t>(height), 0);
   } catch (const std::bad_alloc&) {
+    return false;
+  } catch (const std::length_error&) {
     return false;
   }
   stride_ = stride;
