@@ -87,6 +87,41 @@ void BM_FollowBorders(benchmark::State& state) {
 }
 BENCHMARK(BM_FollowBorders)->Unit(benchmark::kMillisecond);
 
+// The same stages on the packed mask the pipeline runs on.
+void BM_PackedInkMask(benchmark::State& state) {
+  cli::SheetVectorizer& sheet = Sheet(static_cast<int>(state.range(0)));
+  cli::PackedMask mask;
+  for (auto _ : state) benchmark::DoNotOptimize(cli::BuildInkMask(sheet, mask));
+  Pixels(state, sheet);
+}
+BENCHMARK(BM_PackedInkMask)->Arg(8)->Arg(24)->Unit(benchmark::kMillisecond);
+
+void BM_PackedMajorityFilter(benchmark::State& state) {
+  cli::SheetVectorizer& sheet = Sheet(8);
+  cli::PackedMask mask;
+  cli::BuildInkMask(sheet, mask);
+  for (auto _ : state) cli::MajorityFilter(mask);  // the same work on a filtered mask
+  Pixels(state, sheet);
+}
+BENCHMARK(BM_PackedMajorityFilter)->Unit(benchmark::kMillisecond);
+
+void BM_PackedFollowBorders(benchmark::State& state) {
+  cli::SheetVectorizer& sheet = Sheet(8);
+  cli::PackedMask mask;
+  std::size_t cells = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    cli::BuildInkMask(sheet, mask);
+    cli::MajorityFilter(mask);
+    state.ResumeTiming();
+    cells = 0;
+    cli::FollowBorders(mask, [&](cli::Border& b) { cells += b.cells.size(); });
+  }
+  state.counters["border cells"] = static_cast<double>(cells);
+  Pixels(state, sheet);
+}
+BENCHMARK(BM_PackedFollowBorders)->Unit(benchmark::kMillisecond);
+
 }  // namespace
 
 BENCHMARK_MAIN();

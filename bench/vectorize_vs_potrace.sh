@@ -3,7 +3,9 @@
 # 8000 x 6000 map sheet with 1,300 shapes: zentrel reads it as an 8-bit BMP
 # file, potrace as the same sheet thresholded to a 1-bit PBM file. Reports
 # wall-clock and CPU time and the peak resident memory of each run
-# (/usr/bin/time), and the median of each.
+# (/usr/bin/time), and the median of each with its bytes per pixel. The
+# tool is also run writing JSON, and writing GeoJSON (which loads its GDAL
+# module), and as 'zentrel --version' (the program alone).
 #
 # usage: bench/vectorize_vs_potrace.sh [BUILD_DIR [WORK_DIR]]
 #   RUNS=5 (default 5) sets the number of runs of each program.
@@ -41,6 +43,8 @@ measure() {  # label command...: one line of wall s, user s, system s, peak KiB
   for ((i = 0; i < runs; i++)); do
     measure zentrel "$zentrel" vectorize "$sheet"
     measure zentrel+json "$zentrel" vectorize "$sheet" --json "$work/sheet.json"
+    measure zentrel+geojson "$zentrel" vectorize "$sheet" --geojson "$work/sheet.geojson"
+    measure zentrel--version "$zentrel" --version
     measure potrace potrace -b svg -o "$work/sheet.svg" "$pbm"
   done
 } > "$work/runs.txt"
@@ -48,10 +52,12 @@ measure() {  # label command...: one line of wall s, user s, system s, peak KiB
 "$zentrel" vectorize "$sheet" | tail -n 1 | sed 's/^/zentrel: /'
 echo "sheet: $sheet (8000 x 6000, 8-bit; 2 bytes per pixel = 93750 KiB)"
 echo
-echo "| program | runs | median wall s | median user s | median system s | median peak KiB |"
-echo "|---|---|---|---|---|---|"
-for label in zentrel zentrel+json potrace; do
+echo "| program | runs | median wall s | median user s | median system s | median peak KiB | bytes per pixel |"
+echo "|---|---|---|---|---|---|---|"
+for label in zentrel zentrel+json zentrel+geojson zentrel--version potrace; do
   median() { grep "^$label " "$work/runs.txt" | awk -v c="$1" '{print $c}' | sort -g |
              awk '{v[NR]=$1} END {print v[int((NR+1)/2)]}'; }
-  echo "| $label | $runs | $(median 2) | $(median 3) | $(median 4) | $(median 5) |"
+  peak=$(median 5)
+  echo "| $label | $runs | $(median 2) | $(median 3) | $(median 4) | $peak |" \
+       "$(awk -v k="$peak" 'BEGIN {printf "%.2f", k * 1024 / 48e6}') |"
 done

@@ -32,4 +32,14 @@ fi
 if [ -x "$work/prefix/bin/zentrel" ]; then
   (cd "$work" && "$work/prefix/bin/zentrel" demo demo-out) | grep -F "$work/prefix/share/zentrel/samples/sheet.gif"
   echo "installed zentrel demo found its sample under the prefix"
+  # The installed tool loads its GDAL module from the prefix for the vector
+  # outputs (LD_LIBRARY_PATH unset: the module's rpath finds the libraries).
+  if [ -n "$(find "$work/prefix" -name 'zentrel-gdal.so')" ]; then
+    (cd "$work" && env -u LD_LIBRARY_PATH LD_DEBUG=files "$work/prefix/bin/zentrel" vectorize \
+      "$work/prefix/share/zentrel/samples/sheet.gif" --geojson "$work/sample.geojson" \
+      > /dev/null 2> "$work/loads.txt")
+    grep -q "file=$work/prefix/[^ ]*zentrel-gdal.so" "$work/loads.txt"
+    grep -q '"FeatureCollection"' "$work/sample.geojson"
+    echo "installed zentrel loaded its GDAL module from the prefix"
+  fi
 fi

@@ -17,6 +17,7 @@
 #include <thread>
 
 #include "Cli.h"
+#include "GdalModule.h"
 
 namespace cli {
 namespace {
@@ -128,8 +129,7 @@ std::vector<std::string> ParseFormats(const std::string& text) {
       throw UsageError("--formats: unknown format '" + format +
                        "' (geojson, dxf, svg, json, gpkg, shp)");
     if (IsVectorFormat(format) && !HaveGdal())
-      throw UsageError("--formats: " + format +
-                       " is unavailable: this zentrel was built without GDAL");
+      throw UsageError("--formats: " + format + " is unavailable: " + GdalModuleProblem());
     if (std::find(formats.begin(), formats.end(), format) == formats.end())
       formats.push_back(format);
     start = comma + 1;
@@ -181,7 +181,9 @@ BatchOutcome ProcessBatch(const std::vector<std::string>& sheets, const BatchSet
     if (!fresh) outcomes[i].failure = sheets[i] + ": same output name as " + sheets[it->second];
   }
 
-  InitGdal();  // once, before the workers start
+  // GDAL's drivers are registered before the workers start when the outputs
+  // need them; a sheet that needs the module otherwise loads it on its own.
+  if (std::any_of(settings.formats.begin(), settings.formats.end(), IsVectorFormat)) InitGdal();
   const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
   const unsigned jobs = static_cast<unsigned>(std::min<std::size_t>(
       settings.jobs ? settings.jobs : cores, std::max<std::size_t>(1, sheets.size())));

@@ -12,60 +12,88 @@ namespace {
 constexpr int kDx[8] = {1, 1, 0, -1, -1, -1, 0, 1};
 constexpr int kDy[8] = {0, -1, -1, -1, 0, 1, 1, 1};
 
-void Follow(const MaskView& mask, int x0, int y0, bool hole, Border& border) {
-  std::ptrdiff_t step[8];
-  for (int d = 0; d < 8; ++d) step[d] = kDx[d] + kDy[d] * mask.down;
+// The cells of a byte mask as the follower reads and marks them; the packed
+// mask has the same three operations.
+struct ByteCells {
+  const MaskView& mask;
+  int Width() const { return mask.width; }
+  int Height() const { return mask.height; }
+  BYTE Get(int x, int y) const { return *mask.At(x, y); }
+  void Mark(int x, int y, BYTE flags) const { *mask.At(x, y) |= flags; }
+  void SetPaper(int x, int y) const { *mask.At(x, y) = kPaper; }
+  int NextChange(int x, int y, int end) const {
+    while (x < end && *mask.At(x, y) == *mask.At(x - 1, y)) ++x;
+    return x;
+  }
+};
+
+struct PackedCells {
+  PackedMask& mask;
+  int Width() const { return mask.Width(); }
+  int Height() const { return mask.Height(); }
+  BYTE Get(int x, int y) const { return mask.Get(x, y); }
+  void Mark(int x, int y, BYTE flags) const { mask.Mark(x, y, flags); }
+  void SetPaper(int x, int y) const { mask.SetPaper(x, y); }
+  int NextChange(int x, int y, int end) const { return mask.NextChange(x, y, end); }
+};
+
+template <class Cells>
+void Follow(const Cells& mask, int x0, int y0, bool hole, Border& border) {
   border.cells.clear();
   border.hole = hole;
-  BYTE* const start = mask.At(x0, y0);
 
   // The last ink neighbour clockwise from the paper cell that started it.
   const int from = hole ? 0 : 4;
   int s = from;
   do s = (s + 7) & 7;
-  while (start[step[s]] == kPaper && s != from);
+  while (mask.Get(x0 + kDx[s], y0 + kDy[s]) == kPaper && s != from);
   border.cells.push_back(POINT{x0, y0});
-  if (start[step[s]] == kPaper) {  // a single cell
-    *start |= kOnBorder | kRightOpen;
+  if (mask.Get(x0 + kDx[s], y0 + kDy[s]) == kPaper) {  // a single cell
+    mask.Mark(x0, y0, kOnBorder | kRightOpen);
     return;
   }
-  BYTE* const second = start + step[s];
-  BYTE* cell = start;
+  const int x1 = x0 + kDx[s], y1 = y0 + kDy[s];  // the second cell
   int x = x0, y = y0;
   for (;;) {
     // Counter-clockwise from the cell we came from, to the next ink cell.
     // The cell we came from is ink, so the search ends within eight steps.
-    const int back = s;
-    int d = back;
-    BYTE* next;
-    do next = cell + step[++d & 7];
-    while (*next == kPaper);
+    int d = s, nx, ny;
+    do {
+      ++d;
+      nx = x + kDx[d & 7];
+      ny = y + kDy[d & 7];
+    } while (mask.Get(nx, ny) == kPaper);
     // Passing east (d reached 8 and went on) means the right neighbour is
     // paper: a hole border may not start here later.
-    *cell |= d > 8 ? (kOnBorder | kRightOpen) : kOnBorder;
+    mask.Mark(x, y, d > 8 ? (kOnBorder | kRightOpen) : kOnBorder);
     d &= 7;
-    if (next == start && cell == second) return;
-    cell = next;
-    x += kDx[d];
-    y += kDy[d];
+    if (nx == x0 && ny == y0 && x == x1 && y == y1) return;
+    x = nx;
+    y = ny;
     border.cells.push_back(POINT{x, y});
     s = (d + 4) & 7;
   }
 }
 
-}  // namespace
-
-void FollowBorders(const MaskView& mask, const std::function<void(Border&)>& take) {
-  if (mask.width < 3 || mask.height < 3) return;
+template <class Cells>
+void FollowAll(const Cells& mask, const std::function<void(Border&)>& take) {
+  const int w = mask.Width(), h = mask.Height();
+  if (w < 3 || h < 3) return;
   // Every ink cell needs eight neighbours inside the mask.
-  for (int x = 0; x < mask.width; ++x) *mask.At(x, 0) = *mask.At(x, mask.height - 1) = kPaper;
-  for (int y = 0; y < mask.height; ++y) *mask.At(0, y) = *mask.At(mask.width - 1, y) = kPaper;
+  for (int x = 0; x < w; ++x) {
+    mask.SetPaper(x, 0);
+    mask.SetPaper(x, h - 1);
+  }
+  for (int y = 0; y < h; ++y) {
+    mask.SetPaper(0, y);
+    mask.SetPaper(w - 1, y);
+  }
   Border border;
-  for (int y = 1; y + 1 < mask.height; ++y) {
-    BYTE* row = mask.At(0, y);
-    for (int x = 1; x + 1 < mask.width; ++x) {
-      const BYTE left = row[x - 1], here = row[x];
-      if (left == here) continue;  // most cells: inside paper or inside ink
+  for (int y = 1; y + 1 < h; ++y) {
+    // Most cells are inside paper or inside ink, equal to the cell on their
+    // left: only the cells where that changes are looked at.
+    for (int x = mask.NextChange(1, y, w - 1); x + 1 < w; x = mask.NextChange(x + 1, y, w - 1)) {
+      const BYTE left = mask.Get(x - 1, y), here = mask.Get(x, y);
       if (here == kInk && left == kPaper) {
         Follow(mask, x, y, false, border);
         take(border);
@@ -75,6 +103,16 @@ void FollowBorders(const MaskView& mask, const std::function<void(Border&)>& tak
       }
     }
   }
+}
+
+}  // namespace
+
+void FollowBorders(const MaskView& mask, const std::function<void(Border&)>& take) {
+  FollowAll(ByteCells{mask}, take);
+}
+
+void FollowBorders(PackedMask& mask, const std::function<void(Border&)>& take) {
+  FollowAll(PackedCells{mask}, take);
 }
 
 }  // namespace cli

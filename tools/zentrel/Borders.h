@@ -23,6 +23,8 @@ struct Border {
 /// calls, so take copies out what it keeps. Marks the cells it passes with
 /// kOnBorder and kRightOpen. Makes the mask's outermost ring paper first.
 void FollowBorders(const MaskView& mask, const std::function<void(Border&)>& take);
+/// The same on a packed mask.
+void FollowBorders(PackedMask& mask, const std::function<void(Border&)>& take);
 
 }  // namespace cli
 

@@ -38,7 +38,8 @@ enum class SaveFormat { Bmp, Png, Tiff, Pgm, Ppm };
 bool SaveFormatFromWord(const std::string& word, SaveFormat& format);
 /// The format of a file name's extension (the same words); false for others.
 bool SaveFormatFromName(const std::string& path, SaveFormat& format);
-/// True when the tool was built with Zentrel::IO (PNG, TIFF, PNM).
+/// True when the tool's GDAL module reads and writes PNG, TIFF and PNM
+/// files (Zentrel::IO); loads the module.
 bool HaveImageIo();
 
 /// Loads an image into an empty record; throws Failure saying why when it
@@ -63,8 +64,10 @@ const char* ContentFormatName(const std::string& path);
 void SaveImage(CImageDataModel& image, const std::string& path);
 /// Saves the record in the given format; "-" writes to standard output.
 void SaveImage(CImageDataModel& image, const std::string& path, SaveFormat format);
-/// The image as a PNG file, base64-encoded (for SVG underlays); empty, with
-/// a note on standard error, when the tool lacks Zentrel::IO.
+/// The image as a PNG file, base64-encoded (for SVG underlays), through
+/// libpng (an image neither 8 nor 24 bits deep, or a tool built without
+/// libpng, through Zentrel::IO); empty, with a note on standard error,
+/// when neither can encode it.
 std::string PngBase64(const CImageDataModel& image);
 /// The name of a format code.
 const char* FormatName(int code);

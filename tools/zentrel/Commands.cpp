@@ -4,6 +4,7 @@
 
 #include "Batch.h"
 #include "Cli.h"
+#include "GdalModule.h"
 #include "Operations.h"
 #include "Sheet.h"
 #include "Vectorizer.h"
@@ -165,7 +166,7 @@ const char kVectorizeHelp[] =
 std::pair<std::string, VectorFormat> VectorTarget(const std::string& option,
                                                   const std::string& path) {
   if (!HaveGdal())
-    throw UsageError(option + " is unavailable: this zentrel was built without GDAL");
+    throw UsageError(option + " is unavailable: " + GdalModuleProblem());
   return {path,
           VectorFormatFor(path, option == "--dxf" ? VectorFormat::Dxf : VectorFormat::GeoJson)};
 }

@@ -1,119 +1,69 @@
-// Reading world files (and their coordinate system) through GDAL.
+// Finding a sheet's georeferencing: the GDAL module reads world files and
+// GeoTIFF placement; a sheet with neither is on the pixel grid without it.
 #include "Georeference.h"
 
-#ifdef ZENTREL_HAVE_IO
-#include "ZentrelIO.h"
-#endif
+#include <unistd.h>
 
-#include <cmath>
-#include <mutex>
+#include <cctype>
 
 #include "Cli.h"
-
-#ifdef ZENTREL_HAVE_GDAL
-#include <cpl_conv.h>
-#include <gdal.h>
-#include <ogr_spatialref.h>
-#endif
+#include "GdalModule.h"
 
 namespace cli {
-
-Georeference Georeference::FromGeoTransform(const double gt[6], const std::string& wkt) {
-  Georeference g;
-  g.a = gt[1];
-  g.b = gt[2];
-  g.d = gt[4];
-  g.e = gt[5];
-  // A geotransform starts at the pixel's corner, a world file at its centre.
-  g.c = gt[0] + 0.5 * gt[1] + 0.5 * gt[2];
-  g.f = gt[3] + 0.5 * gt[4] + 0.5 * gt[5];
-  g.wkt = wkt;
-  g.georeferenced = true;
-  return g;
-}
-
-double Georeference::PixelSize() const { return std::sqrt(std::fabs(a * e - b * d)); }
-
-#ifdef ZENTREL_HAVE_GDAL
-
-bool HaveGdal() { return true; }
-
-void InitGdal() {
-  static std::once_flag once;
-  std::call_once(once, [] {
-    GDALAllRegister();
-    CPLSetErrorHandler(CPLQuietErrorHandler);
-    // Polygons go to DXF as closed polylines, not filled hatches.
-    CPLSetConfigOption("DXF_WRITE_HATCH", "NO");
-  });
-}
-
 namespace {
 
-// The coordinate system in the '.prj' file of the same base name, as WKT;
-// empty when there is none or it cannot be understood.
-std::string ReadPrj(const std::string& path) {
-  const std::string prj = std::string(CPLResetExtension(path.c_str(), "prj"));
-  VSIStatBufL info;
-  if (VSIStatL(prj.c_str(), &info) != 0) return "";
-  char** lines = CSLLoad(prj.c_str());
-  OGRSpatialReference srs;
-  std::string wkt;
-  if (lines && srs.importFromESRI(lines) == OGRERR_NONE) {
-    char* text = nullptr;
-    if (srs.exportToWkt(&text) == OGRERR_NONE && text) wkt = text;
-    CPLFree(text);
+std::string Cased(std::string text, bool upper) {
+  for (char& c : text)
+    c = static_cast<char>(upper ? std::toupper(static_cast<unsigned char>(c))
+                                : std::tolower(static_cast<unsigned char>(c)));
+  return text;
+}
+
+// True when a file lies beside the image under a name a world file of it
+// may have: the image's name with the extension's first and last letter
+// and 'w', the extension and 'w', or 'wld', in lower or upper case (the
+// names GDAL and Zentrel::IO try). Any such file, whatever it holds, sends
+// the sheet to the module, which reads it.
+bool WorldFileBeside(const std::string& image) {
+  const std::size_t slash = image.find_last_of('/');
+  const std::size_t dot = image.find_last_of('.');
+  const bool hasDot = dot != std::string::npos && (slash == std::string::npos || dot > slash);
+  const std::string base = hasDot ? image.substr(0, dot) : image;
+  const std::string extension = hasDot ? image.substr(dot + 1) : "";
+  std::vector<std::string> endings = {"wld"};
+  if (extension.size() >= 2) {
+    endings.push_back(std::string{extension.front(), extension.back(), 'w'});
+    // GDAL copies the extension into 32 bytes.
+    endings.push_back((extension + "w").substr(0, 31));
   }
-  CSLDestroy(lines);
-  return wkt;
+  for (const std::string& ending : endings)
+    for (bool upper : {false, true})
+      if (::access((base + "." + Cased(ending, upper)).c_str(), F_OK) == 0) return true;
+  return false;
 }
 
 }  // namespace
 
+bool HaveGdal() { return GdalModuleFound(); }
+
+void InitGdal() {
+  if (const GdalModule* gdal = GdalModuleOrNull()) gdal->init();
+}
+
 Georeference FindGeoreference(const std::string& image, const std::string& world) {
-  InitGdal();
-  double gt[6] = {0, 1, 0, 0, 0, 1};
-  if (!world.empty()) {
-    if (!GDALLoadWorldFile(world.c_str(), gt))
-      throw Failure(world + ": cannot read it as a world file (six numbers, one a line)");
-    Georeference g = Georeference::FromGeoTransform(gt, ReadPrj(world));
-    g.source = world;
-    return g;
+  // A sheet that has no world file and is no GeoTIFF has nothing for the
+  // module to read: it is not loaded for it.
+  if (world.empty() && std::string(ContentFormatName(image)) != "TIFF" && !WorldFileBeside(image))
+    return Georeference();
+  const GdalModule* gdal = GdalModuleOrNull();
+  if (!gdal) {
+    if (!world.empty()) throw Failure("--world is unavailable: " + GdalModuleProblem());
+    return Georeference();
   }
-#ifdef ZENTREL_HAVE_IO
-  // GeoTIFF keys, or a world file beside any image, through Zentrel::IO.
-  zentrel::io::Georeference found;
-  if (zentrel::io::ReadGeoreference(image, found) && found.hasTransform) {
-    Georeference g;
-    g.a = found.a;
-    g.b = found.b;
-    g.c = found.c;
-    g.d = found.d;
-    g.e = found.e;
-    g.f = found.f;
-    g.wkt = found.wkt;
-    g.georeferenced = true;
-    g.source = found.source + " of " + image;
-    return g;
-  }
-#endif
-  if (!GDALReadWorldFile(image.c_str(), nullptr, gt)) return Georeference();
-  Georeference g = Georeference::FromGeoTransform(gt, ReadPrj(image));
-  g.source = "the world file beside " + image;
-  return g;
+  Georeference found;
+  const std::string failure = gdal->findGeoreference(image, world, found);
+  if (!failure.empty()) throw Failure(failure);
+  return found;
 }
-
-#else
-
-bool HaveGdal() { return false; }
-
-void InitGdal() {}
-
-Georeference FindGeoreference(const std::string&, const std::string& world) {
-  if (!world.empty()) throw Failure("--world is unavailable: this zentrel was built without GDAL");
-  return Georeference();
-}
-
-#endif
 
 }  // namespace cli

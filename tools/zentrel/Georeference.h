@@ -3,6 +3,7 @@
 #ifndef ZENTREL_TOOLS_GEOREFERENCE_H
 #define ZENTREL_TOOLS_GEOREFERENCE_H
 
+#include <cmath>
 #include <string>
 
 namespace cli {
@@ -21,21 +22,35 @@ struct Georeference {
 
   /// From a GDAL geotransform (corner of the top-left pixel; gt[1], gt[2],
   /// gt[4], gt[5] the pixel steps), as GDAL's raster readers give it.
-  static Georeference FromGeoTransform(const double gt[6], const std::string& wkt);
+  static Georeference FromGeoTransform(const double gt[6], const std::string& wkt) {
+    Georeference g;
+    g.a = gt[1];
+    g.b = gt[2];
+    g.d = gt[4];
+    g.e = gt[5];
+    // A geotransform starts at the pixel's corner, a world file at its centre.
+    g.c = gt[0] + 0.5 * gt[1] + 0.5 * gt[2];
+    g.f = gt[3] + 0.5 * gt[4] + 0.5 * gt[5];
+    g.wkt = wkt;
+    g.georeferenced = true;
+    return g;
+  }
   /// Map coordinates of the centre of pixel (x, y).
   void Apply(double x, double y, double& X, double& Y) const {
     X = a * x + b * y + c;
     Y = d * x + e * y + f;
   }
   /// The side of a pixel in map units (the square root of the area it covers).
-  double PixelSize() const;
+  double PixelSize() const { return std::sqrt(std::fabs(a * e - b * d)); }
 };
 
-/// True when the tool was built with GDAL (world files, vector outputs).
+/// True when the tool's GDAL module (world files, vector outputs) is there;
+/// does not load it, so that checking a command line costs no memory.
 bool HaveGdal();
-/// Registers GDAL's drivers once per process and keeps its messages off the
-/// terminal (failures are reported with GDAL's last message instead); safe to
-/// call from any thread. Does nothing without GDAL.
+/// Loads the GDAL module, which registers GDAL's drivers once per process
+/// and keeps its messages off the terminal (failures are reported with
+/// GDAL's last message instead); safe to call from any thread. Does nothing
+/// without the module.
 void InitGdal();
 
 /// Finds the georeferencing of an image: the world file named by 'world'

@@ -1,20 +1,24 @@
 // Loading and saving images for the tool, with the reason for each failure.
 // BMP and GIF files go through the core library; PNG, TIFF and PNM files
-// through Zentrel::IO when the tool was built with it. "-" is standard
-// input or output.
+// through Zentrel::IO in the GDAL module, loaded when one is met. "-" is
+// standard input or output.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
+#include <new>
 
 #include "Cli.h"
+#include "GdalModule.h"
 
-#ifdef ZENTREL_HAVE_IO
-#include "ZentrelIO.h"
+#ifdef ZENTREL_HAVE_PNG
+#include <png.h>
 #endif
 
 namespace cli {
@@ -35,6 +39,12 @@ const char* FormatName(int code) {
 namespace {
 
 const char kNoIo[] = "PNG, TIFF and PNM files need Zentrel::IO, which this build of zentrel lacks";
+
+// The module when it reads and writes PNG, TIFF and PNM files, else null.
+const GdalModule* ImageModule() {
+  const GdalModule* gdal = GdalModuleOrNull();
+  return gdal && gdal->haveImageIo ? gdal : nullptr;
+}
 
 // The library reports failures as 0 only; find the likely reason for the user.
 std::string WhyUnreadable(const std::string& path) {
@@ -122,14 +132,11 @@ void LoadStandardInput(CImageDataModel& image, const LoadOptions& options) {
   const std::vector<std::uint8_t> bytes = ReadStandardInput();
   if (bytes.empty()) throw Failure("standard input: it is empty");
   if (LooksLikeIoFormat(bytes.data(), bytes.size())) {
-#ifdef ZENTREL_HAVE_IO
-    const zentrel::io::Status status =
-        zentrel::io::ReadImageFromMemory(bytes.data(), bytes.size(), image);
-    if (!status) throw Failure("standard input: " + status.reason);
+    const GdalModule* io = ImageModule();
+    if (!io) throw Failure(std::string("standard input: ") + kNoIo);
+    const std::string why = io->readImageFromMemory(bytes.data(), bytes.size(), image);
+    if (!why.empty()) throw Failure("standard input: " + why);
     return;
-#else
-    throw Failure(std::string("standard input: ") + kNoIo);
-#endif
   }
   if (!IsGif(bytes) && !IsBmp(bytes))
     throw Failure("standard input: not a BMP, GIF, PNG, TIFF or PNM image");
@@ -167,21 +174,6 @@ std::string Lower(std::string s) {
   for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   return s;
 }
-
-#ifdef ZENTREL_HAVE_IO
-zentrel::io::OutputFormat IoFormat(SaveFormat format) {
-  switch (format) {
-    case SaveFormat::Png:
-      return zentrel::io::OutputFormat::PNG;
-    case SaveFormat::Tiff:
-      return zentrel::io::OutputFormat::TIFF;
-    case SaveFormat::Pgm:
-      return zentrel::io::OutputFormat::PGM;
-    default:
-      return zentrel::io::OutputFormat::PPM;
-  }
-}
-#endif
 
 // Why a BMP could not be written, found after the fact.
 std::string WhyUnwritable(const std::string& path) {
@@ -224,13 +216,7 @@ bool SaveFormatFromName(const std::string& path, SaveFormat& format) {
   return SaveFormatFromWord(path.substr(dot + 1), format);
 }
 
-bool HaveImageIo() {
-#ifdef ZENTREL_HAVE_IO
-  return true;
-#else
-  return false;
-#endif
-}
+bool HaveImageIo() { return ImageModule() != nullptr; }
 
 LoadOptions& DefaultLoadOptions() {
   static LoadOptions options;
@@ -263,12 +249,10 @@ void LoadImage(CImageDataModel& image, const std::string& path, bool forPainting
     if (!why.empty() && why != "the file is empty") throw Failure(path + ": " + why);
     const std::vector<std::uint8_t> head = ReadHead(path);
     if (LooksLikeIoFormat(head.data(), head.size())) {
-#ifdef ZENTREL_HAVE_IO
-      const zentrel::io::Status status = zentrel::io::ReadImage(path, image);
-      if (!status) throw Failure(path + ": cannot read it (" + status.reason + ")");
-#else
-      throw Failure(path + ": " + kNoIo);
-#endif
+      const GdalModule* io = ImageModule();
+      if (!io) throw Failure(path + ": " + kNoIo);
+      const std::string failure = io->readImage(path, image);
+      if (!failure.empty()) throw Failure(path + ": cannot read it (" + failure + ")");
     } else {
       LoadWithCore(image, path, path, why, options);
     }
@@ -313,31 +297,77 @@ void SaveImage(CImageDataModel& image, const std::string& path, SaveFormat forma
       throw Failure("standard output: cannot write it");
     return;
   }
-#ifdef ZENTREL_HAVE_IO
+  const GdalModule* io = ImageModule();
+  if (!io) throw Failure(name + ": " + kNoIo);
   if (toStdout) {
     std::vector<std::uint8_t> bytes;
-    const zentrel::io::Status status = zentrel::io::EncodeImage(image, IoFormat(format), bytes);
-    if (!status) throw Failure(name + ": cannot write it (" + status.reason + ")");
+    const std::string failure = io->encodeImage(image, format, bytes);
+    if (!failure.empty()) throw Failure(name + ": cannot write it (" + failure + ")");
     if (!WriteAllToStandardOutput(bytes)) throw Failure("standard output: cannot write it");
     return;
   }
-  const zentrel::io::Status status = zentrel::io::WriteImage(image, path, IoFormat(format));
-  if (!status) throw Failure(path + ": cannot write it (" + status.reason + ")");
-#else
-  throw Failure(name + ": " + kNoIo);
-#endif
+  const std::string failure = io->writeImage(image, path, format);
+  if (!failure.empty()) throw Failure(path + ": cannot write it (" + failure + ")");
 }
 
-std::string PngBase64(const CImageDataModel& image) {
-  std::vector<std::uint8_t> png;
-#ifdef ZENTREL_HAVE_IO
-  const zentrel::io::Status status =
-      zentrel::io::EncodeImage(image, zentrel::io::OutputFormat::PNG, png);
-  if (!status) throw Failure("cannot encode the picture as PNG (" + status.reason + ")");
-#else
-  (void)image;
-  std::fprintf(stderr, "zentrel: the SVG has no picture: %s\n", kNoIo);
+namespace {
+
+#ifdef ZENTREL_HAVE_PNG
+// An 8- or 24-bit record as PNG bytes through libpng, without the GDAL
+// module: 8-bit records as a palette image with their whole colour table.
+std::vector<std::uint8_t> EncodeWithLibpng(const CImageDataModel& image) {
+  const bool palette = image.GetColorPixel() == 8;
+  png_image png{};
+  png.version = PNG_IMAGE_VERSION;
+  png.width = image.GetWidth();
+  png.height = image.GetHeight();
+  png.format = palette ? PNG_FORMAT_RGB_COLORMAP : PNG_FORMAT_BGR;  // the record holds BGR
+  std::vector<std::uint8_t> colours;
+  if (palette) {
+    png.colormap_entries = 256;
+    const RGBQUAD* table = image.GetPalette();
+    for (int i = 0; i < 256; ++i)
+      colours.insert(colours.end(), {table[i].rgbRed, table[i].rgbGreen, table[i].rgbBlue});
+  }
+  // The record stores its rows bottom-up, which a negative stride says.
+  const png_int_32 stride = -static_cast<png_int_32>(image.GetLineBytes());
+  const void* pixels = image.GetBuffer();
+  const void* map = palette ? colours.data() : nullptr;
+  // One pass into a buffer of the largest size the data can take; only the
+  // pages written are ever touched.
+  png_alloc_size_t size = PNG_IMAGE_PNG_SIZE_MAX(png);
+  std::unique_ptr<std::uint8_t[]> buffer(new (std::nothrow) std::uint8_t[size]);
+  std::vector<std::uint8_t> bytes;
+  if (buffer && png_image_write_to_memory(&png, buffer.get(), &size, 0, pixels, stride, map))
+    bytes.assign(buffer.get(), buffer.get() + size);
+  if (bytes.empty())
+    throw Failure(std::string("cannot encode the picture as PNG (") + png.message + ")");
+  return bytes;
+}
 #endif
+
+// The record as PNG bytes for a picture; empty, with a note on standard
+// error, when it cannot be encoded here.
+std::vector<std::uint8_t> EncodePicture(const CImageDataModel& image) {
+#ifdef ZENTREL_HAVE_PNG
+  const int depth = image.GetColorPixel();
+  if (!image.IsEmpty() && (depth == 8 || depth == 24)) return EncodeWithLibpng(image);
+#endif
+  std::vector<std::uint8_t> png;
+  const GdalModule* io = ImageModule();
+  if (!io) {
+    std::fprintf(stderr, "zentrel: the SVG has no picture: %s\n", kNoIo);
+    return png;
+  }
+  const std::string failure = io->encodeImage(image, SaveFormat::Png, png);
+  if (!failure.empty()) throw Failure("cannot encode the picture as PNG (" + failure + ")");
+  return png;
+}
+
+}  // namespace
+
+std::string PngBase64(const CImageDataModel& image) {
+  const std::vector<std::uint8_t> png = EncodePicture(image);
   static const char kDigits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
   std::string out;
   out.reserve((png.size() + 2) / 3 * 4);

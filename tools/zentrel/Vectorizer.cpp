@@ -181,16 +181,30 @@ void SheetVectorizer::Classify(Contour& c, const VectorizeOptions& options) {
 }
 
 VectorizeResult SheetVectorizer::Run(const VectorizeOptions& options, CImageDataModel& outlines) {
+  return RunPipeline(options, &outlines);
+}
+
+VectorizeResult SheetVectorizer::Run(const VectorizeOptions& options) {
+  return RunPipeline(options, nullptr);
+}
+
+VectorizeResult SheetVectorizer::RunPipeline(const VectorizeOptions& options,
+                                             CImageDataModel* outlines) {
   const auto start = std::chrono::steady_clock::now();
   VectorizeResult result;
   result.width = GetWidth();
   result.height = GetHeight();
   SetPrecision(options.precision);
   // The speckle filter works on the mask, not on the sheet, which stays as
-  // it was read (vectorize-sheet-unchanged); the mask is the outline
-  // picture the host asked for (outlines-as-mask).
-  if (BuildInkMask(*this, outlines)) {
-    const MaskView mask = ViewOf(outlines);
+  // it was read (vectorize-sheet-unchanged). The mask is packed two bits a
+  // cell: next to an 8-bit sheet a byte mask would double the memory. The
+  // outline picture the host asks for is that mask, one byte a cell
+  // (outlines-as-mask), made once the borders are marked.
+  PackedMask mask;
+  const int depth = GetColorPixel();
+  if (!IsEmpty() && (depth == 8 || depth == 24) && outlines && !outlines->IsEmpty())
+    outlines->FreeImage();  // not held through the run
+  if (BuildInkMask(*this, mask)) {
     if (options.denoise) MajorityFilter(mask);
     FollowBorders(mask, [&](Border& border) {
       result.maskCells += static_cast<int>(border.cells.size());
@@ -204,6 +218,7 @@ VectorizeResult SheetVectorizer::Run(const VectorizeOptions& options, CImageData
       Classify(c, options);
       result.contours.push_back(std::move(c));
     });
+    if (outlines) PaintMask(mask, GetBKColor(), *outlines);
   }
   result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   return result;

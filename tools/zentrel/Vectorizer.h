@@ -61,8 +61,12 @@ class SheetVectorizer : public CImageDataModel {
   /// paper colour, ink grey, and every followed border red. An empty sheet,
   /// or one neither 8 nor 24 bits deep, gives no contours.
   VectorizeResult Run(const VectorizeOptions& options, CImageDataModel& outlines);
+  /// The same without the outline picture: the pipeline's own mask, packed
+  /// two bits a pixel, is all it holds beside the sheet.
+  VectorizeResult Run(const VectorizeOptions& options);
 
  private:
+  VectorizeResult RunPipeline(const VectorizeOptions& options, CImageDataModel* outlines);
   std::vector<POINT> Compress(const std::vector<POINT>& points);
   void Classify(Contour& contour, const VectorizeOptions& options);
   bool IsVerifiedCircle(Contour& contour, const VectorizeOptions& options);
