@@ -2,6 +2,7 @@
 #include "ImageDataModel.h"
 #include "files/BmpFormat.h"
 #include "files/ReplacingFile.h"
+#include "image/Raster.h"
 
 // bmp-save-in-place: a writable map in a folder that takes no new file is
 // saved in place, as it was before saves went through a temporary file.
@@ -21,7 +22,8 @@ int CImageDataModel::SaveBMPImage(CString name, DWORD flags) {
   // The colour table as the block holds it (GetImageColors() entries for an
   // intact header); taken from the layout so that a header edited through
   // GetBmh can never make the write reach past the block.
-  const UINT tableBytes = static_cast<UINT>(m_pBits - reinterpret_cast<const BYTE*>(m_pPalette));
+  const UINT tableBytes =
+      static_cast<UINT>(zentrel::detail::TableEntries(m_pPalette, m_pBits) * sizeof(RGBQUAD));
   const UINT pixelBytes = m_nHeight * m_nLineBytes;
   BITMAPFILEHEADER fileHeader{};
   fileHeader.bfType = kBmpSignature;

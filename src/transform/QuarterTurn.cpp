@@ -81,10 +81,10 @@ bool TurnIntoNewBlock(const TurnedRecord& record, const PixelRows& rows, std::si
 }
 
 int QuarterTurn(const TurnedRecord& record, Turn turn) {
-  PixelRows rows;
-  if (!DescribePixelRows(record.block, record.header, record.bits, record.width, record.height,
-                         record.lineBytes, &rows))
-    return 0;
+  const PixelRows rows =
+      zentrel::detail::CheckedRaster(record.block, record.header, record.palette, record.bits,
+                                     record.width, record.height, record.lineBytes);
+  if (rows.Empty()) return 0;
   const std::uint64_t newLine = DibRowBytes(rows.height, rows.pixelBytes * 8);
   const std::uint64_t newArea = newLine * rows.width;
   const bool turned = newArea <= rows.areaBytes
