@@ -10,6 +10,7 @@
 #include "files/BmpVariant.h"
 #include "files/ReadLimit.h"
 #include "image/DibBlock.h"
+#include "image/Raster.h"
 #include "platform/File.h"
 #include "platform/Memory.h"
 
@@ -39,7 +40,7 @@ void ReadColourTable(CFile& file, const BmpVariant& v, RGBQUAD* table) {
 
 /// The block's row for the file's row r.
 BYTE* StoredRow(const BmpVariant& v, const DibBlock& block, std::uint32_t r) {
-  const std::uint32_t stored = v.topDown ? v.height - 1 - r : r;
+  const std::uint32_t stored = v.topDown ? zentrel::detail::StoredRowOf(v.height, r) : r;
   return block.bits + std::size_t{stored} * block.rowBytes;
 }
 
