@@ -56,8 +56,9 @@ inline std::size_t TableEntries(const RGBQUAD* table, const BYTE* bits) {
 }
 
 /// The depth a block was made for, from its layout: 8 when a colour table
-/// (always 256 entries) lies before the rows, 24 otherwise. Whatever a host writes into the
-/// header, only this depth addresses the block's bytes correctly.
+/// (always 256 entries) lies before the rows, 24 otherwise. Whatever a host
+/// writes into the header, only this depth addresses the block's bytes
+/// correctly.
 inline int BlockDepth(const RGBQUAD* table, const BYTE* bits) {
   return bits != reinterpret_cast<const BYTE*>(table) ? 8 : 24;
 }
@@ -65,7 +66,8 @@ inline int BlockDepth(const RGBQUAD* table, const BYTE* bits) {
 /// The pixel rows of an 8- or 24-bit image, bottom row first. An empty
 /// raster (null bits, width and height 0) stands for "no image": an
 /// operation given one acts as on an empty record. Positions passed to the
-/// pixel functions must lie inside the image.
+/// pixel functions must lie inside the image. Pixels are written through
+/// WriteTrueColour and WriteTableColour on the rows it gives.
 struct Raster {
   BYTE* bits = nullptr;          // the bottom stored row
   RGBQUAD* table = nullptr;      // 256 entries at 8 bits, null at 24
@@ -104,15 +106,6 @@ struct Raster {
   }
   /// The colour of pixel (x, y), y from the top.
   COLORREF Colour(UINT x, UINT y) const { return ColourIn(RowFromTop(y), x); }
-  /// Sets pixel (x, y) to colour. An 8-bit pixel keeps its index and its
-  /// colour-table entry is rewritten, recolouring every pixel that uses it.
-  void SetColour(UINT x, UINT y, COLORREF colour) const {
-    BYTE* row = RowFromTop(y);
-    if (TrueColour())
-      WriteTrueColour(row + 3 * static_cast<std::size_t>(x), colour);
-    else
-      WriteTableColour(table[row[x]], colour);
-  }
 };
 
 /// The raster of an image held in a packed DIB block, checked once against

@@ -42,11 +42,18 @@ class ColourMatcher {
  private:
   template <bool kTrueColour>
   unsigned Scan(int x, int y) const {
+    // In locals: the trace's own stores could otherwise alias the fields. A
+    // row further down the image is stored one row lower in the block.
+    const BYTE* const centre = m_rows.RowFromTop(static_cast<std::size_t>(y));
+    const std::ptrdiff_t line = static_cast<std::ptrdiff_t>(m_rows.lineBytes);
+    const COLORREF colour = m_colour;
+    const int threshold = m_threshold;
     unsigned bits = 0;
     for (int i = 0; i < 8; ++i) {
       const std::size_t nx = static_cast<std::size_t>(x + kTraceOrder[i].dx);
-      const BYTE* row = m_rows.RowFromTop(static_cast<std::size_t>(y + kTraceOrder[i].dy));
-      const bool match = kTrueColour ? Matches(zentrel::detail::TrueColourAt(row + 3 * nx))
+      const BYTE* row = centre - kTraceOrder[i].dy * line;
+      const bool match = kTrueColour ? ColourDifference(zentrel::detail::TrueColourAt(row + 3 * nx),
+                                                        colour) < threshold
                                      : m_indexMatches[row[nx]];
       if (match) bits |= 1u << i;
     }
