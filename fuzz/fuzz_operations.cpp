@@ -291,10 +291,124 @@ void UndoingTransforms(FuzzedDataProvider& in, Record& image) {
   FUZZ_CHECK(Snapshot(image) == before);
 }
 
+/// One operation of any kind on a record whose header a host has edited;
+/// depth: the depth the block was made for.
+void AnyOperation(FuzzedDataProvider& in, Record& image, CDC& device, WORD depth) {
+  const int w = static_cast<int>(image.GetWidth());
+  const int h = static_cast<int>(image.GetHeight());
+  const UINT x = static_cast<UINT>(AnyInt(in, w));
+  const UINT y = static_cast<UINT>(AnyInt(in, h));
+  switch (in.ConsumeIntegralInRange(0, 13)) {
+    case 0:
+      image.GetPixel(x, y);
+      image.GetPixel(x, y, AnyInt(in, 6), AnyInt(in, 6));
+      break;
+    case 1:
+      image.SetPixel(x, y, in.ConsumeIntegral<std::uint32_t>());
+      break;
+    case 2:
+      image.ColorDistance(x, y, in.ConsumeIntegral<std::uint32_t>());
+      image.IsBackground(x, y);
+      break;
+    case 3:
+      image.Edge();
+      image.IsEdge(x, y);
+      image.IsEdge(x, y, in.ConsumeIntegral<std::uint32_t>());
+      break;
+    case 4:
+      image.RemoveNoise(3, 3, 4, in.ConsumeIntegralInRange(0, 4));
+      break;
+    case 5:
+      image.Shrink();
+      break;
+    case 6:
+      image.Flip();
+      image.Mirror();
+      break;
+    case 7:
+      image.Left90();
+      image.Right90();
+      image.Rotate(AnyInt(in, 360));
+      break;
+    case 8: {
+      std::unique_ptr<POINT[]> points(new POINT[16000]);
+      image.VecConnect(AnyInt(in, w), AnyInt(in, h), in.ConsumeIntegral<std::uint32_t>());
+      image.VecTrace(AnyInt(in, w), AnyInt(in, h), in.ConsumeIntegral<std::uint32_t>(),
+                     points.get());
+      break;
+    }
+    case 9: {
+      CRect rect;
+      image.GetMinRegion(AnyPoint(in, image), rect);
+      break;
+    }
+    case 10:
+      image.DDALine(CPoint(AnyPoint(in, image)), CPoint(AnyPoint(in, image)), 0xFF);
+      break;
+    case 11: {
+      CRect rect(AnyInt(in, 40), AnyInt(in, 40), AnyInt(in, 40), AnyInt(in, 40));
+      // The device reads the rows by the header: while it does not describe
+      // them, nothing is painted. (A turn rewrites the sizes in the header.)
+      const BITMAPINFOHEADER& header = *image.GetBmh();
+      const bool describes = header.biBitCount == depth &&
+                             header.biWidth == static_cast<LONG>(image.GetWidth()) &&
+                             header.biHeight == static_cast<LONG>(image.GetHeight());
+      const int painted = image.PaintImageToDevice(&device, &rect);
+      FUZZ_CHECK(describes || painted == 0);
+      break;
+    }
+    case 12:
+      image.InitDIBData();
+      image.CreateDIBPalette();
+      break;
+    default:
+      if (in.ConsumeIntegralInRange(0, 7) == 0) {
+        static fuzz::ScratchFolder folder;
+        image.SaveBMPImage(folder.File("edited.bmp").c_str());
+      }
+      break;
+  }
+}
+
+/// A host writing the header's depth or size fields directly, then calling
+/// operations: none may reach outside the block (the sanitizers watch every
+/// access). While the depth is not the block's own, every operation acts as
+/// on an empty record and the block stays as it was. The fields are then
+/// restored to what the record holds.
+void EditHeader(FuzzedDataProvider& in, Record& image, CDC& device) {
+  if (image.IsEmpty()) return;
+  BITMAPINFOHEADER* header = image.GetBmh();
+  const WORD depth = header->biBitCount;
+  const bool depthEdit = in.ConsumeBool();
+  if (depthEdit) {
+    header->biBitCount =
+        in.ConsumeBool() ? static_cast<WORD>(depth == 8 ? 24 : 8) : in.ConsumeIntegral<WORD>();
+  } else if (in.ConsumeBool()) {
+    header->biWidth = AnyInt(in, static_cast<int>(image.GetWidth()));
+  } else {
+    header->biHeight = AnyInt(in, static_cast<int>(image.GetHeight()));
+  }
+  const bool actsEmpty = depthEdit && header->biBitCount != depth;
+  const BYTE* start = reinterpret_cast<const BYTE*>(image.GetPalette());
+  const BYTE* end = image.GetBuffer() + std::size_t{image.GetLineBytes()} * image.GetHeight();
+  const std::vector<BYTE> before(start, end);
+  for (int i = in.ConsumeIntegralInRange(1, 6); i > 0; --i) {
+    AnyOperation(in, image, device, depth);
+    if (actsEmpty) {
+      FUZZ_CHECK(image.GetPixel(0, 0) == 0 && image.Edge() == 0 && image.Flip() == 0);
+      FUZZ_CHECK(std::equal(before.begin(), before.end(), start));
+    }
+  }
+  header = image.GetBmh();  // a turn may have moved the block
+  header->biBitCount = depth;
+  header->biWidth = static_cast<LONG>(image.GetWidth());
+  header->biHeight = static_cast<LONG>(image.GetHeight());
+}
+
 void Step(FuzzedDataProvider& in, Record& image, CDC& device) {
   const int w = static_cast<int>(image.GetWidth());
   const int h = static_cast<int>(image.GetHeight());
-  switch (in.ConsumeIntegralInRange(0, 40)) {
+  switch (in.ConsumeIntegralInRange(0, 41)) {
     case 0:
       image.SetPixel(static_cast<UINT>(AnyInt(in, w)), static_cast<UINT>(AnyInt(in, h)),
                      AnyColour(in, image));
@@ -488,6 +602,9 @@ void Step(FuzzedDataProvider& in, Record& image, CDC& device) {
       // A save flushes the file to the disk, slower than everything else
       // here together: made rarely.
       if (in.ConsumeIntegralInRange(0, 7) == 0) SaveAndReadBack(image);
+      break;
+    case 41:
+      EditHeader(in, image, device);
       break;
     default:
       UndoingTransforms(in, image);

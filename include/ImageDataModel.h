@@ -133,9 +133,26 @@ class ZENTREL_API CImageDataModel : public CObject {
   BYTE* GetBuffer() const;
   /// First colour-table entry; for a 24-bit image the same as GetBuffer().
   RGBQUAD* GetPalette() const;
-  /// The header at the start of the block, null when empty.
+  /// The header at the start of the block, null when empty. The caller may
+  /// write it; the operations never let it lead them outside the block:
+  /// - while biBitCount is not the depth the block was made for (8 for a
+  ///   block with a colour table, 24 for one without; see SetColorPixel),
+  ///   every operation that reads or writes pixels or the colour table
+  ///   (pixel access and colour tests, outlines, noise filters, shrinking,
+  ///   transforms, colour tracing, regions, lines, InitDIBData,
+  ///   CreateDIBPalette, painting) behaves as on an empty record and changes
+  ///   nothing;
+  /// - every operation indexes the rows with GetWidth(), GetHeight() and
+  ///   GetLineBytes(), never with biWidth or biHeight, so other values there
+  ///   change no result, except that PaintImageToDevice, which hands the
+  ///   header to the device, paints nothing (returns 0) while biSize is not
+  ///   40 or biWidth, biHeight or biBitCount differs from the image's.
+  /// Restoring the fields makes the image usable again. SaveBMPImage writes
+  /// the rows and table as the block holds them and rewrites biWidth,
+  /// biHeight and biSizeImage from the record.
   BITMAPINFOHEADER* GetBmh() const;
-  /// The palette object made by InitDIBData for an 8-bit image, or null.
+  /// The palette object made by InitDIBData for an 8-bit image, or null
+  /// (InitDIBData on a 24-bit image releases one made earlier).
   CPalette* GetDIBPalette() const;
 
   /// The bit depth (biBitCount of the header), 0 when no image is held.
@@ -167,7 +184,9 @@ class ZENTREL_API CImageDataModel : public CObject {
   /// or higher than 10000 pixels is released, the message "Map is too large"
   /// is shown and the result is 0. For an 8-bit image a new palette object is
   /// made from the colour table (replacing one made earlier); the result is
-  /// then that of CreateDIBPalette. A 24-bit image gives 1, an empty record 0.
+  /// then that of CreateDIBPalette. A 24-bit image gives 1 and releases a
+  /// palette object made earlier (it described another image's colours);
+  /// an empty record gives 0.
   int InitDIBData();
   /// Builds the platform palette of the palette object from the colour table
   /// (GetImageColors() entries; a snapshot). Returns 1 when it was made;
@@ -213,7 +232,8 @@ class ZENTREL_API CImageDataModel : public CObject {
   /// the image is copied unscaled without its top row and right column;
   /// otherwise the whole image is stretched into rect (right − left by
   /// bottom − top pixels). The palette object, if any, is selected for the
-  /// call. Returns the number of scan lines painted; 0 when empty.
+  /// call. Returns the number of scan lines painted; 0 when empty or when
+  /// the header no longer describes the image (see GetBmh).
   int PaintImageToDevice(CDC* dc, CRect* rect);
 
   // ---- Files ---------------------------------------------------------------

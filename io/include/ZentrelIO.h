@@ -110,8 +110,9 @@ enum class TiffCompression { Deflate, LZW };
 ZENTREL_IO_API bool OutputFormatFromName(const std::string& path, OutputFormat& format);
 
 /// Encodes the record's image into bytes of the given format. Fails when the
-/// record is empty or not 8/24-bit, for PGM when some pixel is not grey, or
-/// when the encoder fails. The record is only read.
+/// record is empty or not 8/24-bit, when the header's depth was rewritten to
+/// one the block was not made for (see CImageDataModel::GetBmh), for PGM when
+/// some pixel is not grey, or when the encoder fails. The record is only read.
 ZENTREL_IO_API Status EncodeImage(const CImageDataModel& image, OutputFormat format,
                                   std::vector<std::uint8_t>& bytes,
                                   TiffCompression compression = TiffCompression::Deflate);

@@ -36,6 +36,12 @@ Status MakeMemoryDataset(const CImageDataModel& image, OutputFormat format, Gdal
   const int depth = image.GetColorPixel();
   if (image.IsEmpty() || (depth != 8 && depth != 24))
     return Status::Fail("the record holds no 8-bit or 24-bit image");
+  // header-must-fit-block: a host may have written the header's depth; only
+  // a block with a colour table before its rows holds 8-bit rows and a table
+  // to read, so any other pairing would read past the block.
+  const bool tableBlock = image.GetBuffer() != reinterpret_cast<const BYTE*>(image.GetPalette());
+  if ((depth == 8) != tableBlock)
+    return Status::Fail("the header's depth is not the one the image's block was made for");
   const int w = static_cast<int>(image.GetWidth()), h = static_cast<int>(image.GetHeight());
   const RGBQUAD* table = image.GetPalette();
   // PNG and TIFF keep the colour table; PGM holds grey levels, PPM RGB.

@@ -60,7 +60,7 @@ void BackgroundBits::RowByPixel(const BYTE* row, UINT from, UINT width, std::uin
     const bool background = m_channelsDecide ? (std::abs(p[0] - blue) < m_precision) &
                                                    (std::abs(p[1] - green) < m_precision) &
                                                    (std::abs(p[2] - red) < m_precision)
-                                             : IsBackground(RGB(p[2], p[1], p[0]));
+                                             : IsBackground(zentrel::detail::TrueColourAt(p));
     bits[x / 64] |= static_cast<std::uint64_t>(background) << (x % 64);
   }
 }

@@ -44,19 +44,17 @@ class BackgroundBits {
   Path m_path;
 };
 
-/// Edge on a 24-bit image: paints mark over every interior non-background
+/// Edge on a 24-bit raster: paints mark over every interior non-background
 /// pixel with a background diagonal neighbour, in raster order, each test
 /// seeing the pixels painted before it. Needs no memory; false (nothing
 /// changed) for rows wider than 16384 pixels.
-bool MarkOutlinesTrueColour(const RasterRows& rows, UINT width, const BackgroundBits& test,
-                            COLORREF mark);
+bool MarkOutlinesTrueColour(const Raster& rows, const BackgroundBits& test, COLORREF mark);
 
-/// Shrink on a 24-bit image: gives every interior non-background pixel with
+/// Shrink on a 24-bit raster: gives every interior non-background pixel with
 /// a background neighbour among its eight the colour written, in raster
 /// order, each test seeing the pixels written before it. Needs no memory;
 /// false (nothing changed) for rows wider than 16384 pixels.
-bool ShrinkTrueColour(const RasterRows& rows, UINT width, const BackgroundBits& test,
-                      COLORREF written);
+bool ShrinkTrueColour(const Raster& rows, const BackgroundBits& test, COLORREF written);
 
 }  // namespace cleanup
 

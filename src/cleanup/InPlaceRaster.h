@@ -7,18 +7,11 @@
 #include <cstddef>
 
 #include "image/PixelView.h"
+#include "image/Raster.h"
 
 namespace cleanup {
 
-/// Geometry of a held image's pixel rows (bottom-up, as stored).
-struct RasterRows {
-  BYTE* bits;
-  UINT height;
-  UINT lineBytes;
-
-  /// The stored row of image row y (y from the top).
-  BYTE* Row(UINT y) const { return bits + static_cast<std::size_t>(height - 1 - y) * lineBytes; }
-};
+using zentrel::detail::Raster;
 
 /// An 8-bit image. A pixel's colour is its colour-table entry, and a write
 /// rewrites that entry (as SetPixel does), recolouring every pixel sharing
@@ -29,8 +22,7 @@ class IndexedRaster {
   IndexedRaster(RGBQUAD* table, const BackgroundTest& isBackground, COLORREF written)
       : m_table(table), m_written(written), m_writtenIsBackground(isBackground(written)) {
     for (int i = 0; i < 256; ++i) {
-      const RGBQUAD& entry = table[i];
-      m_indexIsBackground[i] = isBackground(RGB(entry.rgbRed, entry.rgbGreen, entry.rgbBlue));
+      m_indexIsBackground[i] = isBackground(zentrel::detail::TableColour(table[i]));
     }
   }
 
@@ -39,10 +31,7 @@ class IndexedRaster {
   /// Gives pixel x of row the colour passed at construction.
   void Write(BYTE* row, UINT x) {
     const BYTE index = row[x];
-    RGBQUAD& entry = m_table[index];
-    entry.rgbRed = GetRValue(m_written);
-    entry.rgbGreen = GetGValue(m_written);
-    entry.rgbBlue = GetBValue(m_written);
+    zentrel::detail::WriteTableColour(m_table[index], m_written);
     m_indexIsBackground[index] = m_writtenIsBackground;
   }
 
@@ -57,42 +46,34 @@ class IndexedRaster {
 class TrueColourRaster {
  public:
   TrueColourRaster(const BackgroundTest& isBackground, COLORREF written)
-      : m_isBackground(isBackground),
-        m_blue(GetBValue(written)),
-        m_green(GetGValue(written)),
-        m_red(GetRValue(written)) {}
+      : m_isBackground(isBackground), m_written(written) {}
 
   bool IsBackground(const BYTE* row, UINT x) const {
-    const BYTE* p = row + 3 * static_cast<std::size_t>(x);
-    return m_isBackground(RGB(p[2], p[1], p[0]));
+    return m_isBackground(zentrel::detail::TrueColourAt(row + 3 * static_cast<std::size_t>(x)));
   }
 
   /// Gives pixel x of row the colour passed at construction.
   void Write(BYTE* row, UINT x) const {
-    BYTE* p = row + 3 * static_cast<std::size_t>(x);
-    p[0] = m_blue;
-    p[1] = m_green;
-    p[2] = m_red;
+    zentrel::detail::WriteTrueColour(row + 3 * static_cast<std::size_t>(x), m_written);
   }
 
  private:
   BackgroundTest m_isBackground;
-  BYTE m_blue;
-  BYTE m_green;
-  BYTE m_red;
+  COLORREF m_written;
 };
 
-/// Runs pass(raster) with the raster for the image's depth: 24-bit pixels
-/// on their own, else through the colour table. Pixels written get written.
+/// Runs pass(pixels) with the pixel tests for the raster's depth: 24-bit
+/// pixels on their own, else through the colour table. Pixels written get
+/// written.
 template <class Pass>
-void WithRaster(int bitsPerPixel, RGBQUAD* table, const BackgroundTest& isBackground,
-                COLORREF written, Pass&& pass) {
-  if (bitsPerPixel == 24) {
-    TrueColourRaster raster(isBackground, written);
-    pass(raster);
+void WithRaster(const Raster& rows, const BackgroundTest& isBackground, COLORREF written,
+                Pass&& pass) {
+  if (rows.TrueColour()) {
+    TrueColourRaster pixels(isBackground, written);
+    pass(pixels);
   } else {
-    IndexedRaster raster(table, isBackground, written);
-    pass(raster);
+    IndexedRaster pixels(rows.table, isBackground, written);
+    pass(pixels);
   }
 }
 

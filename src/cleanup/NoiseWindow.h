@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "ZentrelPlatform.h"
+#include "image/Raster.h"
 
 namespace cleanup {
 
@@ -36,10 +37,9 @@ class ExactDivider {
 /// right (bottom) edge for the last pixel of a row (the last row); that
 /// sample reads the edge column (row) as it currently stands.
 struct NoiseWindow {
-  BYTE* bits;
-  std::ptrdiff_t width;
-  std::ptrdiff_t height;
-  std::size_t lineBytes;
+  zentrel::detail::Raster rows;  // 8 bits a sample
+  std::ptrdiff_t width;          // rows.width, signed for the window sums
+  std::ptrdiff_t height;         // rows.height
   int w;
   int h;
   int hw;  // (W − 1) / 2
@@ -56,9 +56,7 @@ struct NoiseWindow {
   std::ptrdiff_t ClampColumn(std::ptrdiff_t x) const { return x < width ? x : width - 1; }
   std::ptrdiff_t ClampRow(std::ptrdiff_t y) const { return y < height ? y : height - 1; }
   /// The stored bytes of image row y (y from the top).
-  BYTE* Row(std::ptrdiff_t y) const {
-    return bits + static_cast<std::size_t>(height - 1 - y) * lineBytes;
-  }
+  BYTE* Row(std::ptrdiff_t y) const { return rows.RowFromTop(static_cast<std::size_t>(y)); }
   /// How often row y takes part in the windows of its own pixels: once, or
   /// twice when an even window's clamped extra row is row y itself.
   int RowMultiplicity(std::ptrdiff_t y) const {
@@ -67,6 +65,17 @@ struct NoiseWindow {
     return count;
   }
 };
+
+/// The W × H window over a raster's samples.
+inline NoiseWindow MakeNoiseWindow(const zentrel::detail::Raster& rows, int w, int h) {
+  return NoiseWindow{rows,
+                     static_cast<std::ptrdiff_t>(rows.width),
+                     static_cast<std::ptrdiff_t>(rows.height),
+                     w,
+                     h,
+                     (w - 1) / 2,
+                     (h - 1) / 2};
+}
 
 /// Types 0, 1 and 4, through running column sums. False when the scratch
 /// row cannot be allocated (the image is then unchanged).

@@ -2,6 +2,7 @@
 // of the chosen window filter over the grey samples of an 8-bit image.
 #include "ImageDataModel.h"
 #include "cleanup/NoiseWindow.h"
+#include "image/ImageAccess.h"
 
 namespace {
 
@@ -10,24 +11,18 @@ constexpr int kMaxWindowSide = 10;
 }  // namespace
 
 int CImageDataModel::RemoveNoise(int width, int height, int k, int type) {
-  if (IsEmpty()) return 0;
+  const zentrel::detail::Raster rows = ImageAccess::Checked(*this);
+  if (rows.Empty()) return 0;
   // The filters read every byte as a grey sample; the rows of a 24-bit image
   // hold blue, green and red, so such an image is refused, not corrupted.
-  if (GetColorPixel() != 8) return 0;
+  if (rows.depth != 8) return 0;
   if (width < 1 || height < 1 || width > kMaxWindowSide || height > kMaxWindowSide) return 0;
   if (k >= width * height) return 0;
   // The nearest-values mean divides by k: it needs at least one value.
   if (type == 2 && k <= 0) return 0;
   if (type < 0 || type > 4) return 1;
 
-  const cleanup::NoiseWindow window{m_pBits,
-                                    static_cast<std::ptrdiff_t>(m_nWidth),
-                                    static_cast<std::ptrdiff_t>(m_nHeight),
-                                    m_nLineBytes,
-                                    width,
-                                    height,
-                                    (width - 1) / 2,
-                                    (height - 1) / 2};
+  const cleanup::NoiseWindow window = cleanup::MakeNoiseWindow(rows, width, height);
   if (window.Empty()) return 1;
   if (type == 2 || type == 3) {
     cleanup::RunRankFilter(window, k, type);

@@ -9,22 +9,22 @@ namespace {
 
 /// Rows from the top, each from the left; a pixel cleared early is
 /// background for every later test, so removal spreads right and down.
-template <class Raster>
-void ShrinkRegions(Raster& raster, const cleanup::RasterRows& rows, UINT width) {
+template <class Pixels>
+void ShrinkRegions(Pixels& pixels, const cleanup::Raster& rows) {
   for (UINT y = 1; y + 1 < rows.height; ++y) {
-    const BYTE* above = rows.Row(y - 1);
-    BYTE* row = rows.Row(y);
-    const BYTE* below = rows.Row(y + 1);
-    for (UINT x = 1; x + 1 < width; ++x) {
-      if (raster.IsBackground(row, x)) continue;
+    const BYTE* above = rows.RowFromTop(y - 1);
+    BYTE* row = rows.RowFromTop(y);
+    const BYTE* below = rows.RowFromTop(y + 1);
+    for (UINT x = 1; x + 1 < rows.width; ++x) {
+      if (pixels.IsBackground(row, x)) continue;
       // The eight neighbours clockwise from the top left. The tests have no
       // side effects, so stopping at the first background one changes
       // nothing.
-      if (raster.IsBackground(above, x - 1) || raster.IsBackground(above, x) ||
-          raster.IsBackground(above, x + 1) || raster.IsBackground(row, x + 1) ||
-          raster.IsBackground(below, x + 1) || raster.IsBackground(below, x) ||
-          raster.IsBackground(below, x - 1) || raster.IsBackground(row, x - 1))
-        raster.Write(row, x);
+      if (pixels.IsBackground(above, x - 1) || pixels.IsBackground(above, x) ||
+          pixels.IsBackground(above, x + 1) || pixels.IsBackground(row, x + 1) ||
+          pixels.IsBackground(below, x + 1) || pixels.IsBackground(below, x) ||
+          pixels.IsBackground(below, x - 1) || pixels.IsBackground(row, x - 1))
+        pixels.Write(row, x);
     }
   }
 }
@@ -32,15 +32,15 @@ void ShrinkRegions(Raster& raster, const cleanup::RasterRows& rows, UINT width) 
 }  // namespace
 
 int CImageDataModel::Shrink() {
-  if (IsEmpty()) return 0;
-  const cleanup::RasterRows rows{m_pBits, m_nHeight, m_nLineBytes};
+  const cleanup::Raster rows = ImageAccess::Checked(*this);
+  if (rows.Empty()) return 0;
   // 24-bit images go row by row through background bits; the pixel by pixel
   // pass stays for 8-bit images and rows too wide for the bits.
-  if (GetColorPixel() == 24 &&
-      cleanup::ShrinkTrueColour(
-          rows, m_nWidth, cleanup::BackgroundBits(m_crBackground, m_nPrecision), m_crBackground))
+  if (rows.TrueColour() &&
+      cleanup::ShrinkTrueColour(rows, cleanup::BackgroundBits(m_crBackground, m_nPrecision),
+                                m_crBackground))
     return 1;
-  cleanup::WithRaster(GetColorPixel(), m_pPalette, ImageAccess::Background(*this), m_crBackground,
-                      [&](auto& raster) { ShrinkRegions(raster, rows, m_nWidth); });
+  cleanup::WithRaster(rows, ImageAccess::Background(*this), m_crBackground,
+                      [&](auto& pixels) { ShrinkRegions(pixels, rows); });
   return 1;
 }

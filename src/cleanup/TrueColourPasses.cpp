@@ -102,19 +102,19 @@ class RunWriter {
 
 }  // namespace
 
-bool MarkOutlinesTrueColour(const RasterRows& rows, UINT width, const BackgroundBits& test,
-                            COLORREF mark) {
+bool MarkOutlinesTrueColour(const Raster& rows, const BackgroundBits& test, COLORREF mark) {
+  const UINT width = rows.width;
   if (rows.height < 3 || width < 3) return true;
   BitRows bits;
   if (!bits.Fit(width)) return false;
   const bool markIsBackground = test.IsBackground(mark);
   const RunWriter writer(mark);
-  test.Row(rows.Row(0), width, bits.Own());
-  test.Row(rows.Row(1), width, bits.Below());
+  test.Row(rows.RowFromTop(0), width, bits.Own());
+  test.Row(rows.RowFromTop(1), width, bits.Below());
   for (UINT y = 1; y + 1 < rows.height; ++y) {
     bits.Advance();
-    test.Row(rows.Row(y + 1), width, bits.Below());
-    BYTE* row = rows.Row(y);
+    test.Row(rows.RowFromTop(y + 1), width, bits.Below());
+    BYTE* row = rows.RowFromTop(y);
     std::uint64_t* own = bits.Own();
     const std::uint64_t* above = bits.Above();
     const std::uint64_t* below = bits.Below();
@@ -132,19 +132,19 @@ bool MarkOutlinesTrueColour(const RasterRows& rows, UINT width, const Background
   return true;
 }
 
-bool ShrinkTrueColour(const RasterRows& rows, UINT width, const BackgroundBits& test,
-                      COLORREF written) {
+bool ShrinkTrueColour(const Raster& rows, const BackgroundBits& test, COLORREF written) {
+  const UINT width = rows.width;
   if (rows.height < 3 || width < 3) return true;
   BitRows bits;
   if (!bits.Fit(width)) return false;
   const bool writtenIsBackground = test.IsBackground(written);
   const RunWriter writer(written);
-  test.Row(rows.Row(0), width, bits.Own());
-  test.Row(rows.Row(1), width, bits.Below());
+  test.Row(rows.RowFromTop(0), width, bits.Own());
+  test.Row(rows.RowFromTop(1), width, bits.Below());
   for (UINT y = 1; y + 1 < rows.height; ++y) {
     bits.Advance();
-    test.Row(rows.Row(y + 1), width, bits.Below());
-    BYTE* row = rows.Row(y);
+    test.Row(rows.RowFromTop(y + 1), width, bits.Below());
+    BYTE* row = rows.RowFromTop(y);
     std::uint64_t* own = bits.Own();
     const std::uint64_t* above = bits.Above();
     const std::uint64_t* below = bits.Below();

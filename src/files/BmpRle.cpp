@@ -7,6 +7,7 @@
 #include <algorithm>
 
 #include "ImageDataModel.h"
+#include "image/Raster.h"
 
 namespace {
 
@@ -33,7 +34,9 @@ class RleWriter {
     }
     if (m_x < m_target.width) {
       const std::uint64_t take = std::min<std::uint64_t>(count, m_target.width - m_x);
-      const std::uint64_t stored = m_target.topDown ? m_target.height - 1 - m_y : m_y;
+      const std::uint64_t stored =
+          m_target.topDown ? zentrel::detail::StoredRowOf<std::uint64_t>(m_target.height, m_y)
+                           : m_y;
       BYTE* row = m_target.bits + stored * m_target.rowBytes + m_x;
       for (std::uint64_t i = 0; i < take; ++i) row[i] = index(i);
     }

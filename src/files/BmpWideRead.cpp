@@ -12,6 +12,7 @@
 #include "files/CloseReadFile.h"
 #include "files/ReadLimit.h"
 #include "image/DibBlock.h"
+#include "image/Raster.h"
 #include "image/RecordBlock.h"
 #include "platform/File.h"
 #include "platform/Memory.h"
@@ -42,7 +43,7 @@ void ReadColourTable(CFile& file, const BmpVariant& v, RGBQUAD* table) {
 
 /// The block's row for the file's row r.
 BYTE* StoredRow(const BmpVariant& v, const DibBlock& block, std::uint32_t r) {
-  const std::uint32_t stored = v.topDown ? v.height - 1 - r : r;
+  const std::uint32_t stored = v.topDown ? zentrel::detail::StoredRowOf(v.height, r) : r;
   return block.Bits() + std::size_t{stored} * block.RowBytes();
 }
 

@@ -5,6 +5,7 @@
 #include "files/BmpFormat.h"
 #include "files/ReplacingFile.h"
 #include "image/DibLayout.h"
+#include "image/Raster.h"
 #include "platform/Memory.h"
 
 // bmp-save-in-place: a writable map in a folder that takes no new file is
@@ -22,7 +23,7 @@ int CImageDataModel::SaveBMPImage(CString name, DWORD flags) {
   // GetBmh can never make the write reach past the block.
   const BYTE* start = reinterpret_cast<const BYTE*>(m_pBmh);
   const std::uint64_t tableBytes =
-      static_cast<std::uint64_t>(m_pBits - reinterpret_cast<const BYTE*>(m_pPalette));
+      std::uint64_t{zentrel::detail::TableEntries(m_pPalette, m_pBits)} * sizeof(RGBQUAD);
   // size-products-64bit: the rows' size is computed in 64 bits and must lie
   // in the block, so that size fields that no longer match the block (a
   // derived class may write them) are refused before any file is touched,

@@ -11,6 +11,7 @@
 
 #include "files/GifDecoder.h"
 #include "image/DibLayout.h"
+#include "image/Raster.h"
 
 namespace {
 
@@ -29,7 +30,7 @@ void GifDecoder::StartFrame() {
 
 BYTE* GifDecoder::RowPointer(int row) const {
   if (!m_pBits || row >= m_nImageHeight) return nullptr;
-  const int stored = m_nImageHeight - 1 - row;
+  const int stored = zentrel::detail::StoredRowOf(m_nImageHeight, row);
   if (stored >= m_nScreenHeight) return nullptr;
   return m_pBits + static_cast<std::size_t>(stored) * m_nLineBytes;
 }

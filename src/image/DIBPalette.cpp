@@ -1,6 +1,7 @@
 // The size check made after an image is installed, and the palette object
 // built from an 8-bit image's colour table.
 #include "ImageDataModel.h"
+#include "image/ImageAccess.h"
 #include "platform/Memory.h"
 #include "platform/MessageBox.h"
 
@@ -12,13 +13,23 @@ constexpr WORD kPaletteVersion = 0x300;
 }  // namespace
 
 int CImageDataModel::InitDIBData() {
-  if (!m_hDIB) return 0;
+  // header-must-fit-block: a header that no longer fits the block makes the
+  // record act as empty.
+  const ImageAccess::Raster raster = ImageAccess::Checked(*this);
+  if (raster.Empty()) return 0;
   if (m_nWidth > kMaxMapSide || m_nHeight > kMaxMapSide) {
     FreeImage();
     MessageBoxA(nullptr, "Map is too large", nullptr, MB_OK | MB_ICONINFORMATION);
     return 0;
   }
-  if (m_pBmh->biBitCount != 8) return 1;
+  if (raster.TrueColour()) {
+    // palette-released-for-true-colour: a palette object made for an
+    // earlier 8-bit image describes none of this image's colours, and
+    // painting would select it.
+    delete m_pDIBPalette;
+    m_pDIBPalette = nullptr;
+    return 1;
+  }
 
   // A palette object made for an earlier image is replaced, not leaked.
   delete m_pDIBPalette;
@@ -29,6 +40,9 @@ int CImageDataModel::InitDIBData() {
 
 int CImageDataModel::CreateDIBPalette() {
   if (!m_pDIBPalette) return 0;
+  // Only a block made for 8 bits holds a table to read (header-must-fit-block).
+  const ImageAccess::Raster raster = ImageAccess::Checked(*this);
+  if (!raster.table) return 0;
   const int count = GetImageColors();
   if (count == 0) return 0;
 
@@ -45,9 +59,9 @@ int CImageDataModel::CreateDIBPalette() {
   logical->palNumEntries = static_cast<WORD>(count);
   PALETTEENTRY* entries = logical->palPalEntry;
   for (int i = 0; i < count; ++i) {
-    entries[i].peRed = m_pPalette[i].rgbRed;
-    entries[i].peGreen = m_pPalette[i].rgbGreen;
-    entries[i].peBlue = m_pPalette[i].rgbBlue;
+    entries[i].peRed = raster.table[i].rgbRed;
+    entries[i].peGreen = raster.table[i].rgbGreen;
+    entries[i].peBlue = raster.table[i].rgbBlue;
     entries[i].peFlags = 0;
   }
 

@@ -4,6 +4,7 @@
 
 #include "ImageDataModel.h"
 #include "image/DibBlock.h"
+#include "image/Raster.h"
 #include "image/RecordBlock.h"
 
 namespace {
@@ -104,8 +105,8 @@ void CImageDataModel::SetColorPixel(short depth) {
   if (!m_hDIB) return;
   // The block's own depth follows from its layout: a colour table lies
   // between the header and the pixel rows only in a block made for 8 bits.
-  const short blockDepth = m_pBits != reinterpret_cast<BYTE*>(m_pPalette) ? 8 : 24;
-  if (depth == blockDepth) m_pBmh->biBitCount = static_cast<WORD>(depth);
+  if (depth == zentrel::detail::BlockDepth(m_pPalette, m_pBits))
+    m_pBmh->biBitCount = static_cast<WORD>(depth);
 }
 
 short CImageDataModel::GetImageColors() const {

@@ -7,8 +7,11 @@
 #include "image/ImageAccess.h"
 
 COLORREF CImageDataModel::GetPixel(UINT x, UINT y) const {
-  if (!m_hDIB || x >= m_nWidth || y >= m_nHeight) return 0;
-  return ImageAccess::View(*this).Colour(x, y);
+  // An empty raster (no image, or a header whose depth no longer fits the
+  // block) contains no position.
+  const ImageAccess::Raster raster = ImageAccess::Pixels(*this);
+  if (!raster.Contains(x, y)) return 0;
+  return raster.Colour(x, y);
 }
 
 COLORREF CImageDataModel::GetPixel(POINT point) const {
@@ -16,7 +19,8 @@ COLORREF CImageDataModel::GetPixel(POINT point) const {
 }
 
 COLORREF CImageDataModel::GetPixel(UINT x, UINT y, int dx, int dy) const {
-  if (!m_hDIB) return 0;
+  const ImageAccess::Raster raster = ImageAccess::Pixels(*this);
+  if (raster.Empty()) return 0;
   // The centre is taken as the signed value the caller's coordinate stands
   // for, and the window is formed in 64 bits so that no argument overflows.
   const std::int64_t cx = static_cast<std::int32_t>(x);
@@ -25,16 +29,17 @@ COLORREF CImageDataModel::GetPixel(UINT x, UINT y, int dx, int dy) const {
   std::int64_t y0 = cy - dy, y1 = cy + dy;
   if (x0 < 0) x0 = 0;
   if (y0 < 0) y0 = 0;
-  if (x1 >= static_cast<std::int64_t>(m_nWidth)) x1 = static_cast<std::int64_t>(m_nWidth) - 1;
-  if (y1 >= static_cast<std::int64_t>(m_nHeight)) y1 = static_cast<std::int64_t>(m_nHeight) - 1;
+  if (x1 >= static_cast<std::int64_t>(raster.width))
+    x1 = static_cast<std::int64_t>(raster.width) - 1;
+  if (y1 >= static_cast<std::int64_t>(raster.height))
+    y1 = static_cast<std::int64_t>(raster.height) - 1;
 
-  const PixelView view = ImageAccess::View(*this);
   const BackgroundTest isBackground = ImageAccess::Background(*this);
   // 64-bit sums: a window of more than 16 million pixels would wrap 32 bits.
   std::uint64_t red = 0, green = 0, blue = 0, count = 0;
   for (std::int64_t yy = y0; yy <= y1; ++yy) {
     for (std::int64_t xx = x0; xx <= x1; ++xx) {
-      const COLORREF colour = view.Colour(static_cast<UINT>(xx), static_cast<UINT>(yy));
+      const COLORREF colour = raster.Colour(static_cast<UINT>(xx), static_cast<UINT>(yy));
       if (isBackground(colour)) continue;
       red += GetRValue(colour);
       green += GetGValue(colour);
@@ -55,20 +60,20 @@ COLORREF CImageDataModel::GetPixel(POINT point, int dx, int dy) const {
 }
 
 void CImageDataModel::SetPixel(UINT x, UINT y, COLORREF colour) {
+  // The hottest entry point: the record's own size and row length index
+  // the rows, and each depth is compared with the block's layout on its own
+  // path (header-must-fit-block), as ImageAccess::Pixels does for reads.
   if (!m_hDIB || x >= m_nWidth || y >= m_nHeight) return;
-  BYTE* row = m_pBits + static_cast<std::size_t>(m_nHeight - 1 - y) * m_nLineBytes;
+  BYTE* row = m_pBits + zentrel::detail::StoredRowOf<std::size_t>(m_nHeight, y) * m_nLineBytes;
+  const bool withTable = zentrel::detail::BlockDepth(m_pPalette, m_pBits) == 8;
   if (m_pBmh->biBitCount == 24) {
-    BYTE* p = row + 3 * static_cast<std::size_t>(x);
-    p[0] = GetBValue(colour);
-    p[1] = GetGValue(colour);
-    p[2] = GetRValue(colour);
+    if (ZENTREL_RARELY(withTable)) return;
+    zentrel::detail::WriteTrueColour(row + 3 * static_cast<std::size_t>(x), colour);
     return;
   }
+  if (ZENTREL_RARELY(m_pBmh->biBitCount != 8 || !withTable)) return;
   // An 8-bit pixel keeps its index; the colour-table entry it uses changes.
-  RGBQUAD& entry = m_pPalette[row[x]];
-  entry.rgbRed = GetRValue(colour);
-  entry.rgbGreen = GetGValue(colour);
-  entry.rgbBlue = GetBValue(colour);
+  zentrel::detail::WriteTableColour(m_pPalette[row[x]], colour);
 }
 
 void CImageDataModel::SetPixel(POINT point, COLORREF colour) {
@@ -87,8 +92,9 @@ int CImageDataModel::SetPixelFromGrid(UINT rows, UINT columns, const COLORREF* g
 }
 
 int CImageDataModel::ColorDistance(UINT x, UINT y, COLORREF colour) const {
-  if (!m_hDIB || x >= m_nWidth || y >= m_nHeight) return 0;
-  return ColourDifference(colour, ImageAccess::View(*this).Colour(x, y));
+  const ImageAccess::Raster raster = ImageAccess::Pixels(*this);
+  if (!raster.Contains(x, y)) return 0;
+  return ColourDifference(colour, raster.Colour(x, y));
 }
 
 int CImageDataModel::IsBackground(UINT x, UINT y) const {

@@ -1,11 +1,10 @@
-// Direct, inline reads of the pixels of a packed DIB, shared by the pixel
-// access methods and the raster operations that scan whole images. Every
-// result is the one the record's GetPixel, ColorDistance and IsBackground
-// give; callers pass only positions inside the image.
+// The colour tests shared by the pixel access methods and the raster
+// operations that scan whole images: colour distance, the colour match
+// threshold and the background test, as the record's ColorDistance and
+// IsBackground make them. (The pixels themselves are read through Raster.)
 #ifndef ZENTREL_IMAGE_PIXELVIEW_H
 #define ZENTREL_IMAGE_PIXELVIEW_H
 
-#include <cstddef>
 #include <cstdlib>
 
 #include "ZentrelPlatform.h"
@@ -40,42 +39,6 @@ class BackgroundTest {
   COLORREF m_background;
   int m_precision;
   int m_sumLimit;
-};
-
-/// A read-only view of the pixel rows of a held image.
-class PixelView {
- public:
-  PixelView(const BYTE* bits, const RGBQUAD* palette, UINT width, UINT height, UINT lineBytes,
-            int depth)
-      : m_bits(bits),
-        m_palette(palette),
-        m_width(width),
-        m_height(height),
-        m_lineBytes(lineBytes),
-        m_trueColour(depth == 24) {}
-
-  UINT Width() const { return m_width; }
-  UINT Height() const { return m_height; }
-  bool Contains(UINT x, UINT y) const { return x < m_width && y < m_height; }
-
-  /// The colour of pixel (x, y), which must lie inside the image.
-  COLORREF Colour(UINT x, UINT y) const {
-    const BYTE* row = m_bits + static_cast<std::size_t>(m_height - 1 - y) * m_lineBytes;
-    if (m_trueColour) {
-      const BYTE* p = row + 3 * static_cast<std::size_t>(x);
-      return RGB(p[2], p[1], p[0]);
-    }
-    const RGBQUAD& entry = m_palette[row[x]];
-    return RGB(entry.rgbRed, entry.rgbGreen, entry.rgbBlue);
-  }
-
- private:
-  const BYTE* m_bits;
-  const RGBQUAD* m_palette;
-  UINT m_width;
-  UINT m_height;
-  UINT m_lineBytes;
-  bool m_trueColour;
 };
 
 #endif  // ZENTREL_IMAGE_PIXELVIEW_H

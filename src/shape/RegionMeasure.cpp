@@ -31,11 +31,11 @@ void Grow(Bounds& b, int amount, std::int64_t width, std::int64_t height) {
 /// Tests the colour against the region colour on the rectangle's outline.
 class SideTest {
  public:
-  SideTest(const PixelView& view, COLORREF colour, int threshold)
-      : m_view(view), m_colour(colour), m_threshold(threshold) {}
+  SideTest(const zentrel::detail::Raster& rows, COLORREF colour, int threshold)
+      : m_rows(rows), m_colour(colour), m_threshold(threshold) {}
 
   bool Matches(std::int64_t x, std::int64_t y) const {
-    const COLORREF pixel = m_view.Colour(static_cast<UINT>(x), static_cast<UINT>(y));
+    const COLORREF pixel = m_rows.Colour(static_cast<UINT>(x), static_cast<UINT>(y));
     return ColourDifference(m_colour, pixel) < m_threshold;
   }
   /// True when no pixel of row y from left to right matches.
@@ -52,7 +52,7 @@ class SideTest {
   }
 
  private:
-  const PixelView& m_view;
+  const zentrel::detail::Raster& m_rows;
   COLORREF m_colour;
   int m_threshold;
 };
@@ -65,15 +65,16 @@ DWORD CImageDataModel::GetMinRegion(POINT seed, CRect& rect) {
   // pixel is read: the background test below has no bounds check of its own.
   const UINT seedX = static_cast<UINT>(seed.x);
   const UINT seedY = static_cast<UINT>(seed.y);
-  if (!m_hDIB || seedX >= m_nWidth || seedY >= m_nHeight) return 0;
+  // A header that no longer fits the block leaves the raster empty.
+  const zentrel::detail::Raster rows = ImageAccess::Checked(*this);
+  if (!rows.Contains(seedX, seedY)) return 0;
 
   const COLORREF colour = GetPixel(seed, 5, 5);
-  const PixelView view = ImageAccess::View(*this);
-  if (ImageAccess::Background(*this)(view.Colour(seedX, seedY))) return colour;
+  if (ImageAccess::Background(*this)(rows.Colour(seedX, seedY))) return colour;
 
-  const SideTest side(view, colour, ImageAccess::MatchThreshold(*this));
-  const std::int64_t width = m_nWidth;
-  const std::int64_t height = m_nHeight;
+  const SideTest side(rows, colour, ImageAccess::MatchThreshold(*this));
+  const std::int64_t width = rows.width;
+  const std::int64_t height = rows.height;
   Bounds b{seed.x, seed.y, seed.x, seed.y};
   for (;;) {
     Grow(b, kGrowth, width, height);

@@ -3,27 +3,25 @@
 // row, gives exactly the bytes a copy through a scratch image would, without
 // needing the memory for one.
 #include "ImageDataModel.h"
+#include "image/ImageAccess.h"
 #include "transform/PixelRows.h"
 #include "transform/RowKernels.h"
 
 int CImageDataModel::Flip() {
-  PixelRows rows;
-  if (!DescribePixelRows(m_hDIB, m_pBmh, m_pBits, m_nWidth, m_nHeight, m_nLineBytes, &rows))
-    return 0;
+  const PixelRows rows = ImageAccess::Checked(*this);
+  if (rows.Empty()) return 0;
   // Whole stored rows, padding included, change places.
   for (std::size_t i = 0, j = rows.height - 1; i < j; ++i, --j)
-    SwapRows(rows.bits + i * rows.lineBytes, rows.bits + j * rows.lineBytes, rows.lineBytes);
+    SwapRows(rows.StoredRow(i), rows.StoredRow(j), rows.lineBytes);
   return 1;
 }
 
 int CImageDataModel::Mirror() {
-  PixelRows rows;
-  if (!DescribePixelRows(m_hDIB, m_pBmh, m_pBits, m_nWidth, m_nHeight, m_nLineBytes, &rows))
-    return 0;
+  const PixelRows rows = ImageAccess::Checked(*this);
+  if (rows.Empty()) return 0;
   const std::size_t pixelBytes = static_cast<std::size_t>(rows.width) * rows.pixelBytes;
   for (std::size_t i = 0; i < rows.height; ++i) {
-    BYTE* row = rows.bits + i * rows.lineBytes;
-    ReversePixels(row, rows.width, rows.pixelBytes);
+    ReversePixels(rows.StoredRow(i), rows.width, rows.pixelBytes);
   }
   // Decision: the row padding after Mirror is zero.
   ZeroRowPadding(rows.bits, rows.lineBytes, rows.height, pixelBytes);

@@ -20,6 +20,7 @@ struct TurnedRecord {
   CImageDataModel& image;
   HGLOBAL& block;
   BITMAPINFOHEADER*& header;
+  RGBQUAD*& palette;
   BYTE*& bits;
   UINT& width;
   UINT& height;
@@ -76,10 +77,10 @@ bool TurnIntoNewBlock(const TurnedRecord& record, const PixelRows& rows, std::si
 }
 
 int QuarterTurn(const TurnedRecord& record, Turn turn) {
-  PixelRows rows;
-  if (!DescribePixelRows(record.block, record.header, record.bits, record.width, record.height,
-                         record.lineBytes, &rows))
-    return 0;
+  const PixelRows rows =
+      zentrel::detail::CheckedRaster(record.block, record.header, record.palette, record.bits,
+                                     record.width, record.height, record.lineBytes);
+  if (rows.Empty()) return 0;
   const std::uint64_t newLine = DibRowBytes(rows.height, rows.pixelBytes * 8);
   const std::uint64_t newArea = newLine * rows.width;
   const bool turned = newArea <= rows.areaBytes
@@ -102,11 +103,11 @@ int QuarterTurn(const TurnedRecord& record, Turn turn) {
 }  // namespace
 
 int CImageDataModel::Left90() {
-  return QuarterTurn({*this, m_hDIB, m_pBmh, m_pBits, m_nWidth, m_nHeight, m_nLineBytes, m_rcRange},
+  return QuarterTurn({*this, m_hDIB, m_pBmh, m_pPalette, m_pBits, m_nWidth, m_nHeight, m_nLineBytes, m_rcRange},
                      Turn::kLeft);
 }
 
 int CImageDataModel::Right90() {
-  return QuarterTurn({*this, m_hDIB, m_pBmh, m_pBits, m_nWidth, m_nHeight, m_nLineBytes, m_rcRange},
+  return QuarterTurn({*this, m_hDIB, m_pBmh, m_pPalette, m_pBits, m_nWidth, m_nHeight, m_nLineBytes, m_rcRange},
                      Turn::kRight);
 }

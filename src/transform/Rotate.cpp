@@ -11,6 +11,7 @@
 #endif
 
 #include "ImageDataModel.h"
+#include "image/ImageAccess.h"
 #include "platform/Memory.h"
 #include "transform/PixelRows.h"
 #include "transform/RotateRows.h"
@@ -162,9 +163,8 @@ void RotateTile(const PixelRows& rows, const Rotation& rot, bool wide, BYTE* dst
 }  // namespace
 
 int CImageDataModel::Rotate(int angle) {
-  PixelRows rows;
-  if (!DescribePixelRows(m_hDIB, m_pBmh, m_pBits, m_nWidth, m_nHeight, m_nLineBytes, &rows))
-    return 0;
+  const PixelRows rows = ImageAccess::Checked(*this);
+  if (rows.Empty()) return 0;
   // The scratch holds a copy of the unrotated rows, which every destination
   // pixel reads; the rotated pixels go straight into the image. The result
   // is the same as rotating into a scratch image and copying that back,

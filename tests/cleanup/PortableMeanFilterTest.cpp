@@ -10,14 +10,10 @@ namespace {
 
 /// Runs the portable mean filter directly on the image's rows.
 bool PortableMeanFilter(CImageDataModel& image, int w, int h, int type) {
-  const cleanup::NoiseWindow window{image.GetBuffer(),
-                                    static_cast<std::ptrdiff_t>(image.GetWidth()),
-                                    static_cast<std::ptrdiff_t>(image.GetHeight()),
-                                    image.GetLineBytes(),
-                                    w,
-                                    h,
-                                    (w - 1) / 2,
-                                    (h - 1) / 2};
+  const cleanup::NoiseWindow window = cleanup::MakeNoiseWindow(
+      zentrel::detail::Raster::Rows(image.GetBuffer(), image.GetWidth(), image.GetHeight(),
+                                    image.GetLineBytes(), 8),
+      w, h);
   return window.Empty() || cleanup::RunMeanFilter(window, type);
 }
 

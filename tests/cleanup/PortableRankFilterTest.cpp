@@ -25,14 +25,10 @@ TEST(PortableRankFilter, MatchesTheLiteralFilter) {
     zt::FillGrey(image, static_cast<zt::GreyPattern>(random.Between(0, 3)), random);
     CImageDataModel reference;
     zt::CopyImage(image, reference);
-    const cleanup::NoiseWindow window{image.GetBuffer(),
-                                      static_cast<std::ptrdiff_t>(image.GetWidth()),
-                                      static_cast<std::ptrdiff_t>(image.GetHeight()),
-                                      image.GetLineBytes(),
-                                      w,
-                                      h,
-                                      (w - 1) / 2,
-                                      (h - 1) / 2};
+    const cleanup::NoiseWindow window = cleanup::MakeNoiseWindow(
+        zentrel::detail::Raster::Rows(image.GetBuffer(), image.GetWidth(), image.GetHeight(),
+                                      image.GetLineBytes(), 8),
+        w, h);
     if (!window.Empty()) cleanup::RunRankFilter(window, k, type);
     ASSERT_EQ(zt::ReferenceRemoveNoise(reference, w, h, k, type), 1);
     ASSERT_EQ(zt::BlockBytes(image), zt::BlockBytes(reference))

@@ -102,9 +102,10 @@ void ExpectSameAsReference(std::uint64_t seed, Pass pass, Operation operation, P
     for (Path path : kPaths) {
       CImageDataModel image;
       zt::CopyImage(source, image);
-      const cleanup::RasterRows rows{image.GetBuffer(), image.GetHeight(), image.GetLineBytes()};
+      const auto rows = zentrel::detail::Raster::Rows(image.GetBuffer(), image.GetWidth(),
+                                                      image.GetHeight(), image.GetLineBytes(), 24);
       const cleanup::BackgroundBits test(source.GetBKColor(), source.GetPrecision(), path);
-      ASSERT_TRUE(pass(rows, image.GetWidth(), test, source.GetBKColor()));
+      ASSERT_TRUE(pass(rows, test, source.GetBKColor()));
       ASSERT_EQ(zt::BlockBytes(image), want)
           << "round " << round << " path " << static_cast<int>(path) << " image "
           << image.GetWidth() << "x" << image.GetHeight();
@@ -122,16 +123,18 @@ void ExpectSameAsReference(std::uint64_t seed, Pass pass, Operation operation, P
 TEST(TrueColourPasses, OutlineMarkingMatchesThePixelByPixelPass) {
   ExpectSameAsReference(
       606,
-      [](const cleanup::RasterRows& rows, UINT width, const cleanup::BackgroundBits& test,
-         COLORREF) { return cleanup::MarkOutlinesTrueColour(rows, width, test, 0xFF); },
+      [](const cleanup::Raster& rows, const cleanup::BackgroundBits& test, COLORREF) {
+        return cleanup::MarkOutlinesTrueColour(rows, test, 0xFF);
+      },
       [](CImageDataModel& image) { return image.Edge(); }, zt::ReferenceEdge);
 }
 
 TEST(TrueColourPasses, ShrinkingMatchesThePixelByPixelPass) {
   ExpectSameAsReference(
       707,
-      [](const cleanup::RasterRows& rows, UINT width, const cleanup::BackgroundBits& test,
-         COLORREF background) { return cleanup::ShrinkTrueColour(rows, width, test, background); },
+      [](const cleanup::Raster& rows, const cleanup::BackgroundBits& test, COLORREF background) {
+        return cleanup::ShrinkTrueColour(rows, test, background);
+      },
       [](CImageDataModel& image) { return image.Shrink(); }, zt::ReferenceShrink);
 }
 

@@ -103,6 +103,24 @@ TEST(IoRoundTrip, PgmGreyOnlyAndPpmKeepEveryColour) {
   EXPECT_NE(refused.reason.find("not grey"), std::string::npos) << refused.reason;
 }
 
+TEST(IoWrite, HeaderMustFitBlockBeforeEncoding) {
+  // A header whose depth a host rewrote (24 to 8 on a 2 x 2 image, 8 to 24
+  // on a 100 x 5 one) is refused instead of read past the block.
+  for (const int bits : {24, 8}) {
+    CImageDataModel image;
+    Fill(image, bits == 24 ? 2 : 100, bits == 24 ? 2 : 5, bits, 3);
+    image.GetBmh()->biBitCount = static_cast<WORD>(bits == 24 ? 8 : 24);
+    std::vector<std::uint8_t> bytes;
+    for (const OutputFormat format : {OutputFormat::PNG, OutputFormat::PPM}) {
+      const zentrel::io::Status refused = zentrel::io::EncodeImage(image, format, bytes);
+      EXPECT_FALSE(refused) << bits;
+      EXPECT_NE(refused.reason.find("depth"), std::string::npos) << refused.reason;
+    }
+    image.GetBmh()->biBitCount = static_cast<WORD>(bits);
+    EXPECT_TRUE(zentrel::io::EncodeImage(image, OutputFormat::PPM, bytes)) << bits;
+  }
+}
+
 // PPM bytes of a file as Pillow decodes it (alpha over white).
 std::string PillowPpm(const std::string& path) {
   return iot::Output(std::string(ZENTREL_PYTHON) +
