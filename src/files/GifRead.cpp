@@ -2,6 +2,7 @@
 // installs the decoder's block in the record.
 #include "ImageDataModel.h"
 #include "files/GifDecoder.h"
+#include "image/DibLayout.h"
 
 int CImageDataModel::ReadGIFImage(CString name) { return ReadGIFImage(name, 0); }
 
@@ -11,21 +12,14 @@ int CImageDataModel::ReadGIFImage(CString name, DWORD flags) {
   m_nReadNote = decoder.Note();
   m_nTransparentIndex = decoded ? decoder.TransparentIndex() : -1;
   m_nFileColors = decoded ? decoder.FileColors() : 0;
-  if (!decoded) {
-    decoder.ReleaseImage();
-    return 0;
-  }
+  if (!decoded) return 0;  // the decoder releases what it allocated
   // A block still held is released rather than leaked, as InitImage does.
   FreeImage();
-  m_hDIB = decoder.m_hDIB;
-  m_pBits = decoder.m_pBits;
-  m_pPalette = decoder.m_pPalette;
-  m_pBmh = decoder.m_pBmh;
-  decoder.m_hDIB = nullptr;  // the record owns the block now
+  decoder.HandBlockTo(m_hDIB, m_pBmh, m_pPalette, m_pBits);
   m_nWidth = static_cast<UINT>(m_pBmh->biWidth);
   m_nHeight = static_cast<UINT>(m_pBmh->biHeight);
   m_rcRange = RECT{0, 0, m_pBmh->biWidth - 1, m_pBmh->biHeight - 1};
   m_dScale = 1.0;
-  m_nLineBytes = (static_cast<UINT>(GetColorPixel()) * m_nWidth + 31) / 32 * 4;
+  m_nLineBytes = static_cast<UINT>(DibRowBytes(m_nWidth, static_cast<UINT>(GetColorPixel())));
   return 1;
 }

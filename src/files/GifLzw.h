@@ -1,0 +1,252 @@
+// LZW decoding of a GIF frame's code stream: the string table and the
+// decoding loop, apart from where the codes come from and where the indices
+// go. Run takes a code source and a row sink:
+//
+//   Codes: const BYTE* Data() const; LzwFetch Take(UINT bitPos, int width);
+//          codes below a Take's fastLimit are read straight from Data()
+//          (GifCodeStream::TakeFromBuffer); a source without such a buffer
+//          gives fastLimit 0.
+//   Rows:  LzwRowCursor Cursor(); LzwRowCursor Write(LzwRowCursor at,
+//          const BYTE* indices, int count); LzwRowCursor EndRow(LzwRowCursor
+//          at); int Width() const. Columns [col, room) of the cursor's row
+//          may be written directly and hold 0 until written; a direct write
+//          that reaches Width() ends the row with EndRow.
+//
+// Two ways of expanding a code give the same indices. The exact walk follows
+// the prefix chain one index at a time through an output stack, whatever the
+// table holds. The fast way serves codes whose strings are known for certain
+// from 8-index chunks, written straight into the row.
+#ifndef ZENTREL_FILES_GIFLZW_H
+#define ZENTREL_FILES_GIFLZW_H
+
+#include <cstdint>
+#include <cstring>
+
+#include "files/GifCodeStream.h"
+
+/// Where the next indices go: the row, the column, and the columns of the
+/// row that may be written directly (0 when none may).
+struct LzwRowCursor {
+  BYTE* row;
+  int col;
+  int room;
+};
+
+class GifLzw {
+ public:
+  /// Codes have at most 12 bits, so the string table has 4096 entries.
+  static constexpr UINT kTableSize = 4096;
+  static constexpr int kMaxCodeSize = 12;
+
+  /// A decoder for codes of minCodeSize (at most 11) + 1 bits and up, and
+  /// colour indices masked with colorMask (the colour count − 1).
+  GifLzw(UINT minCodeSize, UINT colorMask);
+
+  UINT ClearCode() const { return m_clearCode; }
+  UINT EndCode() const { return m_endCode; }
+
+  /// Decodes codes until the end code, or until the code after the one that
+  /// fills the table. The first code is taken as any other (a clear code
+  /// there is usual but not needed).
+  template <class Codes, class Rows>
+  void Run(Codes& codes, Rows& rows);
+
+ private:
+  // A table entry's packed fields (m_meta): the string's length (bits
+  // 0–15; kUnknown and above: not known, expand step by step), the entry
+  // whose string is the first 8k indices (16–31, with k = (length − 1) / 8),
+  // the first index (32–39), and the written table itself, the last index
+  // (40–47) and the code of the string without it (48–63).
+  static constexpr std::uint16_t kUnknown = 0x8000;
+  static UINT Length(std::uint64_t meta) { return static_cast<std::uint16_t>(meta); }
+  static UINT Link(std::uint64_t meta) { return static_cast<std::uint16_t>(meta >> 16); }
+  static UINT First(std::uint64_t meta) { return static_cast<BYTE>(meta >> 32); }
+  static UINT Suffix(std::uint64_t meta) { return static_cast<BYTE>(meta >> 40); }
+  static UINT Prefix(std::uint64_t meta) { return static_cast<std::uint16_t>(meta >> 48); }
+
+  /// The entry for the previous string (its code and fields) plus index.
+  /// Known exactly when the previous string is: an unknown length + 1 stays
+  /// unknown, and no chain of them passes 0xFFFF between two clears.
+  static void MakeEntry(std::uint64_t prevMeta, std::uint64_t prevChunk, UINT oldCode, UINT index,
+                        std::uint64_t& meta, std::uint64_t& chunk) {
+    const UINT used = Length(prevMeta) % 8;
+    const std::uint64_t grown = prevChunk | static_cast<std::uint64_t>(index) << (8 * used);
+    chunk = used ? grown : index;
+    const std::uint64_t link = used ? Link(prevMeta) : oldCode;
+    meta = ((prevMeta & 0xFF0000FFFFull) + 1) | link << 16 |
+           static_cast<std::uint64_t>(index) << 40 | static_cast<std::uint64_t>(oldCode) << 48;
+  }
+
+  // A literal colour index: not above the colour mask, and not an entry of
+  // the table. With more colours than the minimum code size covers, codes
+  // from the first free code up are table entries even below the colour
+  // count; taking them as indices would garble valid files.
+  bool IsRoot(UINT code) const { return code <= m_colorMask && code < m_firstFree; }
+  // Entries assigned since the last clear become unknown again.
+  void ForgetEntries(UINT freeCode);
+  // Writes the known string of code to out[0, length) back to front, in
+  // whole chunks, and zeros to out[length, length rounded up to 8).
+  void ExpandKnown(UINT code, BYTE* out) const;
+  struct Walk {
+    int count;
+    UINT finChar;
+  };
+  // The step-by-step expansion into the end of m_stack (kept out of line:
+  // it is rare, and inlined it would cost the loop its registers).
+  __attribute__((noinline)) Walk ExpandExactly(UINT code, UINT freeCode, UINT oldCode,
+                                               UINT finChar);
+
+  // The output stack holds a whole string: at most 4096 indices (the walk
+  // stops there) plus the one pushed ahead for a code not yet in the table;
+  // 8 spare bytes, as the fast expansion writes whole chunks.
+  static constexpr int kStackSize = 4097;
+
+  UINT m_colorMask;
+  UINT m_clearCode;
+  UINT m_endCode;
+  UINT m_firstFree;
+  int m_initCodeSize;
+
+  // Entry fields (see above) and m_chunk, the string's indices 8k.. (index
+  // 8k in the low byte, 0 after the string's end). Entries from the first
+  // free code up hold 0 fields and an unknown length until assigned; one
+  // spare entry takes the write after the table has filled.
+  std::uint64_t m_meta[kTableSize + 1];
+  std::uint64_t m_chunk[kTableSize + 1];
+  BYTE m_stack[kStackSize + 8];
+};
+
+// Branch hints for the decoding loop: rare paths stay out of its way.
+#define GIF_LZW_LIKELY(x) __builtin_expect(!!(x), 1)
+#define GIF_LZW_UNLIKELY(x) __builtin_expect(!!(x), 0)
+
+template <class Codes, class Rows>
+void GifLzw::Run(Codes& codes, Rows& rows) {
+  // The hot state lives in locals: stores through the output rows could
+  // alias members.
+  const BYTE* const data = codes.Data();
+  const int width = rows.Width();
+  UINT bitPos = 0;
+  UINT fastLimit = 0;  // codes starting below this bit lie wholly in the buffer
+  int codeSize = m_initCodeSize;
+  UINT readMask = (1u << codeSize) - 1;
+  UINT growAt = 1u << codeSize;  // the free code at which the width grows
+  UINT freeCode = m_firstFree;
+  UINT oldCode = 0;
+  UINT finChar = 0;
+  // The previous code's fields: before any code, those of code 0.
+  std::uint64_t prevMeta = m_meta[0];
+  std::uint64_t prevChunk = m_chunk[0];
+  LzwRowCursor at = rows.Cursor();
+  // Strings of up to 8 indices starting at or below this column fit before
+  // both the room's end and the row's end.
+  int fastCol = at.room - 9;
+
+  auto nextCode = [&]() {
+    if (GIF_LZW_LIKELY(bitPos < fastLimit)) {
+      const UINT code = GifCodeStream::TakeFromBuffer(data, bitPos, readMask);
+      bitPos += static_cast<UINT>(codeSize);
+      return code;
+    }
+    const LzwFetch fetch = codes.Take(bitPos, codeSize);
+    bitPos = fetch.bitPos;
+    fastLimit = fetch.fastLimit;
+    return fetch.code;
+  };
+  auto write = [&](const BYTE* indices, int count) {
+    at = rows.Write(at, indices, count);
+    fastCol = at.room - 9;
+  };
+
+  for (;;) {
+    const UINT code = nextCode();
+    const std::uint64_t meta = m_meta[code];
+    const std::uint64_t chunk = m_chunk[code];
+    const UINT length = Length(meta);
+    std::uint64_t newMeta;
+    std::uint64_t newChunk;
+    if (GIF_LZW_LIKELY(length - 1 < 8 && at.col <= fastCol)) {
+      // A known string of up to 8 indices, with room in the row.
+      std::memcpy(at.row + at.col, &chunk, 8);
+      at.col += static_cast<int>(length);
+      finChar = static_cast<BYTE>(chunk);
+      MakeEntry(prevMeta, prevChunk, oldCode, finChar, newMeta, newChunk);
+      prevMeta = meta;
+      prevChunk = chunk;
+    } else {
+      if (GIF_LZW_UNLIKELY(code - m_clearCode < 2)) {
+        if (code == m_endCode) break;
+        ForgetEntries(freeCode);
+        codeSize = m_initCodeSize;
+        readMask = (1u << codeSize) - 1;
+        growAt = 1u << codeSize;
+        freeCode = m_firstFree;
+        // The code after a clear is a literal, whatever its value.
+        oldCode = nextCode();
+        finChar = oldCode & m_colorMask;
+        prevMeta = m_meta[oldCode];
+        prevChunk = m_chunk[oldCode];
+        const BYTE index = static_cast<BYTE>(finChar);
+        write(&index, 1);
+        continue;
+      }
+      UINT base = code;
+      UINT extra = 0;
+      if (code >= freeCode && Length(prevMeta) < kUnknown) {
+        // A code past the table stands for the previous string plus its
+        // first index.
+        base = oldCode;
+        extra = 1;
+      }
+      const UINT baseLength = Length(m_meta[base]);
+      if (baseLength < kUnknown) {
+        const UINT total = baseLength + extra;
+        const UINT rounded = (baseLength + 7) & ~7u;
+        if (at.room - at.col >= static_cast<int>(rounded + extra)) {
+          BYTE* out = at.row + at.col;
+          ExpandKnown(base, out);
+          if (extra) out[baseLength] = static_cast<BYTE>(finChar);
+          at.col += static_cast<int>(total);
+          if (at.col >= width) {
+            at = rows.EndRow(at);
+            fastCol = at.room - 9;
+          }
+        } else {
+          ExpandKnown(base, m_stack);
+          if (extra) m_stack[baseLength] = static_cast<BYTE>(finChar);
+          write(m_stack, static_cast<int>(total));
+        }
+        finChar = First(m_meta[base]);
+      } else {
+        const Walk walk = ExpandExactly(code, freeCode, oldCode, finChar);
+        finChar = walk.finChar;
+        write(m_stack + kStackSize - walk.count, walk.count);
+      }
+      MakeEntry(prevMeta, prevChunk, oldCode, finChar, newMeta, newChunk);
+      // A code just entered is the previous string of the next one.
+      const bool justEntered = code == freeCode;
+      prevMeta = justEntered ? newMeta : meta;
+      prevChunk = justEntered ? newChunk : chunk;
+    }
+    m_meta[freeCode] = newMeta;
+    m_chunk[freeCode] = newChunk;
+    oldCode = code;
+    if (GIF_LZW_UNLIKELY(++freeCode >= growAt)) {
+      // After the entry that fills the table, one more code is decoded
+      // (into the spare entry); then nothing more is read.
+      if (freeCode > kTableSize) break;
+      if (codeSize < kMaxCodeSize) {
+        ++codeSize;
+        readMask = (1u << codeSize) - 1;
+        growAt = 1u << codeSize;
+      } else {
+        growAt = kTableSize + 1;
+      }
+    }
+  }
+}
+
+#undef GIF_LZW_LIKELY
+#undef GIF_LZW_UNLIKELY
+
+#endif  // ZENTREL_FILES_GIFLZW_H
