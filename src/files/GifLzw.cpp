@@ -2,19 +2,6 @@
 // expanding a code (the decoding loop itself is in the header).
 #include "files/GifLzw.h"
 
-namespace {
-
-// Stores 8 indices of a chunk, its low byte first.
-inline void StoreChunk(BYTE* out, std::uint64_t chunk) {
-#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
-  std::memcpy(out, &chunk, 8);
-#else
-  for (int i = 0; i < 8; ++i) out[i] = static_cast<BYTE>(chunk >> (8 * i));
-#endif
-}
-
-}  // namespace
-
 // Roots (the literal indices) are known strings of length 1. The codes
 // between the colour mask and the first free code, the clear and end codes
 // (handled before any expansion) and every entry not yet assigned are not;
@@ -30,22 +17,13 @@ GifLzw::GifLzw(UINT minCodeSize, UINT colorMask)
     const bool root = IsRoot(code) && code != m_clearCode && code != m_endCode;
     m_meta[code] = root ? 1 | static_cast<std::uint64_t>(code) << 32 : kUnknown;
     m_chunk[code] = root ? code : 0;
+    m_written[code] = 0;
   }
 }
 
 void GifLzw::ForgetEntries(UINT freeCode) {
   for (UINT code = m_firstFree; code < freeCode; ++code)
     m_meta[code] = (m_meta[code] & ~std::uint64_t{0xFFFF}) | kUnknown;
-}
-
-void GifLzw::ExpandKnown(UINT code, BYTE* out) const {
-  BYTE* p = out + 8 * ((Length(m_meta[code]) - 1u) / 8);
-  StoreChunk(p, m_chunk[code]);
-  while (p != out) {
-    p -= 8;
-    code = Link(m_meta[code]);
-    StoreChunk(p, m_chunk[code]);
-  }
 }
 
 // A code not yet in the table stands for the previous code's string and the
@@ -63,8 +41,8 @@ GifLzw::Walk GifLzw::ExpandExactly(UINT code, UINT freeCode, UINT oldCode, UINT 
   }
   while ((cur > m_colorMask || cur >= m_firstFree) && top < static_cast<int>(kTableSize) &&
          cur < kTableSize) {
-    end[-++top] = static_cast<BYTE>(Suffix(m_meta[cur]));
-    cur = Prefix(m_meta[cur]);
+    end[-++top] = static_cast<BYTE>(Suffix(m_written[cur]));
+    cur = Prefix(m_written[cur]);
   }
   finChar = cur & m_colorMask;
   end[-++top] = static_cast<BYTE>(finChar);

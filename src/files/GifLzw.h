@@ -52,29 +52,31 @@ class GifLzw {
   void Run(Codes& codes, Rows& rows);
 
  private:
-  // A table entry's packed fields (m_meta): the string's length (bits
-  // 0–15; kUnknown and above: not known, expand step by step), the entry
-  // whose string is the first 8k indices (16–31, with k = (length − 1) / 8),
-  // the first index (32–39), and the written table itself, the last index
-  // (40–47) and the code of the string without it (48–63).
+  // A table entry's fields (m_meta): the string's length (bits 0–15;
+  // kUnknown and above: not known, expand step by step), the entry whose
+  // string is the first 8k indices (16–31, with k = (length − 1) / 8; not
+  // read for strings of up to 8 indices) and the first index (32–39).
   static constexpr std::uint16_t kUnknown = 0x8000;
   static UINT Length(std::uint64_t meta) { return static_cast<std::uint16_t>(meta); }
   static UINT Link(std::uint64_t meta) { return static_cast<std::uint16_t>(meta >> 16); }
   static UINT First(std::uint64_t meta) { return static_cast<BYTE>(meta >> 32); }
-  static UINT Suffix(std::uint64_t meta) { return static_cast<BYTE>(meta >> 40); }
-  static UINT Prefix(std::uint64_t meta) { return static_cast<std::uint16_t>(meta >> 48); }
+  // The written table (m_written): the code of the string without its last
+  // index (bits 0–15) and that index (16–23).
+  static UINT Prefix(std::uint32_t written) { return static_cast<std::uint16_t>(written); }
+  static UINT Suffix(std::uint32_t written) { return static_cast<BYTE>(written >> 16); }
+  static std::uint32_t Written(UINT oldCode, UINT index) { return oldCode | index << 16; }
 
-  /// The entry for the previous string (its code and fields) plus index.
-  /// Known exactly when the previous string is: an unknown length + 1 stays
-  /// unknown, and no chain of them passes 0xFFFF between two clears.
+  /// The fields of the entry for the previous string (its code and fields)
+  /// plus index. Known exactly when the previous string is: an unknown
+  /// length + 1 stays unknown, and no chain of them passes 0xFFFF between
+  /// two clears.
   static void MakeEntry(std::uint64_t prevMeta, std::uint64_t prevChunk, UINT oldCode, UINT index,
                         std::uint64_t& meta, std::uint64_t& chunk) {
     const UINT used = Length(prevMeta) % 8;
     const std::uint64_t grown = prevChunk | static_cast<std::uint64_t>(index) << (8 * used);
     chunk = used ? grown : index;
     const std::uint64_t link = used ? Link(prevMeta) : oldCode;
-    meta = ((prevMeta & 0xFF0000FFFFull) + 1) | link << 16 |
-           static_cast<std::uint64_t>(index) << 40 | static_cast<std::uint64_t>(oldCode) << 48;
+    meta = ((prevMeta & 0xFF0000FFFFull) + 1) | link << 16;
   }
 
   // A literal colour index: not above the colour mask, and not an entry of
@@ -86,7 +88,23 @@ class GifLzw {
   void ForgetEntries(UINT freeCode);
   // Writes the known string of code to out[0, length) back to front, in
   // whole chunks, and zeros to out[length, length rounded up to 8).
-  void ExpandKnown(UINT code, BYTE* out) const;
+  void ExpandKnown(UINT code, BYTE* out) const {
+    BYTE* p = out + 8 * ((Length(m_meta[code]) - 1u) / 8);
+    StoreChunk(p, m_chunk[code]);
+    while (p != out) {
+      p -= 8;
+      code = Link(m_meta[code]);
+      StoreChunk(p, m_chunk[code]);
+    }
+  }
+  // Stores 8 indices of a chunk, its low byte first.
+  static void StoreChunk(BYTE* out, std::uint64_t chunk) {
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+    std::memcpy(out, &chunk, 8);
+#else
+    for (int i = 0; i < 8; ++i) out[i] = static_cast<BYTE>(chunk >> (8 * i));
+#endif
+  }
   struct Walk {
     int count;
     UINT finChar;
@@ -113,6 +131,7 @@ class GifLzw {
   // spare entry takes the write after the table has filled.
   std::uint64_t m_meta[kTableSize + 1];
   std::uint64_t m_chunk[kTableSize + 1];
+  std::uint32_t m_written[kTableSize + 1];
   BYTE m_stack[kStackSize + 8];
 };
 
@@ -163,14 +182,37 @@ void GifLzw::Run(Codes& codes, Rows& rows) {
     const std::uint64_t meta = m_meta[code];
     const std::uint64_t chunk = m_chunk[code];
     const UINT length = Length(meta);
+    const UINT prevLength = Length(prevMeta);
     std::uint64_t newMeta;
     std::uint64_t newChunk;
-    if (GIF_LZW_LIKELY(length - 1 < 8 && at.col <= fastCol)) {
-      // A known string of up to 8 indices, with room in the row.
-      std::memcpy(at.row + at.col, &chunk, 8);
+    UINT index;  // the first index of this code's string
+    if (GIF_LZW_LIKELY(((length - 1) | prevLength) < 8 && at.col <= fastCol)) {
+      // A known string of up to 8 indices, with room in the row, after a
+      // known string of up to 7: the new entry's string fits one chunk, and
+      // its link is never read.
+      StoreChunk(at.row + at.col, chunk);
       at.col += static_cast<int>(length);
-      finChar = static_cast<BYTE>(chunk);
-      MakeEntry(prevMeta, prevChunk, oldCode, finChar, newMeta, newChunk);
+      index = static_cast<BYTE>(chunk);
+      newChunk = prevChunk | static_cast<std::uint64_t>(index) << (8 * prevLength);
+      newMeta = prevMeta + 1;
+      prevMeta = meta;
+      prevChunk = chunk;
+    } else if (GIF_LZW_LIKELY(length < kUnknown &&
+                              at.room - at.col >= static_cast<int>((length + 7) & ~7u))) {
+      // A known string of any length with room in the row, written back to
+      // front in whole chunks.
+      BYTE* const out = at.row + at.col;
+      if (length <= 8)
+        StoreChunk(out, chunk);
+      else
+        ExpandKnown(code, out);
+      at.col += static_cast<int>(length);
+      if (GIF_LZW_UNLIKELY(at.col >= width)) {
+        at = rows.EndRow(at);
+        fastCol = at.room - 9;
+      }
+      index = First(meta);
+      MakeEntry(prevMeta, prevChunk, oldCode, index, newMeta, newChunk);
       prevMeta = meta;
       prevChunk = chunk;
     } else {
@@ -186,13 +228,15 @@ void GifLzw::Run(Codes& codes, Rows& rows) {
         finChar = oldCode & m_colorMask;
         prevMeta = m_meta[oldCode];
         prevChunk = m_chunk[oldCode];
-        const BYTE index = static_cast<BYTE>(finChar);
-        write(&index, 1);
+        const BYTE literal = static_cast<BYTE>(finChar);
+        write(&literal, 1);
         continue;
       }
+      // After a known string, the last first index is that string's.
+      if (prevLength < kUnknown) finChar = First(prevMeta);
       UINT base = code;
       UINT extra = 0;
-      if (code >= freeCode && Length(prevMeta) < kUnknown) {
+      if (code >= freeCode && prevLength < kUnknown) {
         // A code past the table stands for the previous string plus its
         // first index.
         base = oldCode;
@@ -222,7 +266,8 @@ void GifLzw::Run(Codes& codes, Rows& rows) {
         finChar = walk.finChar;
         write(m_stack + kStackSize - walk.count, walk.count);
       }
-      MakeEntry(prevMeta, prevChunk, oldCode, finChar, newMeta, newChunk);
+      index = finChar;
+      MakeEntry(prevMeta, prevChunk, oldCode, index, newMeta, newChunk);
       // A code just entered is the previous string of the next one.
       const bool justEntered = code == freeCode;
       prevMeta = justEntered ? newMeta : meta;
@@ -230,6 +275,7 @@ void GifLzw::Run(Codes& codes, Rows& rows) {
     }
     m_meta[freeCode] = newMeta;
     m_chunk[freeCode] = newChunk;
+    m_written[freeCode] = Written(oldCode, index);
     oldCode = code;
     if (GIF_LZW_UNLIKELY(++freeCode >= growAt)) {
       // After the entry that fills the table, one more code is decoded
