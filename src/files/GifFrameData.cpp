@@ -25,6 +25,7 @@ class GifDecoder::FrameRows {
     m_decoder.NextRow();
     return Cursor();
   }
+  void Stop(LzwRowCursor at) { m_decoder.m_nCol = at.col; }
   int Width() const { return m_decoder.m_nImageWidth; }
 
  private:

@@ -8,7 +8,8 @@
 //          gives fastLimit 0.
 //   Rows:  LzwRowCursor Cursor(); LzwRowCursor Write(LzwRowCursor at,
 //          const BYTE* indices, int count); LzwRowCursor EndRow(LzwRowCursor
-//          at); int Width() const. Columns [col, room) of the cursor's row
+//          at); void Stop(LzwRowCursor at); int Width() const. Stop is told
+//          where the decoding ended. Columns [col, room) of the cursor's row
 //          may be written directly and hold 0 until written; a direct write
 //          that reaches Width() ends the row with EndRow.
 //
@@ -290,6 +291,7 @@ void GifLzw::Run(Codes& codes, Rows& rows) {
       }
     }
   }
+  rows.Stop(at);
 }
 
 #undef GIF_LZW_LIKELY
