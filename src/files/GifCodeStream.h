@@ -43,10 +43,10 @@ class GifCodeStream {
   /// and given back.
   __attribute__((noinline)) LzwFetch Take(UINT bitPos, int width);
 
-  /// The code of the mask's width at bitPos, for a bitPos below the last
-  /// Take's fastLimit: its bytes lie wholly in the current fill.
-  static UINT TakeFromBuffer(const BYTE* data, UINT bitPos, UINT mask) {
-    return (LoadLE32(data + bitPos / 8) >> (bitPos % 8)) & mask;
+  /// The code of width bits at bitPos, for a bitPos below the last Take's
+  /// fastLimit: its bytes lie wholly in the current fill.
+  static UINT TakeFromBuffer(const BYTE* data, UINT bitPos, int width) {
+    return (LoadLE32(data + bitPos / 8) >> (bitPos % 8)) & ((1u << width) - 1);
   }
 
  private:

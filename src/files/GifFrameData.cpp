@@ -32,10 +32,30 @@ class GifDecoder::FrameRows {
   GifDecoder& m_decoder;
 };
 
+namespace {
+
+// The decoding loop built twice: with the BMI2 instructions where the
+// processor has them (shifts by a register amount and masks of a given
+// width in one instruction each), and without.
+template <class Codes, class Rows>
+__attribute__((target("bmi2"))) void RunWithBmi2(GifLzw& lzw, Codes& codes, Rows& rows) {
+  lzw.Run(codes, rows);
+}
+
+template <class Codes, class Rows>
+void RunPlain(GifLzw& lzw, Codes& codes, Rows& rows) {
+  lzw.Run(codes, rows);
+}
+
+}  // namespace
+
 void GifDecoder::RunDecodingLoop(UINT minCodeSize) {
   StartFrame();
   GifLzw lzw(minCodeSize, m_nColorMask);
   GifCodeStream codes(m_input, m_pData, m_nChunkSize, lzw.EndCode());
   FrameRows rows(*this);
-  lzw.Run(codes, rows);
+  if (__builtin_cpu_supports("bmi2"))
+    RunWithBmi2(lzw, codes, rows);
+  else
+    RunPlain(lzw, codes, rows);
 }

@@ -15,15 +15,16 @@ GifLzw::GifLzw(UINT minCodeSize, UINT colorMask)
       m_stack() {
   for (UINT code = 0; code <= kTableSize; ++code) {
     const bool root = IsRoot(code) && code != m_clearCode && code != m_endCode;
-    m_meta[code] = root ? 1 | static_cast<std::uint64_t>(code) << 32 : kUnknown;
+    m_meta[code] = root ? 1 | code << 16 : kUnknown;
     m_chunk[code] = root ? code : 0;
     m_written[code] = 0;
+    m_link[code] = 0;
   }
 }
 
 void GifLzw::ForgetEntries(UINT freeCode) {
   for (UINT code = m_firstFree; code < freeCode; ++code)
-    m_meta[code] = (m_meta[code] & ~std::uint64_t{0xFFFF}) | kUnknown;
+    m_meta[code] = (m_meta[code] & ~0xFFFFu) | kUnknown;
 }
 
 // A code not yet in the table stands for the previous code's string and the

@@ -50,34 +50,32 @@ class GifLzw {
   /// fills the table. The first code is taken as any other (a clear code
   /// there is usual but not needed).
   template <class Codes, class Rows>
-  void Run(Codes& codes, Rows& rows);
+  __attribute__((always_inline)) inline void Run(Codes& codes, Rows& rows);
 
  private:
   // A table entry's fields (m_meta): the string's length (bits 0–15;
-  // kUnknown and above: not known, expand step by step), the entry whose
-  // string is the first 8k indices (16–31, with k = (length − 1) / 8; not
-  // read for strings of up to 8 indices) and the first index (32–39).
+  // kUnknown and above: not known, expand step by step) and its first index
+  // (16–23).
   static constexpr std::uint16_t kUnknown = 0x8000;
-  static UINT Length(std::uint64_t meta) { return static_cast<std::uint16_t>(meta); }
-  static UINT Link(std::uint64_t meta) { return static_cast<std::uint16_t>(meta >> 16); }
-  static UINT First(std::uint64_t meta) { return static_cast<BYTE>(meta >> 32); }
+  static UINT Length(std::uint32_t meta) { return static_cast<std::uint16_t>(meta); }
+  static UINT First(std::uint32_t meta) { return static_cast<BYTE>(meta >> 16); }
   // The written table (m_written): the code of the string without its last
   // index (bits 0–15) and that index (16–23).
   static UINT Prefix(std::uint32_t written) { return static_cast<std::uint16_t>(written); }
   static UINT Suffix(std::uint32_t written) { return static_cast<BYTE>(written >> 16); }
   static std::uint32_t Written(UINT oldCode, UINT index) { return oldCode | index << 16; }
 
-  /// The fields of the entry for the previous string (its code and fields)
-  /// plus index. Known exactly when the previous string is: an unknown
-  /// length + 1 stays unknown, and no chain of them passes 0xFFFF between
-  /// two clears.
-  static void MakeEntry(std::uint64_t prevMeta, std::uint64_t prevChunk, UINT oldCode, UINT index,
-                        std::uint64_t& meta, std::uint64_t& chunk) {
+  /// The fields of entry freeCode for the previous string (its code and
+  /// fields) plus index; stores its link. Known exactly when the previous
+  /// string is: an unknown length + 1 stays unknown, and no chain of them
+  /// passes 0xFFFF between two clears.
+  void MakeEntry(std::uint32_t prevMeta, std::uint64_t prevChunk, UINT oldCode, UINT index,
+                 UINT freeCode, std::uint32_t& meta, std::uint64_t& chunk) {
     const UINT used = Length(prevMeta) % 8;
     const std::uint64_t grown = prevChunk | static_cast<std::uint64_t>(index) << (8 * used);
     chunk = used ? grown : index;
-    const std::uint64_t link = used ? Link(prevMeta) : oldCode;
-    meta = ((prevMeta & 0xFF0000FFFFull) + 1) | link << 16;
+    m_link[freeCode] = static_cast<std::uint16_t>(used ? m_link[oldCode] : oldCode);
+    meta = prevMeta + 1;
   }
 
   // A literal colour index: not above the colour mask, and not an entry of
@@ -94,7 +92,7 @@ class GifLzw {
     StoreChunk(p, m_chunk[code]);
     while (p != out) {
       p -= 8;
-      code = Link(m_meta[code]);
+      code = m_link[code];
       StoreChunk(p, m_chunk[code]);
     }
   }
@@ -126,12 +124,17 @@ class GifLzw {
   UINT m_firstFree;
   int m_initCodeSize;
 
-  // Entry fields (see above) and m_chunk, the string's indices 8k.. (index
-  // 8k in the low byte, 0 after the string's end). Entries from the first
-  // free code up hold 0 fields and an unknown length until assigned; one
-  // spare entry takes the write after the table has filled.
-  std::uint64_t m_meta[kTableSize + 1];
+  // Entry fields (see above); m_chunk, the string's indices 8k.. (index 8k
+  // in the low byte, 0 after the string's end, k = (length − 1) / 8); and
+  // m_link, the entry whose string is the first 8k indices (only set, and
+  // only read, for strings longer than 8). Entries from the first free code
+  // up hold 0 and an unknown length until assigned; one spare entry takes
+  // the write after the table has filled. The arrays read for each code
+  // stay apart from the written table, small enough for the first-level
+  // cache.
+  std::uint32_t m_meta[kTableSize + 1];
   std::uint64_t m_chunk[kTableSize + 1];
+  std::uint16_t m_link[kTableSize + 1];
   std::uint32_t m_written[kTableSize + 1];
   BYTE m_stack[kStackSize + 8];
 };
@@ -141,7 +144,7 @@ class GifLzw {
 #define GIF_LZW_UNLIKELY(x) __builtin_expect(!!(x), 0)
 
 template <class Codes, class Rows>
-void GifLzw::Run(Codes& codes, Rows& rows) {
+inline void GifLzw::Run(Codes& codes, Rows& rows) {
   // The hot state lives in locals: stores through the output rows could
   // alias members.
   const BYTE* const data = codes.Data();
@@ -149,13 +152,12 @@ void GifLzw::Run(Codes& codes, Rows& rows) {
   UINT bitPos = 0;
   UINT fastLimit = 0;  // codes starting below this bit lie wholly in the buffer
   int codeSize = m_initCodeSize;
-  UINT readMask = (1u << codeSize) - 1;
   UINT growAt = 1u << codeSize;  // the free code at which the width grows
   UINT freeCode = m_firstFree;
   UINT oldCode = 0;
   UINT finChar = 0;
   // The previous code's fields: before any code, those of code 0.
-  std::uint64_t prevMeta = m_meta[0];
+  std::uint32_t prevMeta = m_meta[0];
   std::uint64_t prevChunk = m_chunk[0];
   LzwRowCursor at = rows.Cursor();
   // Strings of up to 8 indices starting at or below this column fit before
@@ -164,7 +166,7 @@ void GifLzw::Run(Codes& codes, Rows& rows) {
 
   auto nextCode = [&]() {
     if (GIF_LZW_LIKELY(bitPos < fastLimit)) {
-      const UINT code = GifCodeStream::TakeFromBuffer(data, bitPos, readMask);
+      const UINT code = GifCodeStream::TakeFromBuffer(data, bitPos, codeSize);
       bitPos += static_cast<UINT>(codeSize);
       return code;
     }
@@ -180,11 +182,11 @@ void GifLzw::Run(Codes& codes, Rows& rows) {
 
   for (;;) {
     const UINT code = nextCode();
-    const std::uint64_t meta = m_meta[code];
+    const std::uint32_t meta = m_meta[code];
     const std::uint64_t chunk = m_chunk[code];
     const UINT length = Length(meta);
     const UINT prevLength = Length(prevMeta);
-    std::uint64_t newMeta;
+    std::uint32_t newMeta;
     std::uint64_t newChunk;
     UINT index;  // the first index of this code's string
     if (GIF_LZW_LIKELY(((length - 1) | prevLength) < 8 && at.col <= fastCol)) {
@@ -213,7 +215,7 @@ void GifLzw::Run(Codes& codes, Rows& rows) {
         fastCol = at.room - 9;
       }
       index = First(meta);
-      MakeEntry(prevMeta, prevChunk, oldCode, index, newMeta, newChunk);
+      MakeEntry(prevMeta, prevChunk, oldCode, index, freeCode, newMeta, newChunk);
       prevMeta = meta;
       prevChunk = chunk;
     } else {
@@ -221,7 +223,6 @@ void GifLzw::Run(Codes& codes, Rows& rows) {
         if (code == m_endCode) break;
         ForgetEntries(freeCode);
         codeSize = m_initCodeSize;
-        readMask = (1u << codeSize) - 1;
         growAt = 1u << codeSize;
         freeCode = m_firstFree;
         // The code after a clear is a literal, whatever its value.
@@ -268,7 +269,7 @@ void GifLzw::Run(Codes& codes, Rows& rows) {
         write(m_stack + kStackSize - walk.count, walk.count);
       }
       index = finChar;
-      MakeEntry(prevMeta, prevChunk, oldCode, index, newMeta, newChunk);
+      MakeEntry(prevMeta, prevChunk, oldCode, index, freeCode, newMeta, newChunk);
       // A code just entered is the previous string of the next one.
       const bool justEntered = code == freeCode;
       prevMeta = justEntered ? newMeta : meta;
@@ -284,7 +285,6 @@ void GifLzw::Run(Codes& codes, Rows& rows) {
       if (freeCode > kTableSize) break;
       if (codeSize < kMaxCodeSize) {
         ++codeSize;
-        readMask = (1u << codeSize) - 1;
         growAt = 1u << codeSize;
       } else {
         growAt = kTableSize + 1;
