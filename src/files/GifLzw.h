@@ -113,6 +113,46 @@ class GifLzw {
   __attribute__((noinline)) Walk ExpandExactly(UINT code, UINT freeCode, UINT oldCode,
                                                UINT finChar);
 
+  // The decoding loop's state. Run and the helpers below are inlined into
+  // one function, so that it lives in registers: stores through the rows
+  // could alias members.
+  struct LoopState {
+    const BYTE* data;
+    UINT bitPos;
+    UINT fastLimit;  // codes starting below this bit lie wholly in the buffer
+    int codeSize;
+    UINT growAt;  // the free code at which the width grows
+    UINT freeCode;
+    UINT oldCode;
+    UINT finChar;            // the last first index (see WriteOther)
+    std::uint32_t prevMeta;  // the previous code's fields
+    std::uint64_t prevChunk;
+    LzwRowCursor at;
+    int fastCol;  // strings of up to 8 starting at or below fit the row
+  };
+  // The fields of the entry a code makes, and the first index of its string.
+  struct NewEntry {
+    std::uint32_t meta;
+    std::uint64_t chunk;
+    UINT index;
+  };
+#define GIF_LZW_INLINE __attribute__((always_inline)) inline
+  template <class Codes>
+  GIF_LZW_INLINE UINT NextCode(LoopState& s, Codes& codes);
+  template <class Rows>
+  GIF_LZW_INLINE void Write(LoopState& s, Rows& rows, const BYTE* indices, int count);
+  GIF_LZW_INLINE NewEntry WriteShort(LoopState& s, std::uint32_t meta, std::uint64_t chunk);
+  template <class Rows>
+  GIF_LZW_INLINE NewEntry WriteInRow(LoopState& s, Rows& rows, UINT code, std::uint32_t meta,
+                                     std::uint64_t chunk);
+  template <class Rows>
+  GIF_LZW_INLINE NewEntry WriteOther(LoopState& s, Rows& rows, UINT code, std::uint32_t meta,
+                                     std::uint64_t chunk);
+  template <class Codes, class Rows>
+  GIF_LZW_INLINE void Restart(LoopState& s, Codes& codes, Rows& rows);
+  GIF_LZW_INLINE bool Enter(LoopState& s, UINT code, const NewEntry& entry);
+#undef GIF_LZW_INLINE
+
   // The output stack holds a whole string: at most 4096 indices (the walk
   // stops there) plus the one pushed ahead for a code not yet in the table;
   // 8 spare bytes, as the fast expansion writes whole chunks.
@@ -145,153 +185,175 @@ class GifLzw {
 
 template <class Codes, class Rows>
 inline void GifLzw::Run(Codes& codes, Rows& rows) {
-  // The hot state lives in locals: stores through the output rows could
-  // alias members.
-  const BYTE* const data = codes.Data();
-  const int width = rows.Width();
-  UINT bitPos = 0;
-  UINT fastLimit = 0;  // codes starting below this bit lie wholly in the buffer
-  int codeSize = m_initCodeSize;
-  UINT growAt = 1u << codeSize;  // the free code at which the width grows
-  UINT freeCode = m_firstFree;
-  UINT oldCode = 0;
-  UINT finChar = 0;
-  // The previous code's fields: before any code, those of code 0.
-  std::uint32_t prevMeta = m_meta[0];
-  std::uint64_t prevChunk = m_chunk[0];
-  LzwRowCursor at = rows.Cursor();
-  // Strings of up to 8 indices starting at or below this column fit before
-  // both the room's end and the row's end.
-  int fastCol = at.room - 9;
-
-  auto nextCode = [&]() {
-    if (GIF_LZW_LIKELY(bitPos < fastLimit)) {
-      const UINT code = GifCodeStream::TakeFromBuffer(data, bitPos, codeSize);
-      bitPos += static_cast<UINT>(codeSize);
-      return code;
-    }
-    const LzwFetch fetch = codes.Take(bitPos, codeSize);
-    bitPos = fetch.bitPos;
-    fastLimit = fetch.fastLimit;
-    return fetch.code;
-  };
-  auto write = [&](const BYTE* indices, int count) {
-    at = rows.Write(at, indices, count);
-    fastCol = at.room - 9;
-  };
-
+  const UINT firstCodeSize = static_cast<UINT>(m_initCodeSize);
+  // Before any code the previous string is index 0's.
+  LoopState s{codes.Data(),  0, 0, m_initCodeSize, 1u << firstCodeSize,
+              m_firstFree,   0, 0, m_meta[0],      m_chunk[0],
+              rows.Cursor(), 0};
+  s.fastCol = s.at.room - 9;
   for (;;) {
-    const UINT code = nextCode();
+    const UINT code = NextCode(s, codes);
     const std::uint32_t meta = m_meta[code];
     const std::uint64_t chunk = m_chunk[code];
-    const UINT length = Length(meta);
-    const UINT prevLength = Length(prevMeta);
-    std::uint32_t newMeta;
-    std::uint64_t newChunk;
-    UINT index;  // the first index of this code's string
-    if (GIF_LZW_LIKELY(((length - 1) | prevLength) < 8 && at.col <= fastCol)) {
-      // A known string of up to 8 indices, with room in the row, after a
-      // known string of up to 7: the new entry's string fits one chunk, and
-      // its link is never read.
-      StoreChunk(at.row + at.col, chunk);
-      at.col += static_cast<int>(length);
-      index = static_cast<BYTE>(chunk);
-      newChunk = prevChunk | static_cast<std::uint64_t>(index) << (8 * prevLength);
-      newMeta = prevMeta + 1;
-      prevMeta = meta;
-      prevChunk = chunk;
-    } else if (GIF_LZW_LIKELY(length < kUnknown &&
-                              at.room - at.col >= static_cast<int>((length + 7) & ~7u))) {
-      // A known string of any length with room in the row, written back to
-      // front in whole chunks.
-      BYTE* const out = at.row + at.col;
-      if (length <= 8)
-        StoreChunk(out, chunk);
-      else
-        ExpandKnown(code, out);
-      at.col += static_cast<int>(length);
-      if (GIF_LZW_UNLIKELY(at.col >= width)) {
-        at = rows.EndRow(at);
-        fastCol = at.room - 9;
-      }
-      index = First(meta);
-      MakeEntry(prevMeta, prevChunk, oldCode, index, freeCode, newMeta, newChunk);
-      prevMeta = meta;
-      prevChunk = chunk;
+    NewEntry entry;
+    if (GIF_LZW_LIKELY(((Length(meta) - 1) | Length(s.prevMeta)) < 8 && s.at.col <= s.fastCol)) {
+      entry = WriteShort(s, meta, chunk);
+    } else if (GIF_LZW_LIKELY(Length(meta) < kUnknown &&
+                              s.at.room - s.at.col >= static_cast<int>((Length(meta) + 7) & ~7u))) {
+      entry = WriteInRow(s, rows, code, meta, chunk);
+    } else if (GIF_LZW_UNLIKELY(code - m_clearCode < 2)) {
+      if (code == m_endCode) break;
+      Restart(s, codes, rows);
+      continue;
     } else {
-      if (GIF_LZW_UNLIKELY(code - m_clearCode < 2)) {
-        if (code == m_endCode) break;
-        ForgetEntries(freeCode);
-        codeSize = m_initCodeSize;
-        growAt = 1u << codeSize;
-        freeCode = m_firstFree;
-        // The code after a clear is a literal, whatever its value.
-        oldCode = nextCode();
-        finChar = oldCode & m_colorMask;
-        prevMeta = m_meta[oldCode];
-        prevChunk = m_chunk[oldCode];
-        const BYTE literal = static_cast<BYTE>(finChar);
-        write(&literal, 1);
-        continue;
-      }
-      // After a known string, the last first index is that string's.
-      if (prevLength < kUnknown) finChar = First(prevMeta);
-      UINT base = code;
-      UINT extra = 0;
-      if (code >= freeCode && prevLength < kUnknown) {
-        // A code past the table stands for the previous string plus its
-        // first index.
-        base = oldCode;
-        extra = 1;
-      }
-      const UINT baseLength = Length(m_meta[base]);
-      if (baseLength < kUnknown) {
-        const UINT total = baseLength + extra;
-        const UINT rounded = (baseLength + 7) & ~7u;
-        if (at.room - at.col >= static_cast<int>(rounded + extra)) {
-          BYTE* out = at.row + at.col;
-          ExpandKnown(base, out);
-          if (extra) out[baseLength] = static_cast<BYTE>(finChar);
-          at.col += static_cast<int>(total);
-          if (at.col >= width) {
-            at = rows.EndRow(at);
-            fastCol = at.room - 9;
-          }
-        } else {
-          ExpandKnown(base, m_stack);
-          if (extra) m_stack[baseLength] = static_cast<BYTE>(finChar);
-          write(m_stack, static_cast<int>(total));
-        }
-        finChar = First(m_meta[base]);
-      } else {
-        const Walk walk = ExpandExactly(code, freeCode, oldCode, finChar);
-        finChar = walk.finChar;
-        write(m_stack + kStackSize - walk.count, walk.count);
-      }
-      index = finChar;
-      MakeEntry(prevMeta, prevChunk, oldCode, index, freeCode, newMeta, newChunk);
-      // A code just entered is the previous string of the next one.
-      const bool justEntered = code == freeCode;
-      prevMeta = justEntered ? newMeta : meta;
-      prevChunk = justEntered ? newChunk : chunk;
+      entry = WriteOther(s, rows, code, meta, chunk);
     }
-    m_meta[freeCode] = newMeta;
-    m_chunk[freeCode] = newChunk;
-    m_written[freeCode] = Written(oldCode, index);
-    oldCode = code;
-    if (GIF_LZW_UNLIKELY(++freeCode >= growAt)) {
-      // After the entry that fills the table, one more code is decoded
-      // (into the spare entry); then nothing more is read.
-      if (freeCode > kTableSize) break;
-      if (codeSize < kMaxCodeSize) {
-        ++codeSize;
-        growAt = 1u << codeSize;
-      } else {
-        growAt = kTableSize + 1;
+    if (!Enter(s, code, entry)) break;
+  }
+  rows.Stop(s.at);
+}
+
+template <class Codes>
+inline UINT GifLzw::NextCode(LoopState& s, Codes& codes) {
+  if (GIF_LZW_LIKELY(s.bitPos < s.fastLimit)) {
+    const UINT code = GifCodeStream::TakeFromBuffer(s.data, s.bitPos, s.codeSize);
+    s.bitPos += static_cast<UINT>(s.codeSize);
+    return code;
+  }
+  const LzwFetch fetch = codes.Take(s.bitPos, s.codeSize);
+  s.bitPos = fetch.bitPos;
+  s.fastLimit = fetch.fastLimit;
+  return fetch.code;
+}
+
+template <class Rows>
+inline void GifLzw::Write(LoopState& s, Rows& rows, const BYTE* indices, int count) {
+  s.at = rows.Write(s.at, indices, count);
+  s.fastCol = s.at.room - 9;
+}
+
+// A known string of up to 8 indices, with room in the row, after a known
+// string of up to 7: the new entry's string fits one chunk, and its link is
+// never read.
+inline GifLzw::NewEntry GifLzw::WriteShort(LoopState& s, std::uint32_t meta, std::uint64_t chunk) {
+  StoreChunk(s.at.row + s.at.col, chunk);
+  s.at.col += static_cast<int>(Length(meta));
+  const UINT index = static_cast<BYTE>(chunk);
+  const NewEntry entry{s.prevMeta + 1,
+                       s.prevChunk | static_cast<std::uint64_t>(index) << (8 * Length(s.prevMeta)),
+                       index};
+  s.prevMeta = meta;
+  s.prevChunk = chunk;
+  return entry;
+}
+
+// A known string of any length with room in the row, written back to front
+// in whole chunks.
+template <class Rows>
+inline GifLzw::NewEntry GifLzw::WriteInRow(LoopState& s, Rows& rows, UINT code, std::uint32_t meta,
+                                           std::uint64_t chunk) {
+  BYTE* const out = s.at.row + s.at.col;
+  if (Length(meta) <= 8)
+    StoreChunk(out, chunk);
+  else
+    ExpandKnown(code, out);
+  s.at.col += static_cast<int>(Length(meta));
+  if (GIF_LZW_UNLIKELY(s.at.col >= rows.Width())) {
+    s.at = rows.EndRow(s.at);
+    s.fastCol = s.at.room - 9;
+  }
+  NewEntry entry;
+  entry.index = First(meta);
+  MakeEntry(s.prevMeta, s.prevChunk, s.oldCode, entry.index, s.freeCode, entry.meta, entry.chunk);
+  s.prevMeta = meta;
+  s.prevChunk = chunk;
+  return entry;
+}
+
+// A clear code: the table and the width start over, and the code after it
+// is a literal, whatever its value.
+template <class Codes, class Rows>
+inline void GifLzw::Restart(LoopState& s, Codes& codes, Rows& rows) {
+  ForgetEntries(s.freeCode);
+  s.codeSize = m_initCodeSize;
+  s.growAt = 1u << s.codeSize;
+  s.freeCode = m_firstFree;
+  s.oldCode = NextCode(s, codes);
+  s.finChar = s.oldCode & m_colorMask;
+  s.prevMeta = m_meta[s.oldCode];
+  s.prevChunk = m_chunk[s.oldCode];
+  const BYTE literal = static_cast<BYTE>(s.finChar);
+  Write(s, rows, &literal, 1);
+}
+
+// Every other code: a string crossing the row's end or without room, a code
+// past the table, or a string not known (the step-by-step walk).
+template <class Rows>
+inline GifLzw::NewEntry GifLzw::WriteOther(LoopState& s, Rows& rows, UINT code, std::uint32_t meta,
+                                           std::uint64_t chunk) {
+  const bool prevKnown = Length(s.prevMeta) < kUnknown;
+  // After a known string, the last first index is that string's.
+  if (prevKnown) s.finChar = First(s.prevMeta);
+  UINT base = code;
+  UINT extra = 0;
+  if (code >= s.freeCode && prevKnown) {
+    // A code past the table stands for the previous string plus its first
+    // index.
+    base = s.oldCode;
+    extra = 1;
+  }
+  const UINT baseLength = Length(m_meta[base]);
+  if (baseLength < kUnknown) {
+    const UINT total = baseLength + extra;
+    const UINT rounded = (baseLength + 7) & ~7u;
+    if (s.at.room - s.at.col >= static_cast<int>(rounded + extra)) {
+      BYTE* const out = s.at.row + s.at.col;
+      ExpandKnown(base, out);
+      if (extra) out[baseLength] = static_cast<BYTE>(s.finChar);
+      s.at.col += static_cast<int>(total);
+      if (s.at.col >= rows.Width()) {
+        s.at = rows.EndRow(s.at);
+        s.fastCol = s.at.room - 9;
       }
+    } else {
+      ExpandKnown(base, m_stack);
+      if (extra) m_stack[baseLength] = static_cast<BYTE>(s.finChar);
+      Write(s, rows, m_stack, static_cast<int>(total));
+    }
+    s.finChar = First(m_meta[base]);
+  } else {
+    const Walk walk = ExpandExactly(code, s.freeCode, s.oldCode, s.finChar);
+    s.finChar = walk.finChar;
+    Write(s, rows, m_stack + kStackSize - walk.count, walk.count);
+  }
+  NewEntry entry;
+  entry.index = s.finChar;
+  MakeEntry(s.prevMeta, s.prevChunk, s.oldCode, entry.index, s.freeCode, entry.meta, entry.chunk);
+  // A code just entered is the previous string of the next one.
+  const bool justEntered = code == s.freeCode;
+  s.prevMeta = justEntered ? entry.meta : meta;
+  s.prevChunk = justEntered ? entry.chunk : chunk;
+  return entry;
+}
+
+// Stores the new entry at the free code and grows the width when the free
+// code reaches it. After the entry that fills the table one more code is
+// decoded (into the spare entry); then false: nothing more is read.
+inline bool GifLzw::Enter(LoopState& s, UINT code, const NewEntry& entry) {
+  m_meta[s.freeCode] = entry.meta;
+  m_chunk[s.freeCode] = entry.chunk;
+  m_written[s.freeCode] = Written(s.oldCode, entry.index);
+  s.oldCode = code;
+  if (GIF_LZW_UNLIKELY(++s.freeCode >= s.growAt)) {
+    if (s.freeCode > kTableSize) return false;
+    if (s.codeSize < kMaxCodeSize) {
+      ++s.codeSize;
+      s.growAt = 1u << s.codeSize;
+    } else {
+      s.growAt = kTableSize + 1;
     }
   }
-  rows.Stop(at);
+  return true;
 }
 
 #undef GIF_LZW_LIKELY
