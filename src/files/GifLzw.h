@@ -48,7 +48,8 @@ class GifLzw {
 
   /// Decodes codes until the end code, or until the code after the one that
   /// fills the table. The first code is taken as any other (a clear code
-  /// there is usual but not needed).
+  /// there is usual but not needed). Always inlined, so that a caller can
+  /// build it for the instructions of a processor (see GifFrameData.cpp).
   template <class Codes, class Rows>
   __attribute__((always_inline)) inline void Run(Codes& codes, Rows& rows);
 
