@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "ImageDataModel.h"
+#include "files/GifCodeStream.h"
 #include "files/ReadLimit.h"
 #include "image/DibBlock.h"
 #include "platform/Endian.h"
@@ -16,9 +17,6 @@ constexpr BYTE kImageSeparator = 0x2C;
 constexpr UINT kMaxMinCodeSize = 11;
 // Bytes of the file read ahead for the LZW data.
 constexpr UINT kReadAheadBytes = 65536;
-// Spare bytes after the data buffer, so that a code can be assembled with one
-// 32-bit load at any byte below the buffer's end.
-constexpr UINT kDataPadding = 8;
 
 void Show(const char* text) { AfxMessageBox(text, MB_OK, 0); }
 
@@ -31,17 +29,29 @@ GifDecoder::GifDecoder(CString path, DWORD flags, DWORD blockLimit)
 
 bool GifDecoder::Widened() const { return (m_nFlags & ZENTREL_READ_GIF_EXTENSIONS) != 0; }
 
-// Ends a read that has found a fault: the block is released, the file
-// closed, and the message (if any) shown. Always 0.
+// Ends a read that has found a fault: the file is closed and the message
+// (if any) shown; the block goes with this object. Always 0.
 int GifDecoder::Refuse(int note, const char* message) {
   m_nNote = note;
-  ReleaseImage();
   m_file.Close();
   if (message) Show(message);
   return 0;
 }
 
-GifDecoder::~GifDecoder() = default;  // m_scratch and m_file release themselves
+// m_scratch and m_file release themselves.
+GifDecoder::~GifDecoder() { ReleaseImage(); }
+
+void GifDecoder::HandBlockTo(HGLOBAL& dib, BITMAPINFOHEADER*& bmh, RGBQUAD*& palette,
+                             BYTE*& pixels) {
+  dib = m_hDIB;
+  bmh = m_pBmh;
+  palette = m_pPalette;
+  pixels = m_pBits;
+  m_hDIB = nullptr;
+  m_pBmh = nullptr;
+  m_pPalette = nullptr;
+  m_pBits = nullptr;
+}
 
 int GifDecoder::AllocateImage(int width, int height, int bitCount) {
   if (width <= 0 || height <= 0) return 0;
@@ -69,7 +79,6 @@ int GifDecoder::Decode() {
     m_nNote = ZENTREL_NOTE_READ_ERROR;
     m_file.Abort();
     m_file.Close();
-    ReleaseImage();
     return 0;
   }
 }
@@ -149,11 +158,10 @@ int GifDecoder::DecodeOpenFile() {
   m_file.Read(&minCodeSize, 1);
   // Above 11 the table has no room for a single code: refused quietly.
   if (minCodeSize > kMaxMinCodeSize) return Refuse(ZENTREL_NOTE_DAMAGED_DATA, nullptr);
-  StartData(minCodeSize);
 
   // The data buffer (zeroed, so that bytes it has not been filled with read
   // the same every time), its padding, and the read-ahead behind it.
-  const UINT dataBytes = m_nChunkSize + 255 + kDataPadding;
+  const UINT dataBytes = m_nChunkSize + 255 + GifCodeStream::kPadding;
   const UINT readAhead = length < kReadAheadBytes ? static_cast<UINT>(length) + 1 : kReadAheadBytes;
   m_scratch = AllocateScratch(static_cast<std::size_t>(dataBytes) + readAhead);
   if (!m_scratch) return Refuse(ZENTREL_NOTE_NO_MEMORY, "Cann't Alloc Ram!\n");
@@ -161,7 +169,7 @@ int GifDecoder::DecodeOpenFile() {
   std::memset(m_pData, 0, dataBytes);
   m_input.Attach(m_pData + dataBytes, readAhead);
 
-  RunDecodingLoop();
+  RunDecodingLoop(minCodeSize);
   // The data ended before the frame was full: loaded, but incomplete.
   m_nNote = m_nRow < m_nImageHeight ? ZENTREL_NOTE_TRUNCATED : ZENTREL_NOTE_NONE;
 
@@ -169,18 +177,4 @@ int GifDecoder::DecodeOpenFile() {
   m_pData = nullptr;
   m_file.Close();
   return 1;
-}
-
-void GifDecoder::StartData(UINT minCodeSize) {
-  m_nClearCode = 1u << minCodeSize;
-  m_nEndCode = m_nClearCode + 1;
-  m_nFirstFree = m_nFreeCode = m_nClearCode + 2;
-  m_nInitCodeSize = static_cast<int>(minCodeSize) + 1;
-  SetCodeSize(m_nInitCodeSize);
-}
-
-void GifDecoder::SetCodeSize(int codeSize) {
-  m_nCodeSize = codeSize;
-  m_nMaxCode = 1u << codeSize;
-  m_nReadMask = m_nMaxCode - 1;
 }

@@ -12,13 +12,14 @@ int CImageDataModel::ReadGIFImage(CString name, DWORD flags) {
   m_nReadNote = decoder.Note();
   m_nTransparentIndex = decoded ? decoder.TransparentIndex() : -1;
   m_nFileColors = decoded ? decoder.FileColors() : 0;
-  if (!decoded) {
-    decoder.ReleaseImage();
-    return 0;
-  }
+  if (!decoded) return 0;  // the decoder releases what it allocated
   // The record takes the decoder's block (releasing one it still holds).
-  RecordBlock::Install(*this, DibBlock::TakeFrom(decoder.m_hDIB, decoder.m_pBmh, decoder.m_pPalette,
-                                                 decoder.m_pBits));
+  HGLOBAL dib = nullptr;
+  BITMAPINFOHEADER* header = nullptr;
+  RGBQUAD* table = nullptr;
+  BYTE* bits = nullptr;
+  decoder.HandBlockTo(dib, header, table, bits);
+  RecordBlock::Install(*this, DibBlock::TakeFrom(dib, header, table, bits));
   m_dScale = 1.0;
   return 1;
 }

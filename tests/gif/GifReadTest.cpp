@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <memory>
 #include <numeric>
 #include <random>
 
@@ -483,6 +484,51 @@ TEST_F(GifRead, OutOfMemoryForTheImageOrTheDataBufferShowsItsMessage) {
     ASSERT_EQ(capture.texts().size(), 1u) << n;
     EXPECT_EQ(capture.texts()[0], messages[n - 1]);
     EXPECT_EQ(image.IsEmpty(), 1);
+  }
+}
+
+// Every way a read can fail after the image block was made: the decoder
+// releases the block (the sanitizer build's leak check sees any it keeps),
+// and the record keeps the image it held.
+TEST_F(GifRead, ReadsFailingAfterTheBlockIsMadeLeaveNothingBehind) {
+  const GifPieces good = gift::SimpleGif(4, 2, Pattern(8, 4), 2, 2);
+  struct Case {
+    const char* name;
+    GifPieces file;
+    DWORD flags;
+    long failAllocation;  // 0: none refused
+  };
+  std::vector<Case> cases;
+  GifPieces p = good;
+  p.beforeImage = gift::GraphicControlExtension();
+  cases.push_back({"extension before the image", p, 0, 0});
+  p = good;
+  p.minCodeSize = 12;
+  cases.push_back({"minimum code size 12", p, 0, 0});
+  cases.push_back({"minimum code size 12, widened", p, ZENTREL_READ_GIF_EXTENSIONS, 0});
+  p = good;
+  p.globalTable = false;
+  cases.push_back({"no colour table at all, widened", p, ZENTREL_READ_GIF_EXTENSIONS, 0});
+  p = good;
+  p.beforeImage = {0x21, 0xFE, 200, 'x'};  // a comment running past the end
+  cases.push_back({"extension framing cut, widened", p, ZENTREL_READ_GIF_EXTENSIONS, 0});
+  cases.push_back({"no memory for the data buffer", good, 0, 2});
+
+  const Bytes held = Pattern(3 * 3, 4, 7);
+  CImageDataModel image;
+  ASSERT_EQ(Read(image, gift::Assemble(gift::SimpleGif(3, 3, held, 2, 2))), 1);
+  const std::string path = dir.File("failing.gif");
+  for (const Case& c : cases) {
+    ASSERT_TRUE(zt::WriteFileBytes(path, gift::Assemble(c.file)));
+    zt::MessageCapture capture;
+    std::unique_ptr<zt::FailNthAllocation> fail;
+    if (c.failAllocation) fail = std::make_unique<zt::FailNthAllocation>(c.failAllocation);
+    EXPECT_EQ(image.ReadGIFImage(path.c_str(), c.flags), 0) << c.name;
+    if (fail) {
+      EXPECT_TRUE(fail->Triggered()) << c.name;
+    }
+    fail.reset();
+    EXPECT_EQ(gift::ImageIndices(image), held) << c.name;
   }
 }
 
