@@ -73,6 +73,14 @@ constexpr int ZENTREL_NOTE_READ_ERROR = 9;          ///< the system failed a rea
 constexpr int ZENTREL_NOTE_TRUNCATED = 10;          ///< loaded; the file ended early
 constexpr int ZENTREL_NOTE_DAMAGED_DATA = 11;       ///< damaged data: cut (loaded) or refused
 
+// The library's internal views that reach into the record (friends below).
+namespace zentrel {
+namespace detail {
+class ImageAccess;
+class RecordBlock;
+}  // namespace detail
+}  // namespace zentrel
+
 class ZENTREL_API CImageDataModel : public CObject {
  public:
   // ---- Construction and attributes -----------------------------------------
@@ -460,8 +468,8 @@ class ZENTREL_API CImageDataModel : public CObject {
   CPalette* m_pDIBPalette;
 
  private:
-  friend class ImageAccess;  // the library's internal views of the record
-  friend class RecordBlock;  // installs and releases the block
+  friend class zentrel::detail::ImageAccess;  // the library's internal views of the record
+  friend class zentrel::detail::RecordBlock;  // installs and releases the block
 
   // What the last read left to be asked (GetLastReadNote and the next two),
   // and the host's read limit.

@@ -15,7 +15,7 @@
 #endif
 #endif
 
-namespace cleanup {
+namespace zentrel::detail::cleanup {
 
 namespace {
 
@@ -60,7 +60,7 @@ void BackgroundBits::RowByPixel(const BYTE* row, UINT from, UINT width, std::uin
     const bool background = m_channelsDecide ? (std::abs(p[0] - blue) < m_precision) &
                                                    (std::abs(p[1] - green) < m_precision) &
                                                    (std::abs(p[2] - red) < m_precision)
-                                             : IsBackground(zentrel::detail::TrueColourAt(p));
+                                             : IsBackground(TrueColourAt(p));
     bits[x / 64] |= static_cast<std::uint64_t>(background) << (x % 64);
   }
 }
@@ -173,4 +173,4 @@ void BackgroundBits::Row(const BYTE* row, UINT width, std::uint64_t* bits) const
   RowByPixel(row, done, width, bits);
 }
 
-}  // namespace cleanup
+}  // namespace zentrel::detail::cleanup

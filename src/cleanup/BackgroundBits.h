@@ -9,7 +9,7 @@
 #include "ZentrelPlatform.h"
 #include "cleanup/InPlaceRaster.h"
 
-namespace cleanup {
+namespace zentrel::detail::cleanup {
 
 /// Words of 64 pixel bits for a row of width pixels.
 inline std::size_t BitWords(UINT width) { return (static_cast<std::size_t>(width) + 63) / 64; }
@@ -56,6 +56,6 @@ bool MarkOutlinesTrueColour(const Raster& rows, const BackgroundBits& test, COLO
 /// false (nothing changed) for rows wider than 16384 pixels.
 bool ShrinkTrueColour(const Raster& rows, const BackgroundBits& test, COLORREF written);
 
-}  // namespace cleanup
+}  // namespace zentrel::detail::cleanup
 
 #endif  // ZENTREL_CLEANUP_BACKGROUNDBITS_H

@@ -6,10 +6,10 @@
 
 #include <cstddef>
 
-#include "image/PixelView.h"
+#include "image/ColourTests.h"
 #include "image/Raster.h"
 
-namespace cleanup {
+namespace zentrel::detail::cleanup {
 
 using zentrel::detail::Raster;
 
@@ -22,7 +22,7 @@ class IndexedRaster {
   IndexedRaster(RGBQUAD* table, const BackgroundTest& isBackground, COLORREF written)
       : m_table(table), m_written(written), m_writtenIsBackground(isBackground(written)) {
     for (int i = 0; i < 256; ++i) {
-      m_indexIsBackground[i] = isBackground(zentrel::detail::TableColour(table[i]));
+      m_indexIsBackground[i] = isBackground(TableColour(table[i]));
     }
   }
 
@@ -31,7 +31,7 @@ class IndexedRaster {
   /// Gives pixel x of row the colour passed at construction.
   void Write(BYTE* row, UINT x) {
     const BYTE index = row[x];
-    zentrel::detail::WriteTableColour(m_table[index], m_written);
+    WriteTableColour(m_table[index], m_written);
     m_indexIsBackground[index] = m_writtenIsBackground;
   }
 
@@ -49,12 +49,12 @@ class TrueColourRaster {
       : m_isBackground(isBackground), m_written(written) {}
 
   bool IsBackground(const BYTE* row, UINT x) const {
-    return m_isBackground(zentrel::detail::TrueColourAt(row + 3 * static_cast<std::size_t>(x)));
+    return m_isBackground(TrueColourAt(row + 3 * static_cast<std::size_t>(x)));
   }
 
   /// Gives pixel x of row the colour passed at construction.
   void Write(BYTE* row, UINT x) const {
-    zentrel::detail::WriteTrueColour(row + 3 * static_cast<std::size_t>(x), m_written);
+    WriteTrueColour(row + 3 * static_cast<std::size_t>(x), m_written);
   }
 
  private:
@@ -77,6 +77,6 @@ void WithRaster(const Raster& rows, const BackgroundTest& isBackground, COLORREF
   }
 }
 
-}  // namespace cleanup
+}  // namespace zentrel::detail::cleanup
 
 #endif  // ZENTREL_CLEANUP_INPLACERASTER_H

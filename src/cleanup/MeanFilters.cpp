@@ -20,7 +20,7 @@
 #include "cleanup/MeanLanes.h"
 #include "cleanup/NoiseWindow.h"
 
-namespace cleanup {
+namespace zentrel::detail::cleanup {
 namespace {
 
 /// Outlier mean: a pixel takes the mean only when it differs from it by
@@ -341,4 +341,4 @@ bool RunMeanFilter(const NoiseWindow& window, int type) {
   return true;
 }
 
-}  // namespace cleanup
+}  // namespace zentrel::detail::cleanup

@@ -16,7 +16,7 @@
 
 #include "ZentrelPlatform.h"
 
-namespace cleanup {
+namespace zentrel::detail::cleanup {
 
 constexpr int kLaneCount = 8;
 /// The most pixels FilterLanes takes per lane at once.
@@ -170,7 +170,7 @@ void FilterLanes(LaneGroup<Registers * kLaneCount>& group, std::ptrdiff_t length
   }
 }
 
-}  // namespace cleanup
+}  // namespace zentrel::detail::cleanup
 
 #endif  // defined(__SSE2__) && !defined(ZENTREL_CLEANUP_PORTABLE)
 #endif  // ZENTREL_CLEANUP_MEANLANES_H

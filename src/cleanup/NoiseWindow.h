@@ -10,7 +10,7 @@
 #include "ZentrelPlatform.h"
 #include "image/Raster.h"
 
-namespace cleanup {
+namespace zentrel::detail::cleanup {
 
 /// Exact division of numerators below 2^16 by a divisor of 1..2^16 through
 /// one multiplication: with M = ceil(2^32 / d) and e = M·d − 2^32 < d, the
@@ -37,9 +37,9 @@ class ExactDivider {
 /// right (bottom) edge for the last pixel of a row (the last row); that
 /// sample reads the edge column (row) as it currently stands.
 struct NoiseWindow {
-  zentrel::detail::Raster rows;  // 8 bits a sample
-  std::ptrdiff_t width;          // rows.width, signed for the window sums
-  std::ptrdiff_t height;         // rows.height
+  Raster rows;            // 8 bits a sample
+  std::ptrdiff_t width;   // rows.width, signed for the window sums
+  std::ptrdiff_t height;  // rows.height
   int w;
   int h;
   int hw;  // (W − 1) / 2
@@ -67,7 +67,7 @@ struct NoiseWindow {
 };
 
 /// The W × H window over a raster's samples.
-inline NoiseWindow MakeNoiseWindow(const zentrel::detail::Raster& rows, int w, int h) {
+inline NoiseWindow MakeNoiseWindow(const Raster& rows, int w, int h) {
   return NoiseWindow{rows,
                      static_cast<std::ptrdiff_t>(rows.width),
                      static_cast<std::ptrdiff_t>(rows.height),
@@ -84,6 +84,6 @@ bool RunMeanFilter(const NoiseWindow& window, int type);
 /// histogram of the window.
 void RunRankFilter(const NoiseWindow& window, int k, int type);
 
-}  // namespace cleanup
+}  // namespace zentrel::detail::cleanup
 
 #endif  // ZENTREL_CLEANUP_NOISEWINDOW_H

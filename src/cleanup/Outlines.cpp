@@ -6,6 +6,9 @@
 #include "cleanup/InPlaceRaster.h"
 #include "image/ImageAccess.h"
 
+using namespace zentrel::detail;
+
+namespace zentrel::detail {
 namespace {
 
 /// The colour outline pixels are painted in: pure red.
@@ -30,6 +33,7 @@ void MarkOutlines(Pixels& pixels, const cleanup::Raster& rows) {
 }
 
 }  // namespace
+}  // namespace zentrel::detail
 
 int CImageDataModel::IsEdge(UINT x, UINT y, COLORREF colour) {
   // An empty record has no outline. Outside a held image the distance reads

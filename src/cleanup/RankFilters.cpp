@@ -20,7 +20,7 @@
 #define ZENTREL_CLEANUP_ALWAYS_INLINE inline
 #endif
 
-namespace cleanup {
+namespace zentrel::detail::cleanup {
 namespace {
 
 /// The samples of the windows along one image row, with their histogram;
@@ -431,4 +431,4 @@ void RunRankFilter(const NoiseWindow& window, int k, int type) {
     MedianFilter(window);
 }
 
-}  // namespace cleanup
+}  // namespace zentrel::detail::cleanup

@@ -4,14 +4,18 @@
 #include "cleanup/NoiseWindow.h"
 #include "image/ImageAccess.h"
 
+using namespace zentrel::detail;
+
+namespace zentrel::detail {
 namespace {
 
 constexpr int kMaxWindowSide = 10;
 
 }  // namespace
+}  // namespace zentrel::detail
 
 int CImageDataModel::RemoveNoise(int width, int height, int k, int type) {
-  const zentrel::detail::Raster rows = ImageAccess::Checked(*this);
+  const Raster rows = ImageAccess::Checked(*this);
   if (rows.Empty()) return 0;
   // The filters read every byte as a grey sample; the rows of a 24-bit image
   // hold blue, green and red, so such an image is refused, not corrupted.

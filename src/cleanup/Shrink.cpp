@@ -5,6 +5,9 @@
 #include "cleanup/InPlaceRaster.h"
 #include "image/ImageAccess.h"
 
+using namespace zentrel::detail;
+
+namespace zentrel::detail {
 namespace {
 
 /// Rows from the top, each from the left; a pixel cleared early is
@@ -30,6 +33,7 @@ void ShrinkRegions(Pixels& pixels, const cleanup::Raster& rows) {
 }
 
 }  // namespace
+}  // namespace zentrel::detail
 
 int CImageDataModel::Shrink() {
   const cleanup::Raster rows = ImageAccess::Checked(*this);

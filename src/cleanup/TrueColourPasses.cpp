@@ -6,7 +6,7 @@
 
 #include "cleanup/BackgroundBits.h"
 
-namespace cleanup {
+namespace zentrel::detail::cleanup {
 namespace {
 
 int TrailingZeros(std::uint64_t v) {  // v ≠ 0
@@ -170,4 +170,4 @@ bool ShrinkTrueColour(const Raster& rows, const BackgroundBits& test, COLORREF w
   return true;
 }
 
-}  // namespace cleanup
+}  // namespace zentrel::detail::cleanup

@@ -8,6 +8,8 @@
 #include "ZentrelPlatform.h"
 #include "platform/Endian.h"
 
+namespace zentrel::detail {
+
 constexpr std::uint32_t kBmpFileHeaderBytes = 14;
 constexpr std::uint32_t kBmpInfoHeaderBytes = 40;
 constexpr std::uint32_t kBmpHeadersBytes = kBmpFileHeaderBytes + kBmpInfoHeaderBytes;
@@ -96,5 +98,7 @@ inline BmpDataPlacement PlaceBmpData(const BITMAPFILEHEADER& file, const BITMAPI
   placement.pixelOffset = offBits < fileLength && offBits >= tableEnd ? offBits : tableEnd;
   return placement;
 }
+
+}  // namespace zentrel::detail
 
 #endif  // ZENTREL_FILES_BMPFORMAT_H

@@ -5,6 +5,8 @@
 
 #include "platform/Endian.h"
 
+namespace zentrel::detail {
+
 BitFieldChannel::BitFieldChannel(std::uint32_t mask) : m_mask(mask) {
   if (mask == 0) return;  // a channel of 0 (the table's entry 0)
   while (((mask >> m_shift) & 1u) == 0) ++m_shift;
@@ -39,3 +41,5 @@ void UnpackBitFields(const BYTE* in, std::uint32_t count, unsigned bytesPerPixel
     out[2] = channels[0].Scale(pixel);
   }
 }
+
+}  // namespace zentrel::detail

@@ -8,6 +8,8 @@
 
 #include "ZentrelPlatform.h"
 
+namespace zentrel::detail {
+
 /// One colour channel under a bit mask: its value is (pixel & mask) shifted
 /// down, scaled from 0..max to 0..255 and rounded to nearest. Channels of up
 /// to 12 bits (all common ones) are scaled through a table.
@@ -36,5 +38,7 @@ void UnpackIndices(const BYTE* in, std::uint32_t count, unsigned bits, BYTE* out
 /// as blue, green, red to out.
 void UnpackBitFields(const BYTE* in, std::uint32_t count, unsigned bytesPerPixel,
                      const BitFieldChannel channels[3], BYTE* out);
+
+}  // namespace zentrel::detail
 
 #endif  // ZENTREL_FILES_BMPPIXELROWS_H

@@ -11,6 +11,9 @@
 #include "image/RecordBlock.h"
 #include "platform/File.h"
 
+using namespace zentrel::detail;
+
+namespace zentrel::detail {
 namespace {
 
 /// The files this reader takes: 8 or 24 bits per pixel, rows stored as
@@ -38,6 +41,7 @@ int SizeNote(const BITMAPINFOHEADER& info) {
 }
 
 }  // namespace
+}  // namespace zentrel::detail
 
 int CImageDataModel::ReadBMPImage(CString name) {
   m_nReadNote = ZENTREL_NOTE_CANNOT_OPEN;

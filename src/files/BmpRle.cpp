@@ -9,6 +9,8 @@
 #include "ImageDataModel.h"
 #include "image/Raster.h"
 
+namespace zentrel::detail {
+
 namespace {
 
 class RleWriter {
@@ -35,8 +37,7 @@ class RleWriter {
     if (m_x < m_target.width) {
       const std::uint64_t take = std::min<std::uint64_t>(count, m_target.width - m_x);
       const std::uint64_t stored =
-          m_target.topDown ? zentrel::detail::StoredRowOf<std::uint64_t>(m_target.height, m_y)
-                           : m_y;
+          m_target.topDown ? StoredRowOf<std::uint64_t>(m_target.height, m_y) : m_y;
       BYTE* row = m_target.bits + stored * m_target.rowBytes + m_x;
       for (std::uint64_t i = 0; i < take; ++i) row[i] = index(i);
     }
@@ -103,3 +104,5 @@ int DecodeBmpRle(const BYTE* data, std::size_t size, bool fourBit, const RleTarg
     }
   }
 }
+
+}  // namespace zentrel::detail

@@ -8,6 +8,8 @@
 #include "ImageDataModel.h"
 #include "platform/Endian.h"
 
+namespace zentrel::detail {
+
 namespace {
 
 constexpr std::uint32_t kCoreHeaderBytes = 12;      // OS/2 1.x
@@ -155,3 +157,5 @@ int ParseBmpVariant(const BYTE* head, std::size_t headBytes, std::uint64_t fileL
   }
   return ZENTREL_NOTE_NONE;
 }
+
+}  // namespace zentrel::detail

@@ -10,6 +10,8 @@
 
 #include "ZentrelPlatform.h"
 
+namespace zentrel::detail {
+
 /// How the pixel data is stored.
 enum class BmpPixelForm {
   Indexed,  // 1, 2, 4 or 8 bits per pixel, colour-table indices
@@ -50,5 +52,7 @@ constexpr std::size_t kBmpVariantHeadBytes = 14 + 124 + 16;
 /// file the widened reader takes, else the note saying why not.
 int ParseBmpVariant(const BYTE* head, std::size_t headBytes, std::uint64_t fileLength,
                     BmpVariant& variant);
+
+}  // namespace zentrel::detail
 
 #endif  // ZENTREL_FILES_BMPVARIANT_H

@@ -17,6 +17,9 @@
 #include "platform/File.h"
 #include "platform/Memory.h"
 
+using namespace zentrel::detail;
+
+namespace zentrel::detail {
 namespace {
 
 constexpr std::uint64_t kMaxReadBytes = 0xFFFFFFFFu;  // one File::Read at most
@@ -43,7 +46,7 @@ void ReadColourTable(CFile& file, const BmpVariant& v, RGBQUAD* table) {
 
 /// The block's row for the file's row r.
 BYTE* StoredRow(const BmpVariant& v, const DibBlock& block, std::uint32_t r) {
-  const std::uint32_t stored = v.topDown ? zentrel::detail::StoredRowOf(v.height, r) : r;
+  const std::uint32_t stored = v.topDown ? StoredRowOf(v.height, r) : r;
   return block.Bits() + std::size_t{stored} * block.RowBytes();
 }
 
@@ -109,6 +112,7 @@ int ReadRleRows(CFile& file, const BmpVariant& v, std::uint64_t fileLength, cons
 }
 
 }  // namespace
+}  // namespace zentrel::detail
 
 int CImageDataModel::ReadBMPImage(CString name, DWORD flags) {
   if (!(flags & ZENTREL_READ_BMP_VARIANTS)) return ReadBMPImage(name);

@@ -8,6 +8,8 @@
 #include "image/Raster.h"
 #include "platform/Memory.h"
 
+using namespace zentrel::detail;
+
 // bmp-save-in-place: a writable map in a folder that takes no new file is
 // saved in place, as it was before saves went through a temporary file.
 int CImageDataModel::SaveBMPImage(CString name) {
@@ -23,7 +25,7 @@ int CImageDataModel::SaveBMPImage(CString name, DWORD flags) {
   // GetBmh can never make the write reach past the block.
   const BYTE* start = reinterpret_cast<const BYTE*>(m_pBmh);
   const std::uint64_t tableBytes =
-      std::uint64_t{zentrel::detail::TableEntries(m_pPalette, m_pBits)} * sizeof(RGBQUAD);
+      std::uint64_t{TableEntries(m_pPalette, m_pBits)} * sizeof(RGBQUAD);
   // size-products-64bit: the rows' size is computed in 64 bits and must lie
   // in the block, so that size fields that no longer match the block (a
   // derived class may write them) are refused before any file is touched,

@@ -4,6 +4,8 @@
 
 #include "platform/File.h"
 
+namespace zentrel::detail {
+
 /// bmp-close-failure: closes a file opened for reading and ignores a failure
 /// of the close. Nothing written can be lost with a read-only file, and
 /// every byte the read needed has been read by then, so a failed close must
@@ -16,5 +18,7 @@ inline void CloseReadFile(CFile& file) {
     error->Delete();
   }
 }
+
+}  // namespace zentrel::detail
 
 #endif  // ZENTREL_FILES_CLOSEREADFILE_H

@@ -3,6 +3,9 @@
 #include "files/BmpFormat.h"
 #include "platform/File.h"
 
+using namespace zentrel::detail;
+
+namespace zentrel::detail {
 namespace {
 
 constexpr short kUnknownFormat = 0;
@@ -11,6 +14,7 @@ constexpr short kTifFormat = 2;
 constexpr short kGifFormat = 3;
 
 }  // namespace
+}  // namespace zentrel::detail
 
 short CImageDataModel::TestMode(CString name) {
   CString ending = name.Right(4);

@@ -2,6 +2,8 @@
 // exact way of taking a code near and past the end of a fill.
 #include "files/GifCodeStream.h"
 
+namespace zentrel::detail {
+
 UINT GifCodeStream::ReadSubBlocks() {
   UINT n = 0;
   BYTE count = 0;
@@ -57,3 +59,5 @@ LzwFetch GifCodeStream::Take(UINT bitPos, int width) {
   const UINT fastLimit = m_dataBytes >= 3 ? 8 * (m_dataBytes - 2) : 0;
   return {code, bitPos + static_cast<UINT>(width), fastLimit};
 }
+
+}  // namespace zentrel::detail

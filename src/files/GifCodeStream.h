@@ -7,6 +7,8 @@
 #include "files/GifInput.h"
 #include "platform/Endian.h"
 
+namespace zentrel::detail {
+
 /// One code as the code stream gives it, with the bit position after it and
 /// the bound below which the next codes may be taken straight from the
 /// buffer (see GifCodeStream::TakeFromBuffer).
@@ -58,5 +60,7 @@ class GifCodeStream {
   UINT m_endCode;
   UINT m_dataBytes = 0;
 };
+
+}  // namespace zentrel::detail
 
 #endif  // ZENTREL_FILES_GIFCODESTREAM_H

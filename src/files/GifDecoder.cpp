@@ -11,6 +11,8 @@
 #include "platform/Endian.h"
 #include "platform/MessageBox.h"
 
+namespace zentrel::detail {
+
 namespace {
 
 constexpr BYTE kImageSeparator = 0x2C;
@@ -178,3 +180,5 @@ int GifDecoder::DecodeOpenFile() {
   m_file.Close();
   return 1;
 }
+
+}  // namespace zentrel::detail

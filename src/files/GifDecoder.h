@@ -10,6 +10,8 @@
 #include "platform/File.h"
 #include "platform/Memory.h"
 
+namespace zentrel::detail {
+
 class GifDecoder : public CObject {
  public:
   /// Fill threshold of the data buffer; smaller files are taken in one fill.
@@ -90,5 +92,7 @@ class GifDecoder : public CObject {
   CFile m_file;
   GifInput m_input{m_file};
 };
+
+}  // namespace zentrel::detail
 
 #endif  // ZENTREL_FILES_GIFDECODER_H

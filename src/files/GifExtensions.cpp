@@ -3,6 +3,8 @@
 // the last graphic control extension among them.
 #include "files/GifDecoder.h"
 
+namespace zentrel::detail {
+
 namespace {
 
 constexpr BYTE kExtensionIntroducer = 0x21;
@@ -50,3 +52,5 @@ bool GifDecoder::SkipSubBlocks(BYTE label, std::uint64_t length) {
     first = false;
   }
 }
+
+}  // namespace zentrel::detail

@@ -5,6 +5,8 @@
 #include "files/GifDecoder.h"
 #include "files/GifLzw.h"
 
+namespace zentrel::detail {
+
 // The row sink GifLzw writes to: the frame cursor of the decoder, whose rows
 // lie in the result block.
 class GifDecoder::FrameRows {
@@ -59,3 +61,5 @@ void GifDecoder::RunDecodingLoop(UINT minCodeSize) {
   else
     RunPlain(lzw, codes, rows);
 }
+
+}  // namespace zentrel::detail

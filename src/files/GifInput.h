@@ -9,6 +9,8 @@
 
 #include "platform/File.h"
 
+namespace zentrel::detail {
+
 class GifInput {
  public:
   explicit GifInput(CFile& file) : m_file(file) {}
@@ -69,5 +71,7 @@ class GifInput {
   UINT m_pos = 0;
   UINT m_end = 0;
 };
+
+}  // namespace zentrel::detail
 
 #endif  // ZENTREL_FILES_GIFINPUT_H

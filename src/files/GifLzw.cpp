@@ -2,6 +2,8 @@
 // expanding a code (the decoding loop itself is in the header).
 #include "files/GifLzw.h"
 
+namespace zentrel::detail {
+
 // Roots (the literal indices) are known strings of length 1. The codes
 // between the colour mask and the first free code, the clear and end codes
 // (handled before any expansion) and every entry not yet assigned are not;
@@ -49,3 +51,5 @@ GifLzw::Walk GifLzw::ExpandExactly(UINT code, UINT freeCode, UINT oldCode, UINT 
   end[-++top] = static_cast<BYTE>(finChar);
   return {top, finChar};
 }
+
+}  // namespace zentrel::detail

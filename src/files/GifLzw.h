@@ -25,6 +25,8 @@
 
 #include "files/GifCodeStream.h"
 
+namespace zentrel::detail {
+
 /// Where the next indices go: the row, the column, and the columns of the
 /// row that may be written directly (0 when none may).
 struct LzwRowCursor {
@@ -359,5 +361,7 @@ inline bool GifLzw::Enter(LoopState& s, UINT code, const NewEntry& entry) {
 
 #undef GIF_LZW_LIKELY
 #undef GIF_LZW_UNLIKELY
+
+}  // namespace zentrel::detail
 
 #endif  // ZENTREL_FILES_GIFLZW_H

@@ -13,6 +13,8 @@
 #include "image/DibLayout.h"
 #include "image/Raster.h"
 
+namespace zentrel::detail {
+
 namespace {
 
 // Interlace passes: first row and row step of each.
@@ -30,7 +32,7 @@ void GifDecoder::StartFrame() {
 
 BYTE* GifDecoder::RowPointer(int row) const {
   if (!m_pBits || row >= m_nImageHeight) return nullptr;
-  const int stored = zentrel::detail::StoredRowOf(m_nImageHeight, row);
+  const int stored = StoredRowOf(m_nImageHeight, row);
   if (stored >= m_nScreenHeight) return nullptr;
   return m_pBits + static_cast<std::size_t>(stored) * m_nLineBytes;
 }
@@ -74,3 +76,5 @@ void GifDecoder::EmitRun(const BYTE* indices, int count) {
     if (m_nCol >= m_nImageWidth) NextRow();
   }
 }
+
+}  // namespace zentrel::detail

@@ -4,6 +4,8 @@
 #include "files/GifDecoder.h"
 #include "image/RecordBlock.h"
 
+using namespace zentrel::detail;
+
 int CImageDataModel::ReadGIFImage(CString name) { return ReadGIFImage(name, 0); }
 
 int CImageDataModel::ReadGIFImage(CString name, DWORD flags) {

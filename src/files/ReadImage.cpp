@@ -8,6 +8,8 @@
 #include "files/CloseReadFile.h"
 #include "platform/File.h"
 
+using namespace zentrel::detail;
+
 int CImageDataModel::ReadImage(CString name, DWORD flags) {
   m_nTransparentIndex = -1;
   m_nFileColors = 0;

@@ -6,6 +6,8 @@
 
 #include "image/DibLayout.h"
 
+namespace zentrel::detail {
+
 /// The block size a read may reach: the host's limit, where 0 (and anything
 /// above the library's cap) means the cap.
 inline std::uint64_t EffectiveReadLimit(DWORD hostLimit) {
@@ -19,5 +21,7 @@ inline bool ExceedsReadLimit(std::uint32_t width, std::uint32_t height, int bits
   const std::uint64_t limit = EffectiveReadLimit(hostLimit);
   return layout.rowBytes > limit || layout.blockBytes > limit;
 }
+
+}  // namespace zentrel::detail
 
 #endif  // ZENTREL_FILES_READLIMIT_H

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+namespace zentrel::detail {
+
 namespace {
 
 constexpr int kMaxLinkHops = 40;
@@ -133,3 +135,5 @@ void ReplacingFile::Abandon() {
   }
   m_temporary = CString();
 }
+
+}  // namespace zentrel::detail

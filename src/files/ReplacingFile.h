@@ -6,6 +6,8 @@
 
 #include "platform/File.h"
 
+namespace zentrel::detail {
+
 /// Use: Open, write through File(), then Commit. On any failure, or when the
 /// object goes away without a Commit, the temporary file is removed and the
 /// target is left as it was.
@@ -42,5 +44,7 @@ class ReplacingFile {
   CString m_target;     // the resolved target
   CString m_temporary;  // empty when the target is written directly
 };
+
+}  // namespace zentrel::detail
 
 #endif  // ZENTREL_FILES_REPLACINGFILE_H

@@ -5,12 +5,16 @@
 #include "platform/Memory.h"
 #include "platform/MessageBox.h"
 
+using namespace zentrel::detail;
+
+namespace zentrel::detail {
 namespace {
 
 constexpr UINT kMaxMapSide = 10000;
 constexpr WORD kPaletteVersion = 0x300;
 
 }  // namespace
+}  // namespace zentrel::detail
 
 int CImageDataModel::InitDIBData() {
   // header-must-fit-block: a header that no longer fits the block makes the

@@ -7,6 +7,8 @@
 #include "image/DibLayout.h"
 #include "platform/Memory.h"
 
+namespace zentrel::detail {
+
 DibBlock& DibBlock::operator=(DibBlock&& other) noexcept {
   if (this != &other) {
     Release();
@@ -92,3 +94,5 @@ bool ReleaseDib(HGLOBAL& handle, BYTE*& bits, RGBQUAD*& table, BITMAPINFOHEADER*
   header = nullptr;
   return true;
 }
+
+}  // namespace zentrel::detail

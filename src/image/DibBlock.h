@@ -7,6 +7,8 @@
 
 #include "ZentrelPlatform.h"
 
+namespace zentrel::detail {
+
 /// Whether a new block's pixel rows and spare row are zero-filled, or left
 /// for a caller that fills every byte of them itself.
 enum class DibRows { Zeroed, FilledByCaller };
@@ -70,5 +72,7 @@ bool AllocateDib(UINT width, UINT height, int bits, DibRows rows, DibBlock& bloc
 /// Unlocks and frees a block held in raw fields and clears the four
 /// addresses. Returns false when no block was held.
 bool ReleaseDib(HGLOBAL& handle, BYTE*& bits, RGBQUAD*& table, BITMAPINFOHEADER*& header);
+
+}  // namespace zentrel::detail
 
 #endif  // ZENTREL_IMAGE_DIBBLOCK_H

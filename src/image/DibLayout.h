@@ -6,6 +6,8 @@
 
 #include "ZentrelPlatform.h"
 
+namespace zentrel::detail {
+
 /// The largest block the library allocates. Sizes must fit the 32-bit
 /// fields of the bitmap header, and hosts commonly hold them in a signed
 /// 32-bit value, so a block stays below 2 GiB; this also refuses a header
@@ -63,5 +65,7 @@ inline void WriteDibHeader(BITMAPINFOHEADER* header, std::uint32_t width, std::u
   header->biClrUsed = layout.tableEntries;
   header->biClrImportant = layout.tableEntries;
 }
+
+}  // namespace zentrel::detail
 
 #endif  // ZENTREL_IMAGE_DIBLAYOUT_H

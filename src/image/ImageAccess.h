@@ -4,8 +4,10 @@
 #define ZENTREL_IMAGE_IMAGEACCESS_H
 
 #include "ImageDataModel.h"
-#include "image/PixelView.h"
+#include "image/ColourTests.h"
 #include "image/Raster.h"
+
+namespace zentrel::detail {
 
 class ImageAccess {
  public:
@@ -15,9 +17,8 @@ class ImageAccess {
   /// (see CheckedRaster); empty when no image is held or the header no
   /// longer fits the block.
   static Raster Checked(const CImageDataModel& image) {
-    return zentrel::detail::CheckedRaster(image.m_hDIB, image.m_pBmh, image.m_pPalette,
-                                          image.m_pBits, image.m_nWidth, image.m_nHeight,
-                                          image.m_nLineBytes);
+    return CheckedRaster(image.m_hDIB, image.m_pBmh, image.m_pPalette, image.m_pBits,
+                         image.m_nWidth, image.m_nHeight, image.m_nLineBytes);
   }
 
   /// The raster of a single-pixel operation, cheap enough for every call:
@@ -30,7 +31,7 @@ class ImageAccess {
     // This runs once per pixel: each depth is compared with the block's
     // layout on its own path, the refusal marked as the rare way, so that
     // the pixel's own path stays as short as it was without the test.
-    const bool withTable = zentrel::detail::BlockDepth(image.m_pPalette, image.m_pBits) == 8;
+    const bool withTable = BlockDepth(image.m_pPalette, image.m_pBits) == 8;
     if (image.m_pBmh->biBitCount == 24) {
       if (ZENTREL_RARELY(withTable)) return Raster{};
       return Raster::Rows(image.m_pBits, image.m_nWidth, image.m_nHeight, image.m_nLineBytes, 24);
@@ -49,5 +50,7 @@ class ImageAccess {
     return ColourMatchThreshold(image.m_nPrecision);
   }
 };
+
+}  // namespace zentrel::detail
 
 #endif  // ZENTREL_IMAGE_IMAGEACCESS_H

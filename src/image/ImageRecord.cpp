@@ -7,6 +7,9 @@
 #include "image/Raster.h"
 #include "image/RecordBlock.h"
 
+using namespace zentrel::detail;
+
+namespace zentrel::detail {
 namespace {
 
 constexpr LONG kDefaultID = -1;
@@ -17,6 +20,7 @@ constexpr int kMinPrecision = 15;
 constexpr int kMaxPrecision = 40;
 
 }  // namespace
+}  // namespace zentrel::detail
 
 CImageDataModel::CImageDataModel() : CImageDataModel(CRect(0, 0, 0, 0)) {}
 
@@ -105,8 +109,7 @@ void CImageDataModel::SetColorPixel(short depth) {
   if (!m_hDIB) return;
   // The block's own depth follows from its layout: a colour table lies
   // between the header and the pixel rows only in a block made for 8 bits.
-  if (depth == zentrel::detail::BlockDepth(m_pPalette, m_pBits))
-    m_pBmh->biBitCount = static_cast<WORD>(depth);
+  if (depth == BlockDepth(m_pPalette, m_pBits)) m_pBmh->biBitCount = static_cast<WORD>(depth);
 }
 
 short CImageDataModel::GetImageColors() const {

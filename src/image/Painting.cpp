@@ -3,6 +3,9 @@
 #include "ImageDataModel.h"
 #include "image/ImageAccess.h"
 
+using namespace zentrel::detail;
+
+namespace zentrel::detail {
 namespace {
 
 /// a − b modulo 2^32 as a signed value, as 32-bit arithmetic gives it, so
@@ -12,6 +15,7 @@ int WrappedDifference(LONG a, LONG b) {
 }
 
 }  // namespace
+}  // namespace zentrel::detail
 
 int CImageDataModel::PaintImageToDevice(CDC* dc, CRect* rect) {
   // Nothing to paint, or no device or rectangle (both are required): no call
@@ -20,7 +24,7 @@ int CImageDataModel::PaintImageToDevice(CDC* dc, CRect* rect) {
   // must still describe the checked raster; otherwise the record acts as
   // empty.
   const ImageAccess::Raster raster = ImageAccess::Checked(*this);
-  if (!zentrel::detail::HeaderDescribes(m_pBmh, raster) || !dc || !rect) return 0;
+  if (!HeaderDescribes(m_pBmh, raster) || !dc || !rect) return 0;
   HDC device = dc->m_hDC;
 
   HPALETTE previous = nullptr;

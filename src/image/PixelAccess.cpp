@@ -6,6 +6,8 @@
 #include "ImageDataModel.h"
 #include "image/ImageAccess.h"
 
+using namespace zentrel::detail;
+
 COLORREF CImageDataModel::GetPixel(UINT x, UINT y) const {
   // An empty raster (no image, or a header whose depth no longer fits the
   // block) contains no position.
@@ -64,16 +66,16 @@ void CImageDataModel::SetPixel(UINT x, UINT y, COLORREF colour) {
   // the rows, and each depth is compared with the block's layout on its own
   // path (header-must-fit-block), as ImageAccess::Pixels does for reads.
   if (!m_hDIB || x >= m_nWidth || y >= m_nHeight) return;
-  BYTE* row = m_pBits + zentrel::detail::StoredRowOf<std::size_t>(m_nHeight, y) * m_nLineBytes;
-  const bool withTable = zentrel::detail::BlockDepth(m_pPalette, m_pBits) == 8;
+  BYTE* row = m_pBits + StoredRowOf<std::size_t>(m_nHeight, y) * m_nLineBytes;
+  const bool withTable = BlockDepth(m_pPalette, m_pBits) == 8;
   if (m_pBmh->biBitCount == 24) {
     if (ZENTREL_RARELY(withTable)) return;
-    zentrel::detail::WriteTrueColour(row + 3 * static_cast<std::size_t>(x), colour);
+    WriteTrueColour(row + 3 * static_cast<std::size_t>(x), colour);
     return;
   }
   if (ZENTREL_RARELY(m_pBmh->biBitCount != 8 || !withTable)) return;
   // An 8-bit pixel keeps its index; the colour-table entry it uses changes.
-  zentrel::detail::WriteTableColour(m_pPalette[row[x]], colour);
+  WriteTableColour(m_pPalette[row[x]], colour);
 }
 
 void CImageDataModel::SetPixel(POINT point, COLORREF colour) {

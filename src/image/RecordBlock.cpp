@@ -1,6 +1,8 @@
 // Installing a block into the record and releasing it.
 #include "image/RecordBlock.h"
 
+namespace zentrel::detail {
+
 void RecordBlock::Install(CImageDataModel& record, DibBlock block) {
   Release(record);
   const UINT width = block.Width();
@@ -15,3 +17,5 @@ void RecordBlock::Install(CImageDataModel& record, DibBlock block) {
 bool RecordBlock::Release(CImageDataModel& record) {
   return ReleaseDib(record.m_hDIB, record.m_pBits, record.m_pPalette, record.m_pBmh);
 }
+
+}  // namespace zentrel::detail

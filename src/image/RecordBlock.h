@@ -6,6 +6,8 @@
 #include "ImageDataModel.h"
 #include "image/DibBlock.h"
 
+namespace zentrel::detail {
+
 class RecordBlock {
  public:
   /// Releases the block the record holds, if any, and installs block (which
@@ -18,5 +20,7 @@ class RecordBlock {
   /// row length and working rectangle stay. False when none was held.
   static bool Release(CImageDataModel& record);
 };
+
+}  // namespace zentrel::detail
 
 #endif  // ZENTREL_IMAGE_RECORDBLOCK_H

@@ -14,7 +14,7 @@
 #include <cmath>
 #include <cstring>
 
-namespace shape {
+namespace zentrel::detail::shape {
 namespace {
 
 constexpr int kMantissaBits = 24;                       // float significand, with the hidden bit
@@ -96,4 +96,4 @@ float AdvanceMinor(float c, double step, std::uint64_t count) {
   return c;
 }
 
-}  // namespace shape
+}  // namespace zentrel::detail::shape

@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-namespace shape {
+namespace zentrel::detail::shape {
 
 /// One step: c + step in double precision, rounded to float.
 inline float StepMinor(float c, double step) {
@@ -18,6 +18,6 @@ inline float StepMinor(float c, double step) {
 /// must be finite.
 float AdvanceMinor(float c, double step, std::uint64_t count);
 
-}  // namespace shape
+}  // namespace zentrel::detail::shape
 
 #endif  // ZENTREL_SHAPE_FLOATWALK_H

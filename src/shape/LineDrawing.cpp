@@ -7,6 +7,8 @@
 #include "ImageDataModel.h"
 #include "shape/FloatWalk.h"
 
+using namespace zentrel::detail;
+
 void CImageDataModel::DDALine(CPoint p1, CPoint p2, DWORD colour) {
   if (!m_hDIB) return;  // no pixel of an empty record can be set
   const std::int64_t dx = static_cast<std::int64_t>(p2.x) - p1.x;

@@ -7,7 +7,7 @@
 
 #include "platform/Memory.h"
 
-namespace shape {
+namespace zentrel::detail::shape {
 namespace {
 
 // Below this many points comparing every pair is as quick as building a hull.
@@ -93,4 +93,4 @@ double GreatestSquaredDistance(const POINT* points, int n) {
   return static_cast<double>(HullDiameter(hull, h));
 }
 
-}  // namespace shape
+}  // namespace zentrel::detail::shape

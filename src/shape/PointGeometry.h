@@ -6,7 +6,7 @@
 
 #include "ZentrelPlatform.h"
 
-namespace shape {
+namespace zentrel::detail::shape {
 
 /// dx² + dy² in double precision from exact differences. Exact (and thus
 /// equal to the integer sum of squares) whenever both differences are below
@@ -22,6 +22,6 @@ inline double SquaredDistance(const POINT& a, const POINT& b) {
 /// with exactly the result of comparing every pair.
 double GreatestSquaredDistance(const POINT* points, int n);
 
-}  // namespace shape
+}  // namespace zentrel::detail::shape
 
 #endif  // ZENTREL_SHAPE_POINTGEOMETRY_H

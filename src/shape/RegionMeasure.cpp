@@ -5,6 +5,9 @@
 #include "ImageDataModel.h"
 #include "image/ImageAccess.h"
 
+using namespace zentrel::detail;
+
+namespace zentrel::detail {
 namespace {
 
 constexpr int kGrowth = 3;        // pixels added to each side per pass
@@ -31,7 +34,7 @@ void Grow(Bounds& b, int amount, std::int64_t width, std::int64_t height) {
 /// Tests the colour against the region colour on the rectangle's outline.
 class SideTest {
  public:
-  SideTest(const zentrel::detail::Raster& rows, COLORREF colour, int threshold)
+  SideTest(const Raster& rows, COLORREF colour, int threshold)
       : m_rows(rows), m_colour(colour), m_threshold(threshold) {}
 
   bool Matches(std::int64_t x, std::int64_t y) const {
@@ -52,12 +55,13 @@ class SideTest {
   }
 
  private:
-  const zentrel::detail::Raster& m_rows;
+  const Raster& m_rows;
   COLORREF m_colour;
   int m_threshold;
 };
 
 }  // namespace
+}  // namespace zentrel::detail
 
 DWORD CImageDataModel::GetMinRegion(POINT seed, CRect& rect) {
   rect = CRect(seed.x, seed.y, seed.x, seed.y);
@@ -66,7 +70,7 @@ DWORD CImageDataModel::GetMinRegion(POINT seed, CRect& rect) {
   const UINT seedX = static_cast<UINT>(seed.x);
   const UINT seedY = static_cast<UINT>(seed.y);
   // A header that no longer fits the block leaves the raster empty.
-  const zentrel::detail::Raster rows = ImageAccess::Checked(*this);
+  const Raster rows = ImageAccess::Checked(*this);
   if (!rows.Contains(seedX, seedY)) return 0;
 
   const COLORREF colour = GetPixel(seed, 5, 5);

@@ -4,11 +4,13 @@
 // needing the memory for one.
 #include "ImageDataModel.h"
 #include "image/ImageAccess.h"
-#include "transform/PixelRows.h"
+#include "image/Raster.h"
 #include "transform/RowKernels.h"
 
+using namespace zentrel::detail;
+
 int CImageDataModel::Flip() {
-  const PixelRows rows = ImageAccess::Checked(*this);
+  const Raster rows = ImageAccess::Checked(*this);
   if (rows.Empty()) return 0;
   // Whole stored rows, padding included, change places.
   for (std::size_t i = 0, j = rows.height - 1; i < j; ++i, --j)
@@ -17,7 +19,7 @@ int CImageDataModel::Flip() {
 }
 
 int CImageDataModel::Mirror() {
-  const PixelRows rows = ImageAccess::Checked(*this);
+  const Raster rows = ImageAccess::Checked(*this);
   if (rows.Empty()) return 0;
   const std::size_t pixelBytes = static_cast<std::size_t>(rows.width) * rows.pixelBytes;
   for (std::size_t i = 0; i < rows.height; ++i) {

@@ -7,12 +7,15 @@
 #include "ImageDataModel.h"
 #include "image/DibBlock.h"
 #include "image/DibLayout.h"
+#include "image/Raster.h"
 #include "image/RecordBlock.h"
 #include "platform/Memory.h"
-#include "transform/PixelRows.h"
 #include "transform/RowKernels.h"
 #include "transform/TurnKernels.h"
 
+using namespace zentrel::detail;
+
+namespace zentrel::detail {
 namespace {
 
 /// The storage fields of a record that a quarter turn rewrites.
@@ -31,7 +34,7 @@ struct TurnedRecord {
 /// Turns the rows within the same block: a square image in place, any other
 /// through a scratch buffer. Decision: the row padding ends up zero; so does
 /// the rest of the block, so that the spare row stays zero.
-bool TurnWithinBlock(const PixelRows& rows, std::size_t newLine, Turn turn) {
+bool TurnWithinBlock(const Raster& rows, std::size_t newLine, Turn turn) {
   const std::size_t newArea = newLine * rows.width;
   if (rows.width == rows.height) {
     TurnSquareInPlace(rows.bits, rows.lineBytes, rows.width, rows.pixelBytes, turn);
@@ -53,7 +56,7 @@ bool TurnWithinBlock(const PixelRows& rows, std::size_t newLine, Turn turn) {
 /// header and colour table and room for the turned rows and a spare row; the
 /// rows are turned straight into it and the old block is released. Nothing
 /// is ever written beyond a block.
-bool TurnIntoNewBlock(const TurnedRecord& record, const PixelRows& rows, std::size_t newLine,
+bool TurnIntoNewBlock(const TurnedRecord& record, const Raster& rows, std::size_t newLine,
                       Turn turn) {
   DibBlock turned;
   if (!AllocateDib(rows.height, rows.width, static_cast<int>(rows.pixelBytes * 8), DibRows::Zeroed,
@@ -77,9 +80,8 @@ bool TurnIntoNewBlock(const TurnedRecord& record, const PixelRows& rows, std::si
 }
 
 int QuarterTurn(const TurnedRecord& record, Turn turn) {
-  const PixelRows rows =
-      zentrel::detail::CheckedRaster(record.block, record.header, record.palette, record.bits,
-                                     record.width, record.height, record.lineBytes);
+  const Raster rows = CheckedRaster(record.block, record.header, record.palette, record.bits,
+                                    record.width, record.height, record.lineBytes);
   if (rows.Empty()) return 0;
   const std::uint64_t newLine = DibRowBytes(rows.height, rows.pixelBytes * 8);
   const std::uint64_t newArea = newLine * rows.width;
@@ -101,13 +103,16 @@ int QuarterTurn(const TurnedRecord& record, Turn turn) {
 }
 
 }  // namespace
+}  // namespace zentrel::detail
 
 int CImageDataModel::Left90() {
-  return QuarterTurn({*this, m_hDIB, m_pBmh, m_pPalette, m_pBits, m_nWidth, m_nHeight, m_nLineBytes, m_rcRange},
-                     Turn::kLeft);
+  return QuarterTurn(
+      {*this, m_hDIB, m_pBmh, m_pPalette, m_pBits, m_nWidth, m_nHeight, m_nLineBytes, m_rcRange},
+      Turn::kLeft);
 }
 
 int CImageDataModel::Right90() {
-  return QuarterTurn({*this, m_hDIB, m_pBmh, m_pPalette, m_pBits, m_nWidth, m_nHeight, m_nLineBytes, m_rcRange},
-                     Turn::kRight);
+  return QuarterTurn(
+      {*this, m_hDIB, m_pBmh, m_pPalette, m_pBits, m_nWidth, m_nHeight, m_nLineBytes, m_rcRange},
+      Turn::kRight);
 }

@@ -12,11 +12,14 @@
 
 #include "ImageDataModel.h"
 #include "image/ImageAccess.h"
+#include "image/Raster.h"
 #include "platform/Memory.h"
-#include "transform/PixelRows.h"
 #include "transform/RotateRows.h"
 #include "transform/RowKernels.h"
 
+using namespace zentrel::detail;
+
+namespace zentrel::detail {
 namespace {
 
 /// Degrees to radians with pi taken as 3.1415, so the factor is slightly
@@ -65,8 +68,8 @@ void SourcePositions(const double* dxs, const double* dxc, double dyc, double dy
 /// block; the extra byte written lands on the next destination pixel,
 /// which is written after it, so the last pixel moves its 3 bytes alone.
 template <std::size_t B>
-void Gather(const PixelRows& rows, const std::int32_t* sourceRows,
-            const std::int32_t* sourceColumns, std::size_t first, std::size_t end, BYTE* out) {
+void Gather(const Raster& rows, const std::int32_t* sourceRows, const std::int32_t* sourceColumns,
+            std::size_t first, std::size_t end, BYTE* out) {
   // In locals: the stores through out could otherwise alias the fields.
   const BYTE* const bits = rows.bits;
   const std::size_t lineBytes = rows.lineBytes;
@@ -96,7 +99,7 @@ void Gather(const PixelRows& rows, const std::int32_t* sourceRows,
 /// are formed once per column and once per row, which changes no bit of the
 /// sums.
 template <std::size_t B>
-void RotateTile(const PixelRows& rows, const Rotation& rot, bool wide, BYTE* dst, std::size_t i0,
+void RotateTile(const Raster& rows, const Rotation& rot, bool wide, BYTE* dst, std::size_t i0,
                 std::size_t i1, std::size_t j0, std::size_t j1) {
   const std::size_t n = j1 - j0;
   double dxs[kTile];
@@ -161,9 +164,10 @@ void RotateTile(const PixelRows& rows, const Rotation& rot, bool wide, BYTE* dst
 }
 
 }  // namespace
+}  // namespace zentrel::detail
 
 int CImageDataModel::Rotate(int angle) {
-  const PixelRows rows = ImageAccess::Checked(*this);
+  const Raster rows = ImageAccess::Checked(*this);
   if (rows.Empty()) return 0;
   // The scratch holds a copy of the unrotated rows, which every destination
   // pixel reads; the rotated pixels go straight into the image. The result
@@ -171,7 +175,7 @@ int CImageDataModel::Rotate(int angle) {
   // with the fresh scratch pages filled in one sequential copy.
   ScratchBuffer scratch = AllocateScratch(rows.PixelAreaBytes());
   if (!scratch) return 0;
-  PixelRows source = rows;
+  Raster source = rows;
 
   const double a = angle * kRadiansPerDegree;
   const Rotation rot{std::sin(a), std::cos(a), static_cast<double>(rows.width / 2),

@@ -8,7 +8,7 @@
 #include <immintrin.h>
 #endif
 
-namespace rotation {
+namespace zentrel::detail::rotation {
 
 #if defined(ZENTREL_ROTATE_AVX2)
 namespace {
@@ -92,4 +92,4 @@ std::size_t CopyTurnedPixelsWide(const TurnedRow& row, std::size_t first, std::s
 #endif
 }
 
-}  // namespace rotation
+}  // namespace zentrel::detail::rotation

@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace rotation {
+namespace zentrel::detail::rotation {
 
 /// One destination row of a turn. Pixel k of the run takes the source pixel
 /// at stored row trunc((dxs[k] + dyc) + cy) and column trunc((dxc[k] − dys)
@@ -36,6 +36,6 @@ bool WideTurnUsable(std::size_t areaBytes, std::size_t readableBytes);
 std::size_t CopyTurnedPixelsWide(const TurnedRow& row, std::size_t first, std::size_t end,
                                  std::uint8_t* out);
 
-}  // namespace rotation
+}  // namespace zentrel::detail::rotation
 
 #endif  // ZENTREL_TRANSFORM_ROTATEROWS_H

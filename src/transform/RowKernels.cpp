@@ -7,6 +7,8 @@
 
 #include "transform/WordBytes.h"
 
+namespace zentrel::detail {
+
 void SwapRows(BYTE* a, BYTE* b, std::size_t bytes) {
   // A stack chunk keeps the swap allocation-free and in the first-level cache.
   constexpr std::size_t kChunk = 4096;
@@ -91,3 +93,5 @@ void ZeroRowPadding(BYTE* bits, std::size_t line, std::size_t rows, std::size_t 
   for (std::size_t row = 0; row < rows; ++row)
     std::memset(bits + row * line + used, 0, line - used);
 }
+
+}  // namespace zentrel::detail

@@ -8,6 +8,8 @@
 
 #include "ZentrelPlatform.h"
 
+namespace zentrel::detail {
+
 /// Exchanges the bytes of two distinct, non-overlapping rows of bytes bytes.
 void SwapRows(BYTE* a, BYTE* b, std::size_t bytes);
 
@@ -18,5 +20,7 @@ void ReversePixels(BYTE* row, std::size_t width, std::uint32_t pixelBytes);
 /// Sets the bytes after the first used bytes of each of rows rows, line
 /// bytes apart, to 0.
 void ZeroRowPadding(BYTE* bits, std::size_t line, std::size_t rows, std::size_t used);
+
+}  // namespace zentrel::detail
 
 #endif  // ZENTREL_TRANSFORM_ROWKERNELS_H

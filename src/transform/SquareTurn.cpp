@@ -7,6 +7,8 @@
 
 #include "transform/TurnKernels.h"
 
+namespace zentrel::detail {
+
 namespace {
 
 constexpr std::size_t kBlock = 64;
@@ -53,3 +55,5 @@ void TurnSquareInPlace(BYTE* bits, std::size_t line, std::uint32_t side, std::ui
       }
     }
 }
+
+}  // namespace zentrel::detail

@@ -14,6 +14,8 @@
 #define ZENTREL_TURN_SSE2 1
 #endif
 
+namespace zentrel::detail {
+
 namespace {
 
 constexpr std::size_t kTile = 64;
@@ -161,3 +163,5 @@ void TurnPixels(const BYTE* src, std::size_t srcLine, std::uint32_t width, std::
     }
   }
 }
+
+}  // namespace zentrel::detail

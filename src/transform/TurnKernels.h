@@ -7,6 +7,8 @@
 
 #include "ZentrelPlatform.h"
 
+namespace zentrel::detail {
+
 enum class Turn { kLeft, kRight };
 
 /// Writes a quarter turn of the width × height pixels of pixelBytes bytes
@@ -24,5 +26,7 @@ void TurnPixels(const BYTE* src, std::size_t srcLine, std::uint32_t width, std::
 /// needed. Row padding is not touched.
 void TurnSquareInPlace(BYTE* bits, std::size_t line, std::uint32_t side, std::uint32_t pixelBytes,
                        Turn turn);
+
+}  // namespace zentrel::detail
 
 #endif  // ZENTREL_TRANSFORM_TURNKERNELS_H

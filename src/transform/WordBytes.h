@@ -10,6 +10,8 @@
 
 #include "ZentrelPlatform.h"
 
+namespace zentrel::detail {
+
 /// The eight bytes of v in the opposite order.
 inline std::uint64_t ReverseBytes64(std::uint64_t v) {
 #if defined(__GNUC__)
@@ -73,5 +75,7 @@ inline void PrefetchLineForWrite(void* p) {
   (void)p;
 #endif
 }
+
+}  // namespace zentrel::detail
 
 #endif  // ZENTREL_TRANSFORM_WORDBYTES_H

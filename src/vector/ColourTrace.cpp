@@ -8,11 +8,14 @@
 #include "vector/TraceOrder.h"
 #include "vector/VisitedSet.h"
 
-using vector_detail::IsInterior;
-using vector_detail::kTraceOrder;
-using vector_detail::VisitedSet;
-using zentrel::detail::Raster;
+using namespace zentrel::detail;
 
+using zentrel::detail::Raster;
+using zentrel::detail::tracing::IsInterior;
+using zentrel::detail::tracing::kTraceOrder;
+using zentrel::detail::tracing::VisitedSet;
+
+namespace zentrel::detail {
 namespace {
 
 /// The colour trace stops when this many points are written.
@@ -28,8 +31,7 @@ class ColourMatcher {
     // An 8-bit pixel matches when its colour-table entry does, so each
     // entry is tested once.
     if (!m_rows.TrueColour()) {
-      for (int i = 0; i < 256; ++i)
-        m_indexMatches[i] = Matches(zentrel::detail::TableColour(m_rows.table[i]));
+      for (int i = 0; i < 256; ++i) m_indexMatches[i] = Matches(TableColour(m_rows.table[i]));
     }
   }
 
@@ -52,9 +54,9 @@ class ColourMatcher {
     for (int i = 0; i < 8; ++i) {
       const std::size_t nx = static_cast<std::size_t>(x + kTraceOrder[i].dx);
       const BYTE* row = centre - kTraceOrder[i].dy * line;
-      const bool match = kTrueColour ? ColourDifference(zentrel::detail::TrueColourAt(row + 3 * nx),
-                                                        colour) < threshold
-                                     : m_indexMatches[row[nx]];
+      const bool match = kTrueColour
+                             ? ColourDifference(TrueColourAt(row + 3 * nx), colour) < threshold
+                             : m_indexMatches[row[nx]];
       if (match) bits |= 1u << i;
     }
     return bits;
@@ -75,6 +77,7 @@ int CountBits(unsigned bits) {
 }
 
 }  // namespace
+}  // namespace zentrel::detail
 
 int CImageDataModel::Trace() { return 1; }
 

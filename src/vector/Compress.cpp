@@ -6,6 +6,9 @@
 
 #include "ImageDataModel.h"
 
+using namespace zentrel::detail;
+
+namespace zentrel::detail {
 namespace {
 
 constexpr double kFarWeight = 1.0 / 36;  // points two places away
@@ -31,6 +34,7 @@ double Distance(const POINT& a, const POINT& b) {
 }
 
 }  // namespace
+}  // namespace zentrel::detail
 
 short CImageDataModel::VecCompress(POINT* points, short n, POINT* kept) {
   if (n <= 0) return n;

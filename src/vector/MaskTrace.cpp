@@ -5,9 +5,12 @@
 #include "ImageDataModel.h"
 #include "vector/TraceOrder.h"
 
-using vector_detail::IsInterior;
-using vector_detail::kTraceOrder;
+using namespace zentrel::detail;
 
+using zentrel::detail::tracing::IsInterior;
+using zentrel::detail::tracing::kTraceOrder;
+
+namespace zentrel::detail {
 namespace {
 
 /// The mask trace stops when this many points are written.
@@ -49,6 +52,7 @@ std::ptrdiff_t CellIndex(int x, int y, int width) {
 }
 
 }  // namespace
+}  // namespace zentrel::detail
 
 short CImageDataModel::VecConnect(int x, int y, int width, int height, const BYTE* mask,
                                   int value) {

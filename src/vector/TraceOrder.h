@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-namespace vector_detail {
+namespace zentrel::detail::tracing {
 
 struct Step {
   int dx;
@@ -23,6 +23,6 @@ inline bool IsInterior(std::int64_t x, std::int64_t y, std::int64_t width, std::
   return x >= 1 && y >= 1 && x < width - 1 && y < height - 1;
 }
 
-}  // namespace vector_detail
+}  // namespace zentrel::detail::tracing
 
 #endif  // ZENTREL_VECTOR_TRACEORDER_H

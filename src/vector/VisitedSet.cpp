@@ -2,7 +2,7 @@
 // first, a bitmap of the image once the table would outgrow it.
 #include "vector/VisitedSet.h"
 
-namespace vector_detail {
+namespace zentrel::detail::tracing {
 
 VisitedSet::VisitedSet(std::uint32_t width, std::uint32_t height)
     : m_width(width),
@@ -106,4 +106,4 @@ bool VisitedSet::MakeBitmap() {
   return true;
 }
 
-}  // namespace vector_detail
+}  // namespace zentrel::detail::tracing

@@ -8,7 +8,7 @@
 
 #include "platform/Memory.h"
 
-namespace vector_detail {
+namespace zentrel::detail::tracing {
 
 /// A set of pixel positions of a width × height image. Positions are kept
 /// in 8 × 8 tiles (a 64-bit mask each), found through an open-addressing
@@ -62,6 +62,6 @@ class VisitedSet {
   Tile m_inline[kInlineTiles];
 };
 
-}  // namespace vector_detail
+}  // namespace zentrel::detail::tracing
 
 #endif  // ZENTREL_VECTOR_VISITEDSET_H

@@ -7,6 +7,8 @@
 #include "cleanup/MeanLanes.h"
 #include "cleanup/NoiseWindow.h"
 
+namespace cleanup = zentrel::detail::cleanup;
+
 namespace {
 
 TEST(ExactDivider, MatchesIntegerDivisionForEveryWindowSum) {

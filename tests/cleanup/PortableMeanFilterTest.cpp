@@ -6,6 +6,8 @@
 #include "NoiseReference.h"
 #include "cleanup/NoiseWindow.h"
 
+namespace cleanup = zentrel::detail::cleanup;
+
 namespace {
 
 /// Runs the portable mean filter directly on the image's rows.

@@ -7,6 +7,8 @@
 #include "NoiseReference.h"
 #include "cleanup/NoiseWindow.h"
 
+namespace cleanup = zentrel::detail::cleanup;
+
 namespace {
 
 TEST(PortableRankFilter, MatchesTheLiteralFilter) {

@@ -11,7 +11,10 @@
 #include "NoiseImages.h"
 #include "OutlineReference.h"
 #include "cleanup/BackgroundBits.h"
-#include "image/PixelView.h"
+#include "image/ColourTests.h"
+
+namespace cleanup = zentrel::detail::cleanup;
+using zentrel::detail::BackgroundTest;
 
 namespace {
 

@@ -10,6 +10,10 @@
 
 #include "files/GifLzw.h"
 
+using zentrel::detail::GifLzw;
+using zentrel::detail::LzwFetch;
+using zentrel::detail::LzwRowCursor;
+
 namespace {
 
 using Indices = std::vector<BYTE>;

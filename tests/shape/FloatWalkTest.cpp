@@ -10,6 +10,8 @@
 #include <cstring>
 #include <random>
 
+namespace shape = zentrel::detail::shape;
+
 namespace {
 
 std::uint32_t Bits(float f) {

@@ -13,6 +13,8 @@
 #include "shape/FloatWalk.h"
 #include "support/TestSupport.h"
 
+namespace shape = zentrel::detail::shape;
+
 namespace {
 
 using Pixels = std::set<std::pair<int, int>>;

@@ -11,6 +11,8 @@
 
 #include "support/AllocationFaults.h"
 
+namespace shape = zentrel::detail::shape;
+
 namespace {
 
 double EveryPair(const std::vector<POINT>& p) {

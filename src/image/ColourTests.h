@@ -2,12 +2,14 @@
 // operations that scan whole images: colour distance, the colour match
 // threshold and the background test, as the record's ColorDistance and
 // IsBackground make them. (The pixels themselves are read through Raster.)
-#ifndef ZENTREL_IMAGE_PIXELVIEW_H
-#define ZENTREL_IMAGE_PIXELVIEW_H
+#ifndef ZENTREL_IMAGE_COLOURTESTS_H
+#define ZENTREL_IMAGE_COLOURTESTS_H
 
 #include <cstdlib>
 
 #include "ZentrelPlatform.h"
+
+namespace zentrel::detail {
 
 /// Colour match threshold of the outline, tracing and region operations:
 /// precision × 3.6, truncated.
@@ -41,4 +43,6 @@ class BackgroundTest {
   int m_sumLimit;
 };
 
-#endif  // ZENTREL_IMAGE_PIXELVIEW_H
+}  // namespace zentrel::detail
+
+#endif  // ZENTREL_IMAGE_COLOURTESTS_H

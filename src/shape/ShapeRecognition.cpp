@@ -8,6 +8,9 @@
 #include "ImageDataModel.h"
 #include "shape/PointGeometry.h"
 
+using namespace zentrel::detail;
+
+namespace zentrel::detail {
 namespace {
 
 constexpr double kRectangleTolerance = 0.15;
@@ -37,6 +40,7 @@ void CoordinateSums(int n, const POINT* points, std::int64_t& sumX, std::int64_t
 }
 
 }  // namespace
+}  // namespace zentrel::detail
 
 int CImageDataModel::IsRectangle(int n, const POINT* points, int& size, POINT& centre) {
   if (n < 4 || !points) return 0;
