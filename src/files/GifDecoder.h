@@ -57,7 +57,6 @@ class GifDecoder : public CObject {
   void StartFrame();
   BYTE* RowPointer(int row) const;
   void NextRow();
-  void PutPixel(UINT index);
   void EmitRun(const BYTE* indices, int count);
 
   // The result block, owned by this object until handed on.

@@ -1,6 +1,6 @@
 // Where the decoded colour indices go: the frame position (column, row and
-// interlace pass) and its place in the result image, one index at a time or
-// a whole run at once.
+// interlace pass) and its place in the result image, a run of indices at a
+// time.
 //
 // Frame row r is stored in row imageHeight − 1 − r of the bottom-up block,
 // so the frame lies against the left and bottom edges of the result. Indices
@@ -53,13 +53,8 @@ void GifDecoder::NextRow() {
   m_pRow = RowPointer(m_nRow);
 }
 
-void GifDecoder::PutPixel(UINT index) {
-  if (!m_pBits || m_nRow >= m_nImageHeight) return;
-  if (m_pRow && m_nCol < m_nScreenWidth) m_pRow[m_nCol] = static_cast<BYTE>(index);
-  if (++m_nCol >= m_nImageWidth) NextRow();
-}
-
-// PutPixel for each of count indices, a row piece at a time.
+// Places count indices from the frame position on, a row piece at a time;
+// indices past the frame's last row are dropped.
 void GifDecoder::EmitRun(const BYTE* indices, int count) {
   if (!m_pBits) return;
   while (count > 0 && m_nRow < m_nImageHeight) {
