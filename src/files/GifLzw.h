@@ -45,7 +45,6 @@ class GifLzw {
   /// colour indices masked with colorMask (the colour count − 1).
   GifLzw(UINT minCodeSize, UINT colorMask);
 
-  UINT ClearCode() const { return m_clearCode; }
   UINT EndCode() const { return m_endCode; }
 
   /// Decodes codes until the end code, or until the code after the one that

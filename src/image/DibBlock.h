@@ -38,8 +38,6 @@ class DibBlock {
   /// Unlocks and frees the block, if one is held; the handle is then empty.
   void Release();
 
-  bool Held() const { return m_handle != nullptr; }
-  HGLOBAL Handle() const { return m_handle; }
   BITMAPINFOHEADER* Header() const { return m_header; }
   /// The colour table; the same address as Bits() in a block without one.
   RGBQUAD* Table() const { return m_table; }

@@ -1,4 +1,4 @@
-// Distances within point lists for the shape tests: segment lengths and the
+// Distances within point lists for the shape recognition: segment lengths and the
 // greatest distance between two points of a list, computed without overflow
 // for any 32-bit coordinates.
 #ifndef ZENTREL_SHAPE_POINTGEOMETRY_H
