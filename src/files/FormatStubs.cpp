@@ -2,8 +2,6 @@
 // they exist; they open no file, leave the record as it is and report 1.
 #include "ImageDataModel.h"
 
-using namespace zentrel::detail;
-
 int CImageDataModel::ReadTIFImage(CString) { return 1; }
 int CImageDataModel::SaveGIFImage(CString) { return 1; }
 int CImageDataModel::SaveTIFImage(CString) { return 1; }

@@ -10,7 +10,6 @@
 
 using namespace zentrel::detail;
 
-using zentrel::detail::Raster;
 using zentrel::detail::tracing::IsInterior;
 using zentrel::detail::tracing::kTraceOrder;
 using zentrel::detail::tracing::VisitedSet;
