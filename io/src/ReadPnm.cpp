@@ -45,9 +45,10 @@ struct PnmJob {
   bool headerRead;
 };
 
-// Reads the header (step 0) or the next row (step 1) under a jump buffer;
-// false when libnetpbm reported an error.
-bool Step(PnmJob* job, int step) {
+// Runs call under a jump buffer of its own; false when libnetpbm reported an
+// error (it long-jumps out instead of returning, and aborts on no memory).
+template <typename Call>
+bool Guarded(Call call) {
   jmp_buf jump;
   jmp_buf* previous = nullptr;
   pm_setjmpbufsave(&jump, &previous);
@@ -55,28 +56,26 @@ bool Step(PnmJob* job, int step) {
     pm_setjmpbuf(previous);
     return false;
   }
-  if (step == 0) {
-    pnm_readpaminit(job->stream, &job->header, kPamSize);
-    job->headerRead = true;
-  } else {
-    pnm_readpamrow(&job->header, job->row);
-  }
+  call();
   pm_setjmpbuf(previous);
   return true;
 }
 
-// Allocates the row buffer under a jump buffer (libnetpbm aborts on no memory).
+// Reads the header (step 0) or the next row (step 1).
+bool Step(PnmJob* job, int step) {
+  return Guarded([job, step] {
+    if (step == 0) {
+      pnm_readpaminit(job->stream, &job->header, kPamSize);
+      job->headerRead = true;
+    } else {
+      pnm_readpamrow(&job->header, job->row);
+    }
+  });
+}
+
+// Allocates the row buffer.
 bool AllocateRow(PnmJob* job) {
-  jmp_buf jump;
-  jmp_buf* previous = nullptr;
-  pm_setjmpbufsave(&jump, &previous);
-  if (setjmp(jump) != 0) {
-    pm_setjmpbuf(previous);
-    return false;
-  }
-  job->row = pnm_allocpamrow(&job->header);
-  pm_setjmpbuf(previous);
-  return true;
+  return Guarded([job] { job->row = pnm_allocpamrow(&job->header); });
 }
 
 Status Fail(const char* what) {
