@@ -34,15 +34,17 @@ class ColourMatcher {
     }
   }
 
+  bool TrueColour() const { return m_rows.TrueColour(); }
+
   /// Bit i is set when neighbour i (in trace order) of the interior pixel
   /// (x, y) matches. All eight are tested.
   unsigned Neighbours(int x, int y) const {
-    return m_rows.TrueColour() ? Scan<true>(x, y) : Scan<false>(x, y);
+    return TrueColour() ? Neighbours<true>(x, y) : Neighbours<false>(x, y);
   }
 
- private:
+  /// Neighbours for a raster of the given depth (kTrueColour: 24 bits).
   template <bool kTrueColour>
-  unsigned Scan(int x, int y) const {
+  unsigned Neighbours(int x, int y) const {
     // In locals: the trace's own stores could otherwise alias the fields. A
     // row further down the image is stored one row lower in the block.
     const BYTE* const centre = m_rows.RowFromTop(static_cast<std::size_t>(y));
@@ -61,6 +63,7 @@ class ColourMatcher {
     return bits;
   }
 
+ private:
   bool Matches(COLORREF pixel) const { return ColourDifference(pixel, m_colour) < m_threshold; }
 
   Raster m_rows;
@@ -73,6 +76,44 @@ int CountBits(unsigned bits) {
   int count = 0;
   for (; bits; bits &= bits - 1) ++count;
   return count;
+}
+
+/// Follows the chain of matching pixels from the interior pixel (x, y),
+/// already entered in visited, writing the chain's points; returns their
+/// number. The depth is a template argument so that the loop is built once
+/// per depth, with no depth test per step.
+template <bool kTrueColour>
+short FollowChain(const ColourMatcher& matcher, UINT width, UINT height, VisitedSet& visited, int x,
+                  int y, POINT* points) {
+  short count = 0;
+  for (;;) {
+    // The outermost ring has no matching neighbours: the trace ends there.
+    if (!IsInterior(x, y, width, height)) return count;
+    const unsigned matches = matcher.Neighbours<kTrueColour>(x, y);
+    if (!matches) return count;
+    // k counts every matching neighbour, entered before or not; only
+    // positions on a chain (one or two matches) are recorded.
+    const int k = CountBits(matches);
+    if (k <= 2) {
+      points[count].x = x;
+      points[count].y = y;
+      if (++count == kColourPointLimit) return count;
+    }
+
+    bool moved = false;
+    for (int i = 0; i < 8 && !moved; ++i) {
+      if (!(matches & (1u << i))) continue;
+      const UINT nx = static_cast<UINT>(x + kTraceOrder[i].dx);
+      const UINT ny = static_cast<UINT>(y + kTraceOrder[i].dy);
+      if (visited.Contains(nx, ny)) continue;
+      // Out of memory for the visited record ends the trace with what it has.
+      if (!visited.Insert(nx, ny)) return count;
+      x = static_cast<int>(nx);
+      y = static_cast<int>(ny);
+      moved = true;
+    }
+    if (!moved) return count;
+  }
 }
 
 }  // namespace
@@ -101,33 +142,7 @@ short CImageDataModel::VecTrace(int x, int y, DWORD colour, POINT* points) {
   VisitedSet visited(rows.width, rows.height);
   if (!visited.Insert(static_cast<UINT>(x), static_cast<UINT>(y))) return 0;
 
-  short count = 0;
-  for (;;) {
-    // The outermost ring has no matching neighbours: the trace ends there.
-    if (!IsInterior(x, y, rows.width, rows.height)) return count;
-    const unsigned matches = matcher.Neighbours(x, y);
-    if (!matches) return count;
-    // k counts every matching neighbour, entered before or not; only
-    // positions on a chain (one or two matches) are recorded.
-    const int k = CountBits(matches);
-    if (k <= 2) {
-      points[count].x = x;
-      points[count].y = y;
-      if (++count == kColourPointLimit) return count;
-    }
-
-    bool moved = false;
-    for (int i = 0; i < 8 && !moved; ++i) {
-      if (!(matches & (1u << i))) continue;
-      const UINT nx = static_cast<UINT>(x + kTraceOrder[i].dx);
-      const UINT ny = static_cast<UINT>(y + kTraceOrder[i].dy);
-      if (visited.Contains(nx, ny)) continue;
-      // Out of memory for the visited record ends the trace with what it has.
-      if (!visited.Insert(nx, ny)) return count;
-      x = static_cast<int>(nx);
-      y = static_cast<int>(ny);
-      moved = true;
-    }
-    if (!moved) return count;
-  }
+  if (matcher.TrueColour())
+    return FollowChain<true>(matcher, rows.width, rows.height, visited, x, y, points);
+  return FollowChain<false>(matcher, rows.width, rows.height, visited, x, y, points);
 }

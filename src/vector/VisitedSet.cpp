@@ -34,7 +34,7 @@ VisitedSet::Tile* VisitedSet::Place(std::uint64_t key) {
   return &m_slots[i];
 }
 
-bool VisitedSet::Contains(std::uint32_t x, std::uint32_t y) {
+bool VisitedSet::ContainsElsewhere(std::uint32_t x, std::uint32_t y) {
   if (m_bitmap) {
     const std::uint64_t index = y * m_width + x;
     return (m_bitmap[index >> 3] >> (index & 7)) & 1;
@@ -43,7 +43,7 @@ bool VisitedSet::Contains(std::uint32_t x, std::uint32_t y) {
   return tile && (tile->bits & TileBit(x, y));
 }
 
-bool VisitedSet::Insert(std::uint32_t x, std::uint32_t y) {
+bool VisitedSet::InsertElsewhere(std::uint32_t x, std::uint32_t y) {
   if (!m_bitmap) {
     const std::uint64_t key = TileKey(x, y);
     Tile* tile = Find(key);

@@ -24,10 +24,22 @@ class VisitedSet {
   VisitedSet& operator=(const VisitedSet&) = delete;
 
   /// True when (x, y), a position inside the image, has been inserted.
-  bool Contains(std::uint32_t x, std::uint32_t y);
+  bool Contains(std::uint32_t x, std::uint32_t y) {
+    // Most look-ups hit the tile of the previous one: that test is made
+    // here, inline in the trace's loop (m_last is null once the set is a
+    // bitmap).
+    if (m_last && m_last->key == TileKey(x, y)) return (m_last->bits & TileBit(x, y)) != 0;
+    return ContainsElsewhere(x, y);
+  }
   /// Adds (x, y), a position inside the image. False when the set could not
   /// grow; the position is then not added.
-  bool Insert(std::uint32_t x, std::uint32_t y);
+  bool Insert(std::uint32_t x, std::uint32_t y) {
+    if (m_last && m_last->key == TileKey(x, y)) {
+      m_last->bits |= TileBit(x, y);
+      return true;
+    }
+    return InsertElsewhere(x, y);
+  }
 
  private:
   struct Tile {
@@ -43,6 +55,8 @@ class VisitedSet {
   static std::uint64_t TileBit(std::uint32_t x, std::uint32_t y) {
     return std::uint64_t{1} << ((y & 7) * 8 + (x & 7));
   }
+  bool ContainsElsewhere(std::uint32_t x, std::uint32_t y);
+  bool InsertElsewhere(std::uint32_t x, std::uint32_t y);
   Tile* Find(std::uint64_t key);
   Tile* Place(std::uint64_t key);
   bool Grow();
