@@ -1,0 +1,427 @@
+// The mean of the k nearest values (noise filter type 2) for windows other
+// than 3 × 3, with the part that waits for the row's own results cut down to
+// a short step per pixel.
+//
+// The window of (x, y) holds m = hw samples the pass has already written in
+// its own row (columns x − hw .. x − 1). Call R(x) the rest of the window:
+// the final rows above, the pixel's own row from x on (not yet written) and
+// the rows below. Neither R(x) nor v, the pixel's value when it is reached,
+// depends on a result of the row. The stable sort by distance orders the
+// samples by the key (|s − v|, place in reading order); a written sample at
+// distance e comes after R's samples nearer than e and after those at
+// distance e in the rows above, and before all others of R. So the k
+// nearest are R's first k − j samples and j of the written ones. Worked out
+// ahead for a block of pixels, from a histogram of R that slides along the
+// row: for each count c of written samples ahead of a written sample, the
+// farthest distance at which it is still among the k nearest, and the sums
+// of R's first k − j samples (j = 0 .. m). The serial step per pixel places
+// the m written samples against those distances and picks the sum.
+#include "cleanup/NearestWindow.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+
+// Where GCC or Clang build for x86-64, the walk over the histogram is also
+// compiled for AVX2 and chosen at run time; ZENTREL_CLEANUP_PORTABLE (as the
+// tests set it for a second copy) keeps to the portable loop.
+#if defined(__GNUC__) && defined(__x86_64__) && !defined(ZENTREL_CLEANUP_PORTABLE)
+#define ZENTREL_NEAREST_HAVE_AVX2 1
+#include <immintrin.h>
+#endif
+
+namespace zentrel::detail::cleanup {
+namespace {
+
+constexpr int kMaxWritten = 4;  // hw of a window up to 10 wide
+constexpr std::ptrdiff_t kBlock = 256;
+// Zero bins on either side of 0 .. 255, so that a vector step of the walk
+// may read past either end.
+constexpr int kMargin = 16;
+
+/// What the serial step needs for a block of pixels.
+struct Plan {
+  /// reach[c][i]: a written sample that c written samples precede in the
+  /// sorted order is among the k nearest of pixel i exactly when its
+  /// distance to v is at most reach (−1: never).
+  std::int16_t reach[kMaxWritten][kBlock];
+  /// sums[j][i]: the sum of R's first k − j samples in the sorted order.
+  std::int16_t sums[kMaxWritten + 1][kBlock];
+};
+
+/// Where R's t-th sample (counted from 1) lies in the sorted order.
+struct Cut {
+  int distance;  // its distance to v
+  int nearer;    // R's samples nearer than that
+  int sum;       // and their sum
+};
+
+/// The image rows of the windows of one image row, grouped as R takes them.
+struct WindowRows {
+  const BYTE* above[10];  // rows y − hh .. y − 1, final
+  int aboveCount;
+  const BYTE* own;  // row y: from the pixel on, still as it was
+  const BYTE* below[10];  // rows y + 1 .. y − hh + H − 1 (clamped), not yet filtered
+  int belowCount;
+};
+
+/// The histogram of R(x) (and of its rows above) for the pixels of one row,
+/// and the questions the plan asks of it.
+class RemainderCounts {
+ public:
+  RemainderCounts(const NoiseWindow& win, int k, bool wide)
+      : m_win(win), m_k(k), m_size(win.Samples() - win.hw), m_wide(wide) {
+    std::memset(m_all, 0, sizeof m_all);
+  }
+
+  /// The histograms of R for the first pixel of the row.
+  void Start(const WindowRows& rows) {
+    m_rows = rows;
+    std::memset(m_above, 0, sizeof m_above);
+    std::memset(Counts(), 0, 256);
+    BYTE* const all = Counts();
+    for (int c = 0; c < m_win.w; ++c) {
+      const std::ptrdiff_t column = m_win.ClampColumn(c);
+      for (int r = 0; r < rows.aboveCount; ++r) {
+        ++all[rows.above[r][column]];
+        ++m_above[rows.above[r][column]];
+      }
+      for (int r = 0; r < rows.belowCount; ++r) ++all[rows.below[r][column]];
+      if (c >= m_win.hw) ++all[rows.own[column]];
+    }
+  }
+
+  /// Moves R from pixel x to pixel x + 1: column x − hw leaves the rows
+  /// above and below, column x − hw + W (clamped) enters them; the own
+  /// row's sample at x leaves, the one at x − hw + W enters.
+  void Slide(std::ptrdiff_t x) {
+    BYTE* const all = Counts();
+    const std::ptrdiff_t out = x - m_win.hw;
+    const std::ptrdiff_t in = m_win.ClampColumn(x - m_win.hw + m_win.w);
+    for (int r = 0; r < m_rows.aboveCount; ++r) {
+      const BYTE* row = m_rows.above[r];
+      --all[row[out]];
+      ++all[row[in]];
+      --m_above[row[out]];
+      ++m_above[row[in]];
+    }
+    for (int r = 0; r < m_rows.belowCount; ++r) {
+      const BYTE* row = m_rows.below[r];
+      --all[row[out]];
+      ++all[row[in]];
+    }
+    --all[m_rows.own[x]];
+    ++all[m_rows.own[in]];
+  }
+
+  /// Fills the plan of pixel i of a block at x (the histograms hold R(x)).
+  void PlanPixel(Plan& plan, std::ptrdiff_t i, std::ptrdiff_t x) const {
+    const int v = m_rows.own[x];
+    const int m = m_win.hw;
+    // Ranks k − m .. k; those at 0 or below and past R's size need no cut.
+    const int first = std::max(m_k - m, 1);
+    const int last = std::min(m_k, m_size);
+    Cut cuts[kMaxWritten + 1];
+    if (first <= last) Walk(v, first, last, cuts + (first - (m_k - m)));
+    for (int j = 0; j <= m; ++j) {
+      const int t = m_k - j;
+      const Cut* cut = cuts + (m - j);
+      int sum = 0;
+      int reach = t <= 0 ? -1 : 255;
+      if (t > 0 && t <= m_size) {
+        sum = cut->sum + SumAtCut(x, v, *cut, t - cut->nearer);
+        reach = cut->distance - (cut->nearer + AboveAt(v, cut->distance) < t ? 0 : 1);
+      }
+      plan.sums[j][i] = static_cast<std::int16_t>(sum);
+      if (j < m) plan.reach[j][i] = static_cast<std::int16_t>(reach);
+    }
+  }
+
+ private:
+  BYTE* Counts() { return m_all + kMargin; }
+  const BYTE* Counts() const { return m_all + kMargin; }
+
+  /// Count of R's samples at distance d from v: v − d and v + d.
+  int AllAt(int v, int d) const {
+    const BYTE* all = Counts();
+    return d == 0 ? all[v] : all[v - d] + all[v + d];
+  }
+  int AboveAt(int v, int d) const {
+    const int low = v - d >= 0 ? m_above[v - d] : 0;
+    const int high = d > 0 && v + d <= 255 ? m_above[v + d] : 0;
+    return low + high;
+  }
+
+  /// The cuts of ranks first .. last (1 ≤ first ≤ last ≤ R's size) by a
+  /// walk outward from v.
+  void Walk(int v, int first, int last, Cut* cuts) const {
+#if defined(ZENTREL_NEAREST_HAVE_AVX2)
+    if (m_wide) {
+      WalkWide(v, first, last, cuts);
+      return;
+    }
+#endif
+    const BYTE* all = Counts();
+    int count = 0;
+    int sum = 0;
+    int t = first;
+    for (int d = 0;; ++d) {
+      const int low = d > 0 && v - d >= 0 ? all[v - d] : 0;
+      const int high = v + d <= 255 ? all[v + d] : 0;
+      const int here = low + high;
+      for (; t <= last && t <= count + here; ++t, ++cuts) *cuts = Cut{d, count, sum};
+      if (t > last) return;
+      count += here;
+      sum += low * (v - d) + high * (v + d);
+    }
+  }
+
+#if defined(ZENTREL_NEAREST_HAVE_AVX2)
+  __attribute__((target("avx2"))) void WalkWide(int v, int first, int last, Cut* cuts) const;
+#endif
+
+  /// The sum of the first `take` of R's samples at distance d from v
+  /// (1 ≤ take ≤ their count): where both v − d and v + d are there and
+  /// not all are taken, reading order decides.
+  int SumAtCut(std::ptrdiff_t x, int v, const Cut& cut, int take) const {
+    const int d = cut.distance;
+    if (d == 0) return take * v;
+    const BYTE* all = Counts();
+    const int low = v - d >= 0 ? all[v - d] : 0;
+    const int high = v + d <= 255 ? all[v + d] : 0;
+    if (high == 0) return take * (v - d);
+    if (low == 0) return take * (v + d);
+    if (take == low + high) return low * (v - d) + high * (v + d);
+    return take * (v - d) + 2 * d * HighAmongFirst(x, v - d, v + d, take);
+  }
+
+  /// How many of R's first `take` samples of value low or high, in reading
+  /// order, are high.
+  int HighAmongFirst(std::ptrdiff_t x, int low, int high, int take) const {
+    const std::ptrdiff_t left = x - m_win.hw;
+    const std::ptrdiff_t right = m_win.ClampColumn(left + m_win.w - 1);
+    int seen = 0;
+    int highs = 0;
+    // Samples of row from column `from` through the window's last column.
+    auto scan = [&](const BYTE* row, std::ptrdiff_t from) {
+      for (std::ptrdiff_t c = from; c < left + m_win.w; ++c) {
+        const int s = row[c < right ? c : right];
+        if (s != low && s != high) continue;
+        highs += s == high ? 1 : 0;
+        if (++seen == take) return true;
+      }
+      return false;
+    };
+    for (int r = 0; r < m_rows.aboveCount; ++r)
+      if (scan(m_rows.above[r], left)) return highs;
+    if (scan(m_rows.own, x)) return highs;
+    for (int r = 0; r < m_rows.belowCount; ++r)
+      if (scan(m_rows.below[r], left)) return highs;
+    return highs;
+  }
+
+  const NoiseWindow& m_win;
+  int m_k;
+  int m_size;  // R's samples: W × H − hw
+  bool m_wide;
+  WindowRows m_rows{};
+  BYTE m_all[kMargin + 256 + kMargin];
+  BYTE m_above[256];
+};
+
+#if defined(ZENTREL_NEAREST_HAVE_AVX2)
+/// The walk sixteen distances a step: the bins above v and those below it
+/// (reversed) are added, and a prefix sum over the step finds every cut in
+/// it at once.
+__attribute__((target("avx2"))) void RemainderCounts::WalkWide(int v, int first, int last,
+                                                               Cut* cuts) const {
+  const BYTE* all = Counts();
+  const __m128i reverse = _mm_setr_epi8(15, 14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0);
+  const __m128i lanes = _mm_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
+  int count = 0;
+  int sum = 0;
+  int t = first;
+  for (int base = 0;; base += 16) {
+    // Bins v + base .. v + base + 15 and v − base .. v − base − 15; outside
+    // 0 .. 255 they read the zero margin or are masked off.
+    __m128i high = _mm_setzero_si128();
+    __m128i low = _mm_setzero_si128();
+    if (v + base <= 255) {
+      high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(all + v + base));
+    }
+    if (v - base >= 0) {
+      low = _mm_shuffle_epi8(
+          _mm_loadu_si128(reinterpret_cast<const __m128i*>(all + v - base - 15)), reverse);
+    }
+    if (base == 0) low = _mm_andnot_si128(_mm_cmpeq_epi8(lanes, _mm_setzero_si128()), low);
+    // Counts per distance and their running total within the step.
+    __m128i prefix = _mm_add_epi8(low, high);
+    prefix = _mm_add_epi8(prefix, _mm_slli_si128(prefix, 1));
+    prefix = _mm_add_epi8(prefix, _mm_slli_si128(prefix, 2));
+    prefix = _mm_add_epi8(prefix, _mm_slli_si128(prefix, 4));
+    prefix = _mm_add_epi8(prefix, _mm_slli_si128(prefix, 8));
+    alignas(16) BYTE running[16];
+    _mm_store_si128(reinterpret_cast<__m128i*>(running), prefix);
+    const int stepTotal = running[15];
+    if (t > count + stepTotal) {
+      // No cut in this step: take all of it into the sum.
+      count += stepTotal;
+      for (int d = 0; d < 16; ++d) {
+        const int dist = base + d;
+        const int lowCount = dist > 0 && v - dist >= 0 ? all[v - dist] : 0;
+        const int highCount = v + dist <= 255 ? all[v + dist] : 0;
+        sum += lowCount * (v - dist) + highCount * (v + dist);
+      }
+      continue;
+    }
+    // The weighted sums of the step's distances are only formed as far as
+    // the cuts reach.
+    int d = 0;
+    int before = 0;  // count within the step before distance d
+    for (; t <= last; ++t, ++cuts) {
+      const __m128i wanted = _mm_set1_epi8(static_cast<char>(t - count));
+      // Distances of the step whose running total is below t.
+      const int below = __builtin_popcount(static_cast<unsigned>(
+          _mm_movemask_epi8(_mm_cmpgt_epi8(wanted, prefix))));  // totals ≤ 100: signed is safe
+      if (below == 16) break;
+      for (; d < below; ++d) {
+        const int dist = base + d;
+        const int lowCount = dist > 0 && v - dist >= 0 ? all[v - dist] : 0;
+        const int highCount = v + dist <= 255 ? all[v + dist] : 0;
+        sum += lowCount * (v - dist) + highCount * (v + dist);
+        before = running[d];
+      }
+      *cuts = Cut{base + below, count + before, sum};
+    }
+    if (t > last) return;
+    // The rest of the step lies before the remaining cuts.
+    for (; d < 16; ++d) {
+      const int dist = base + d;
+      const int lowCount = dist > 0 && v - dist >= 0 ? all[v - dist] : 0;
+      const int highCount = v + dist <= 255 ? all[v + dist] : 0;
+      sum += lowCount * (v - dist) + highCount * (v + dist);
+    }
+    count += stepTotal;
+  }
+}
+#endif
+
+/// The serial step of M written samples: for each, how many written samples
+/// precede it (nearer, or as near and to its left), whether it is among the
+/// k nearest, and then the mean of those taken and R's part.
+template <int M>
+void MergeWritten(const Plan& plan, BYTE* row, std::ptrdiff_t x0, std::ptrdiff_t length,
+                  const ExactDivider& divideByK) {
+  if constexpr (M == 0) {
+    for (std::ptrdiff_t i = 0; i < length; ++i)
+      row[x0 + i] = static_cast<BYTE>(divideByK(plan.sums[0][i]));
+  } else {
+    int written[M];
+    for (int i = 0; i < M; ++i) written[i] = row[x0 - M + i];
+    for (std::ptrdiff_t i = 0; i < length; ++i) {
+      const int v = row[x0 + i];
+      int distance[M];
+      for (int a = 0; a < M; ++a) distance[a] = written[a] < v ? v - written[a] : written[a] - v;
+      int taken = 0;
+      int sum = 0;
+      for (int a = 0; a < M; ++a) {
+        int ahead = 0;
+        for (int b = 0; b < a; ++b) ahead += distance[b] <= distance[a] ? 1 : 0;
+        for (int b = a + 1; b < M; ++b) ahead += distance[b] < distance[a] ? 1 : 0;
+        if (distance[a] <= plan.reach[ahead][i]) {
+          ++taken;
+          sum += written[a];
+        }
+      }
+      const int result = divideByK(sum + plan.sums[taken][i]);
+      row[x0 + i] = static_cast<BYTE>(result);
+      for (int a = 0; a + 1 < M; ++a) written[a] = written[a + 1];
+      written[M - 1] = result;
+    }
+  }
+}
+
+void MergeBlock(int written, const Plan& plan, BYTE* row, std::ptrdiff_t x0,
+                std::ptrdiff_t length, const ExactDivider& divideByK) {
+  switch (written) {
+    case 0:
+      MergeWritten<0>(plan, row, x0, length, divideByK);
+      break;
+    case 1:
+      MergeWritten<1>(plan, row, x0, length, divideByK);
+      break;
+    case 2:
+      MergeWritten<2>(plan, row, x0, length, divideByK);
+      break;
+    case 3:
+      MergeWritten<3>(plan, row, x0, length, divideByK);
+      break;
+    default:
+      MergeWritten<4>(plan, row, x0, length, divideByK);
+      break;
+  }
+}
+
+/// A row whose window holds the row itself twice (a window two rows high,
+/// whose clamped second row is the last row): the written samples then lie
+/// in two places of the reading order. Done literally, with the keys
+/// (distance, place) sorted; one row of the image at most.
+void FilterRowLiterally(const NoiseWindow& win, std::ptrdiff_t y, int k,
+                        const ExactDivider& divideByK) {
+  BYTE* const row = win.Row(y);
+  for (std::ptrdiff_t x = win.FirstX(); x < win.EndX(); ++x) {
+    const int v = row[x];
+    int keys[100];
+    int n = 0;
+    for (int r = 0; r < win.h; ++r) {
+      const BYTE* source = win.Row(win.ClampRow(y - win.hh + r));
+      for (int c = 0; c < win.w; ++c, ++n) {
+        const int s = source[win.ClampColumn(x - win.hw + c)];
+        keys[n] = ((s < v ? v - s : s - v) << 16) | (n << 8) | s;
+      }
+    }
+    std::sort(keys, keys + n);
+    int sum = 0;
+    for (int i = 0; i < k; ++i) sum += keys[i] & 0xFF;
+    row[x] = static_cast<BYTE>(divideByK(sum));
+  }
+}
+
+}  // namespace
+
+void RunNearestWindow(const NoiseWindow& window, int k) {
+  const ExactDivider divideByK(static_cast<std::uint32_t>(k));
+  bool wide = false;
+#if defined(ZENTREL_NEAREST_HAVE_AVX2)
+  wide = __builtin_cpu_supports("avx2");
+#endif
+  RemainderCounts counts(window, k, wide);
+  Plan plan;
+  for (std::ptrdiff_t y = window.FirstY(); y < window.EndY(); ++y) {
+    WindowRows rows{};
+    for (int r = 0; r < window.hh; ++r) rows.above[rows.aboveCount++] = window.Row(y - window.hh + r);
+    rows.own = window.Row(y);
+    bool ownTwice = false;
+    for (int r = window.hh + 1; r < window.h; ++r) {
+      const std::ptrdiff_t source = window.ClampRow(y - window.hh + r);
+      ownTwice = ownTwice || source == y;
+      rows.below[rows.belowCount++] = window.Row(source);
+    }
+    if (ownTwice) {
+      FilterRowLiterally(window, y, k, divideByK);
+      continue;
+    }
+    BYTE* const row = window.Row(y);
+    counts.Start(rows);
+    for (std::ptrdiff_t x0 = window.FirstX(); x0 < window.EndX(); x0 += kBlock) {
+      const std::ptrdiff_t length = std::min(kBlock, window.EndX() - x0);
+      for (std::ptrdiff_t i = 0; i < length; ++i) {
+        counts.PlanPixel(plan, i, x0 + i);
+        if (x0 + i + 1 < window.EndX()) counts.Slide(x0 + i);
+      }
+      MergeBlock(window.hw, plan, row, x0, length, divideByK);
+    }
+  }
+}
+
+}  // namespace zentrel::detail::cleanup
