@@ -231,19 +231,22 @@ class RemainderCounts {
 
 #if defined(ZENTREL_NEAREST_HAVE_AVX2)
 /// The walk sixteen distances a step: the bins above v and those below it
-/// (reversed) are added, and a prefix sum over the step finds every cut in
-/// it at once.
+/// (reversed) are added, and running totals over the step, of the counts
+/// and of the sums, find every cut in it at once. A sum of the step is
+/// v × count + Σ (high − low) × distance, which stays within 16 bits.
 __attribute__((target("avx2"))) void RemainderCounts::WalkWide(int v, int first, int last,
                                                                Cut* cuts) const {
   const BYTE* all = Counts();
   const __m128i reverse = _mm_setr_epi8(15, 14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0);
-  const __m128i lanes = _mm_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
+  const __m256i lanes16 = _mm256_setr_epi16(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
+  // Broadcasts word 7 of each 128-bit half.
+  const __m256i lastWord = _mm256_set1_epi16(0x0F0E);
   int count = 0;
   int sum = 0;
   int t = first;
   for (int base = 0;; base += 16) {
     // Bins v + base .. v + base + 15 and v − base .. v − base − 15; outside
-    // 0 .. 255 they read the zero margin or are masked off.
+    // 0 .. 255 they read the zero margin or are left at zero.
     __m128i high = _mm_setzero_si128();
     __m128i low = _mm_setzero_si128();
     if (v + base <= 255) {
@@ -253,55 +256,39 @@ __attribute__((target("avx2"))) void RemainderCounts::WalkWide(int v, int first,
       low = _mm_shuffle_epi8(
           _mm_loadu_si128(reinterpret_cast<const __m128i*>(all + v - base - 15)), reverse);
     }
-    if (base == 0) low = _mm_andnot_si128(_mm_cmpeq_epi8(lanes, _mm_setzero_si128()), low);
-    // Counts per distance and their running total within the step.
-    __m128i prefix = _mm_add_epi8(low, high);
-    prefix = _mm_add_epi8(prefix, _mm_slli_si128(prefix, 1));
-    prefix = _mm_add_epi8(prefix, _mm_slli_si128(prefix, 2));
-    prefix = _mm_add_epi8(prefix, _mm_slli_si128(prefix, 4));
-    prefix = _mm_add_epi8(prefix, _mm_slli_si128(prefix, 8));
-    alignas(16) BYTE running[16];
-    _mm_store_si128(reinterpret_cast<__m128i*>(running), prefix);
-    const int stepTotal = running[15];
-    if (t > count + stepTotal) {
-      // No cut in this step: take all of it into the sum.
-      count += stepTotal;
-      for (int d = 0; d < 16; ++d) {
-        const int dist = base + d;
-        const int lowCount = dist > 0 && v - dist >= 0 ? all[v - dist] : 0;
-        const int highCount = v + dist <= 255 ? all[v + dist] : 0;
-        sum += lowCount * (v - dist) + highCount * (v + dist);
-      }
-      continue;
-    }
-    // The weighted sums of the step's distances are only formed as far as
-    // the cuts reach.
-    int d = 0;
-    int before = 0;  // count within the step before distance d
+    if (base == 0) low = _mm_slli_si128(_mm_srli_si128(low, 1), 1);  // distance 0 counts once
+    __m128i running = _mm_add_epi8(low, high);
+    running = _mm_add_epi8(running, _mm_slli_si128(running, 1));
+    running = _mm_add_epi8(running, _mm_slli_si128(running, 2));
+    running = _mm_add_epi8(running, _mm_slli_si128(running, 4));
+    running = _mm_add_epi8(running, _mm_slli_si128(running, 8));
+    __m256i weighted = _mm256_mullo_epi16(
+        _mm256_sub_epi16(_mm256_cvtepu8_epi16(high), _mm256_cvtepu8_epi16(low)),
+        _mm256_add_epi16(lanes16, _mm256_set1_epi16(static_cast<short>(base))));
+    weighted = _mm256_add_epi16(weighted, _mm256_slli_si256(weighted, 2));
+    weighted = _mm256_add_epi16(weighted, _mm256_slli_si256(weighted, 4));
+    weighted = _mm256_add_epi16(weighted, _mm256_slli_si256(weighted, 8));
+    weighted = _mm256_add_epi16(
+        weighted, _mm256_shuffle_epi8(_mm256_permute2x128_si256(weighted, weighted, 0x08), lastWord));
+    alignas(16) BYTE counts[16];
+    alignas(32) std::int16_t sums[16];
+    _mm_store_si128(reinterpret_cast<__m128i*>(counts), running);
+    _mm256_store_si256(reinterpret_cast<__m256i*>(sums), weighted);
+    const int stepCount = counts[15];
     for (; t <= last; ++t, ++cuts) {
-      const __m128i wanted = _mm_set1_epi8(static_cast<char>(t - count));
-      // Distances of the step whose running total is below t.
-      const int below = __builtin_popcount(static_cast<unsigned>(
-          _mm_movemask_epi8(_mm_cmpgt_epi8(wanted, prefix))));  // totals ≤ 100: signed is safe
+      // Distances of the step whose running count stays below t (counts
+      // are at most 100, so the signed comparison is safe).
+      const __m128i wanted = _mm_set1_epi8(static_cast<char>(t - count < 127 ? t - count : 127));
+      const int below = __builtin_popcount(
+          static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpgt_epi8(wanted, running))));
       if (below == 16) break;
-      for (; d < below; ++d) {
-        const int dist = base + d;
-        const int lowCount = dist > 0 && v - dist >= 0 ? all[v - dist] : 0;
-        const int highCount = v + dist <= 255 ? all[v + dist] : 0;
-        sum += lowCount * (v - dist) + highCount * (v + dist);
-        before = running[d];
-      }
-      *cuts = Cut{base + below, count + before, sum};
+      const int nearer = below > 0 ? counts[below - 1] : 0;
+      const int weight = below > 0 ? sums[below - 1] : 0;
+      *cuts = Cut{base + below, count + nearer, sum + v * nearer + weight};
     }
     if (t > last) return;
-    // The rest of the step lies before the remaining cuts.
-    for (; d < 16; ++d) {
-      const int dist = base + d;
-      const int lowCount = dist > 0 && v - dist >= 0 ? all[v - dist] : 0;
-      const int highCount = v + dist <= 255 ? all[v + dist] : 0;
-      sum += lowCount * (v - dist) + highCount * (v + dist);
-    }
-    count += stepTotal;
+    count += stepCount;
+    sum += v * stepCount + sums[15];
   }
 }
 #endif
