@@ -27,7 +27,10 @@
 // tests set it for a second copy) keeps to the portable loop.
 #if defined(__GNUC__) && defined(__x86_64__) && !defined(ZENTREL_CLEANUP_PORTABLE)
 #define ZENTREL_NEAREST_HAVE_AVX2 1
+#define ZENTREL_NEAREST_ALWAYS_INLINE __attribute__((always_inline)) inline
 #include <immintrin.h>
+#else
+#define ZENTREL_NEAREST_ALWAYS_INLINE inline
 #endif
 
 namespace zentrel::detail::cleanup {
@@ -293,6 +296,224 @@ __attribute__((target("avx2"))) void RemainderCounts::WalkWide(int v, int first,
 }
 #endif
 
+/// R's samples of a group of pixels sorted by a sorting network, one pixel
+/// per lane: every step runs across the lanes and vectorises. A sample's
+/// key (|s − v|, place in reading order, s < v) fits 16 bits and orders as
+/// the stable sort does; its low bit and the distance give s back.
+/// Batcher's odd–even merge sort over the next power of two, without the
+/// comparators that only meet the padding after the last sample nor those
+/// whose results the plan never reads (it reads the first k − m samples as
+/// a sum, the next m one by one).
+class SortedRemainder {
+ public:
+  static constexpr int kLanes = 32;
+  static constexpr int kMaxSlots = 128;
+
+  SortedRemainder(const NoiseWindow& win, int k, bool wide)
+      : m_win(win), m_k(k), m_m(win.hw), m_size(win.Samples() - win.hw), m_wide(wide) {
+    BuildSamples();
+    BuildNetwork();
+  }
+
+  /// Fills the plan of the pixels x0 .. x0 + length − 1 of a block (plan
+  /// index from `first`), length ≤ kLanes.
+  void PlanGroup(Plan& plan, std::ptrdiff_t first, const WindowRows& rows, std::ptrdiff_t x0,
+                 std::ptrdiff_t length) const {
+#if defined(ZENTREL_NEAREST_HAVE_AVX2)
+    if (m_wide) {
+      PlanGroupWide(plan, first, rows, x0, length);
+      return;
+    }
+#endif
+    PlanGroupLoops(plan, first, rows, x0, length);
+  }
+
+ private:
+  /// Where each of R's samples lies: its row (0 .. H − 1 in the window,
+  /// the own row at hh) and column offset, in reading order.
+  void BuildSamples() {
+    int n = 0;
+    for (int r = 0; r < m_win.h; ++r) {
+      for (int c = r == m_win.hh ? m_win.hw : 0; c < m_win.w; ++c, ++n) {
+        m_sampleRow[n] = static_cast<BYTE>(r);
+        m_sampleColumn[n] = static_cast<BYTE>(c);
+        m_samplePlace[n] = static_cast<BYTE>(r * m_win.w + c);
+      }
+    }
+  }
+
+  void BuildNetwork() {
+    int slots = 1;
+    while (slots < m_size) slots *= 2;
+    m_slots = slots;
+    // Forward: a comparator whose upper wire still holds padding does
+    // nothing; one whose lower wire does only swaps, which renaming the
+    // wires does for free.
+    int wire[kMaxSlots];
+    bool padding[kMaxSlots];
+    for (int i = 0; i < slots; ++i) {
+      wire[i] = i;
+      padding[i] = i >= m_size;
+    }
+    m_pairs = 0;
+    for (int p = 1; p < slots; p *= 2) {
+      for (int k = p; k >= 1; k /= 2) {
+        for (int j = k % p; j + k < slots; j += 2 * k) {
+          for (int i = 0; i < k && i + j + k < slots; ++i) {
+            const int a = i + j;
+            const int b = i + j + k;
+            if ((a / (2 * p)) != (b / (2 * p))) continue;
+            if (padding[b]) continue;
+            if (padding[a]) {
+              std::swap(wire[a], wire[b]);
+              padding[a] = false;
+              padding[b] = true;
+              continue;
+            }
+            m_pair[m_pairs][0] = static_cast<BYTE>(wire[a]);
+            m_pair[m_pairs][1] = static_cast<BYTE>(wire[b]);
+            ++m_pairs;
+          }
+        }
+      }
+    }
+    for (int i = 0; i < m_size; ++i) m_sorted[i] = static_cast<BYTE>(wire[i]);
+    // Backward: what each slot must hold. 0 nothing, 1 one of the first
+    // k − m (their sum is read), 2 its exact value.
+    BYTE need[kMaxSlots] = {};
+    for (int i = 0; i < m_size; ++i) {
+      need[m_sorted[i]] = i < m_k - m_m ? 1 : (i < m_k ? 2 : 0);
+    }
+    int kept = 0;
+    BYTE keptPair[kMaxPairs][2];
+    for (int c = m_pairs - 1; c >= 0; --c) {
+      const int a = m_pair[c][0];
+      const int b = m_pair[c][1];
+      if (need[a] == need[b] && need[a] < 2) continue;  // order among them unread
+      need[a] = need[b] = 2;
+      keptPair[kept][0] = static_cast<BYTE>(a);
+      keptPair[kept][1] = static_cast<BYTE>(b);
+      ++kept;
+    }
+    for (int c = 0; c < kept; ++c) {
+      m_pair[c][0] = keptPair[kept - 1 - c][0];
+      m_pair[c][1] = keptPair[kept - 1 - c][1];
+    }
+    m_pairs = kept;
+  }
+
+#if defined(ZENTREL_NEAREST_HAVE_AVX2)
+  /// The same loops compiled for AVX2 (sixteen keys a step instead of eight).
+  __attribute__((target("avx2"))) void PlanGroupWide(Plan& plan, std::ptrdiff_t first,
+                                                     const WindowRows& rows, std::ptrdiff_t x0,
+                                                     std::ptrdiff_t length) const {
+    PlanGroupLoops(plan, first, rows, x0, length);
+  }
+#endif
+
+  ZENTREL_NEAREST_ALWAYS_INLINE void PlanGroupLoops(Plan& plan, std::ptrdiff_t first,
+                                                    const WindowRows& rows, std::ptrdiff_t x0,
+                                                    std::ptrdiff_t length) const {
+    alignas(32) std::int16_t keys[kMaxSlots][kLanes];
+    alignas(32) std::int16_t values[kLanes];
+    const BYTE* windowRows[10];
+    for (int r = 0, a = 0, b = 0; r < m_win.h; ++r)
+      windowRows[r] = r < m_win.hh ? rows.above[a++] : (r == m_win.hh ? rows.own : rows.below[b++]);
+    // The last group of a row: its spare lanes repeat the last pixel, and
+    // columns past the edge (even windows) read the edge column.
+    const std::ptrdiff_t left = x0 - m_win.hw;
+    const bool clamped = length < kLanes || left + kLanes - 1 + m_win.w - 1 >= m_win.width;
+    if (!clamped) {
+      for (int l = 0; l < kLanes; ++l) values[l] = rows.own[x0 + l];
+      for (int n = 0; n < m_size; ++n) {
+        const BYTE* source = windowRows[m_sampleRow[n]] + left + m_sampleColumn[n];
+        const int place = m_samplePlace[n] * 2;
+        for (int l = 0; l < kLanes; ++l) keys[n][l] = Key(source[l], values[l], place);
+      }
+    } else {
+      for (int l = 0; l < kLanes; ++l)
+        values[l] = rows.own[x0 + (l < length ? l : length - 1)];
+      for (int n = 0; n < m_size; ++n) {
+        const BYTE* source = windowRows[m_sampleRow[n]];
+        const int place = m_samplePlace[n] * 2;
+        for (int l = 0; l < kLanes; ++l) {
+          const std::ptrdiff_t column =
+              m_win.ClampColumn(left + (l < length ? l : length - 1) + m_sampleColumn[n]);
+          keys[n][l] = Key(source[column], values[l], place);
+        }
+      }
+    }
+    for (int c = 0; c < m_pairs; ++c) {
+      std::int16_t* a = keys[m_pair[c][0]];
+      std::int16_t* b = keys[m_pair[c][1]];
+      for (int l = 0; l < kLanes; ++l) {
+        const std::int16_t low = a[l] < b[l] ? a[l] : b[l];
+        b[l] = a[l] < b[l] ? b[l] : a[l];
+        a[l] = low;
+      }
+    }
+    // Sums of the first t samples: t × v + their signed distances.
+    alignas(32) std::int16_t offsets[kLanes] = {};
+    const int summed = std::min(std::max(m_k - m_m, 0), m_size);
+    for (int i = 0; i < summed; ++i) {
+      const std::int16_t* key = keys[m_sorted[i]];
+      for (int l = 0; l < kLanes; ++l) offsets[l] = static_cast<std::int16_t>(offsets[l] + Signed(key[l]));
+    }
+    for (int t = m_k - m_m; t <= m_k; ++t) {
+      const int j = m_k - t;
+      if (t > 0 && t > summed) {
+        const std::int16_t* key = keys[m_sorted[t - 1]];
+        if (t <= m_size) {
+          for (int l = 0; l < kLanes; ++l)
+            offsets[l] = static_cast<std::int16_t>(offsets[l] + Signed(key[l]));
+        }
+      }
+      std::int16_t* sums = plan.sums[j] + first;
+      for (int l = 0; l < length; ++l)
+        sums[l] = static_cast<std::int16_t>(t <= 0 || t > m_size ? 0 : t * values[l] + offsets[l]);
+      if (j == m_m) continue;
+      std::int16_t* reach = plan.reach[j] + first;
+      if (t <= 0 || t > m_size) {
+        for (int l = 0; l < length; ++l) reach[l] = static_cast<std::int16_t>(t <= 0 ? -1 : 255);
+        continue;
+      }
+      // A written sample as far as the t-th sample comes before it when
+      // that sample lies in the own row or below.
+      const std::int16_t* key = keys[m_sorted[t - 1]];
+      const int ownPlace = m_win.hh * m_win.w;
+      for (int l = 0; l < length; ++l) {
+        const int u = (key[l] ^ 0x8000) & 0xFFFF;
+        reach[l] = static_cast<std::int16_t>((u >> 8) - (((u >> 1) & 127) < ownPlace ? 1 : 0));
+      }
+    }
+  }
+
+  static ZENTREL_NEAREST_ALWAYS_INLINE std::int16_t Key(int s, int v, int place) {
+    const int d = s < v ? v - s : s - v;
+    return static_cast<std::int16_t>(((d << 8) | place | (s < v ? 1 : 0)) ^ 0x8000);
+  }
+  /// s − v of a key.
+  static ZENTREL_NEAREST_ALWAYS_INLINE int Signed(std::int16_t key) {
+    const int u = (key ^ 0x8000) & 0xFFFF;
+    return (u & 1) ? -(u >> 8) : (u >> 8);
+  }
+
+  static constexpr int kMaxPairs = 1471;  // Batcher's network of 128
+
+  const NoiseWindow& m_win;
+  int m_k;
+  int m_m;
+  int m_size;
+  bool m_wide;
+  int m_slots = 0;
+  int m_pairs = 0;
+  BYTE m_sampleRow[100];
+  BYTE m_sampleColumn[100];
+  BYTE m_samplePlace[100];
+  BYTE m_sorted[kMaxSlots];  // the slot holding each place of the sorted order
+  BYTE m_pair[kMaxPairs][2];
+};
+
 /// The serial step of M written samples: for each, how many written samples
 /// precede it (nearer, or as near and to its left), whether it is among the
 /// k nearest, and then the mean of those taken and R's part.
@@ -383,6 +604,8 @@ void RunNearestWindow(const NoiseWindow& window, int k) {
   wide = __builtin_cpu_supports("avx2");
 #endif
   RemainderCounts counts(window, k, wide);
+  SortedRemainder sorted(window, k, wide);
+  const bool sorting = true;
   Plan plan;
   for (std::ptrdiff_t y = window.FirstY(); y < window.EndY(); ++y) {
     WindowRows rows{};
@@ -399,12 +622,17 @@ void RunNearestWindow(const NoiseWindow& window, int k) {
       continue;
     }
     BYTE* const row = window.Row(y);
-    counts.Start(rows);
+    if (!sorting) counts.Start(rows);
     for (std::ptrdiff_t x0 = window.FirstX(); x0 < window.EndX(); x0 += kBlock) {
       const std::ptrdiff_t length = std::min(kBlock, window.EndX() - x0);
-      for (std::ptrdiff_t i = 0; i < length; ++i) {
-        counts.PlanPixel(plan, i, x0 + i);
-        if (x0 + i + 1 < window.EndX()) counts.Slide(x0 + i);
+      if (sorting) {
+        for (std::ptrdiff_t i = 0; i < length; i += SortedRemainder::kLanes)
+          sorted.PlanGroup(plan, i, rows, x0 + i, std::min<std::ptrdiff_t>(SortedRemainder::kLanes, length - i));
+      } else {
+        for (std::ptrdiff_t i = 0; i < length; ++i) {
+          counts.PlanPixel(plan, i, x0 + i);
+          if (x0 + i + 1 < window.EndX()) counts.Slide(x0 + i);
+        }
       }
       MergeBlock(window.hw, plan, row, x0, length, divideByK);
     }
