@@ -415,7 +415,7 @@ class SortedRemainder {
                                                     const WindowRows& rows, std::ptrdiff_t x0,
                                                     std::ptrdiff_t length) const {
     alignas(32) std::int16_t keys[kMaxSlots][kLanes];
-    alignas(32) std::int16_t values[kLanes];
+    alignas(32) std::uint16_t values[kLanes];
     const BYTE* windowRows[10];
     for (int r = 0, a = 0, b = 0; r < m_win.h; ++r)
       windowRows[r] = r < m_win.hh ? rows.above[a++] : (r == m_win.hh ? rows.own : rows.below[b++]);
@@ -427,7 +427,7 @@ class SortedRemainder {
       for (int l = 0; l < kLanes; ++l) values[l] = rows.own[x0 + l];
       for (int n = 0; n < m_size; ++n) {
         const BYTE* source = windowRows[m_sampleRow[n]] + left + m_sampleColumn[n];
-        const int place = m_samplePlace[n] * 2;
+        const std::uint16_t place = static_cast<std::uint16_t>(m_samplePlace[n] * 2);
         for (int l = 0; l < kLanes; ++l) keys[n][l] = Key(source[l], values[l], place);
       }
     } else {
@@ -435,7 +435,7 @@ class SortedRemainder {
         values[l] = rows.own[x0 + (l < length ? l : length - 1)];
       for (int n = 0; n < m_size; ++n) {
         const BYTE* source = windowRows[m_sampleRow[n]];
-        const int place = m_samplePlace[n] * 2;
+        const std::uint16_t place = static_cast<std::uint16_t>(m_samplePlace[n] * 2);
         for (int l = 0; l < kLanes; ++l) {
           const std::ptrdiff_t column =
               m_win.ClampColumn(left + (l < length ? l : length - 1) + m_sampleColumn[n]);
@@ -488,14 +488,21 @@ class SortedRemainder {
     }
   }
 
-  static ZENTREL_NEAREST_ALWAYS_INLINE std::int16_t Key(int s, int v, int place) {
-    const int d = s < v ? v - s : s - v;
-    return static_cast<std::int16_t>(((d << 8) | place | (s < v ? 1 : 0)) ^ 0x8000);
+  // Keys and distances are worked in 16-bit lanes throughout, so that the
+  // loops over lanes vectorise.
+  static ZENTREL_NEAREST_ALWAYS_INLINE std::int16_t Key(std::uint16_t s, std::uint16_t v,
+                                                        std::uint16_t place) {
+    const std::uint16_t below = s < v ? 1 : 0;
+    const std::uint16_t d = static_cast<std::uint16_t>(below ? v - s : s - v);
+    return static_cast<std::int16_t>(
+        static_cast<std::uint16_t>((d << 8) | place | below) ^ std::uint16_t{0x8000});
   }
   /// s − v of a key.
-  static ZENTREL_NEAREST_ALWAYS_INLINE int Signed(std::int16_t key) {
-    const int u = (key ^ 0x8000) & 0xFFFF;
-    return (u & 1) ? -(u >> 8) : (u >> 8);
+  static ZENTREL_NEAREST_ALWAYS_INLINE std::int16_t Signed(std::int16_t key) {
+    const std::uint16_t u = static_cast<std::uint16_t>(key) ^ std::uint16_t{0x8000};
+    const std::int16_t d = static_cast<std::int16_t>(u >> 8);
+    const std::int16_t negative = static_cast<std::int16_t>(-(u & 1));
+    return static_cast<std::int16_t>((d ^ negative) - negative);
   }
 
   static constexpr int kMaxPairs = 1471;  // Batcher's network of 128
@@ -514,9 +521,11 @@ class SortedRemainder {
   BYTE m_pair[kMaxPairs][2];
 };
 
-/// The serial step of M written samples: for each, how many written samples
-/// precede it (nearer, or as near and to its left), whether it is among the
-/// k nearest, and then the mean of those taken and R's part.
+/// The serial step of M written samples. A written sample at distance e
+/// that c written samples precede is taken when e ≤ reach[c]; as reach
+/// falls with c, that is when c is below g(e), the number of reach values
+/// at or above e, which needs no table look-up on the chain of results.
+/// With j samples taken, the mean is (their sum + R's first k − j) / k.
 template <int M>
 void MergeWritten(const Plan& plan, BYTE* row, std::ptrdiff_t x0, std::ptrdiff_t length,
                   const ExactDivider& divideByK) {
@@ -528,6 +537,10 @@ void MergeWritten(const Plan& plan, BYTE* row, std::ptrdiff_t x0, std::ptrdiff_t
     for (int i = 0; i < M; ++i) written[i] = row[x0 - M + i];
     for (std::ptrdiff_t i = 0; i < length; ++i) {
       const int v = row[x0 + i];
+      int reach[M];
+      int sums[M + 1];
+      for (int c = 0; c < M; ++c) reach[c] = plan.reach[c][i];
+      for (int j = 0; j <= M; ++j) sums[j] = plan.sums[j][i];
       int distance[M];
       for (int a = 0; a < M; ++a) distance[a] = written[a] < v ? v - written[a] : written[a] - v;
       int taken = 0;
@@ -536,12 +549,15 @@ void MergeWritten(const Plan& plan, BYTE* row, std::ptrdiff_t x0, std::ptrdiff_t
         int ahead = 0;
         for (int b = 0; b < a; ++b) ahead += distance[b] <= distance[a] ? 1 : 0;
         for (int b = a + 1; b < M; ++b) ahead += distance[b] < distance[a] ? 1 : 0;
-        if (distance[a] <= plan.reach[ahead][i]) {
-          ++taken;
-          sum += written[a];
-        }
+        int room = 0;
+        for (int c = 0; c < M; ++c) room += distance[a] <= reach[c] ? 1 : 0;
+        const int in = ahead < room ? 1 : 0;
+        taken += in;
+        sum += written[a] & -in;
       }
-      const int result = divideByK(sum + plan.sums[taken][i]);
+      int rest = sums[0];
+      for (int j = 1; j <= M; ++j) rest = taken == j ? sums[j] : rest;
+      const int result = divideByK(sum + rest);
       row[x0 + i] = static_cast<BYTE>(result);
       for (int a = 0; a + 1 < M; ++a) written[a] = written[a + 1];
       written[M - 1] = result;
