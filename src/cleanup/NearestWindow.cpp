@@ -443,30 +443,19 @@ class SortedRemainder {
         }
       }
     }
-    for (int c = 0; c < m_pairs; ++c) {
-      std::int16_t* a = keys[m_pair[c][0]];
-      std::int16_t* b = keys[m_pair[c][1]];
-      for (int l = 0; l < kLanes; ++l) {
-        const std::int16_t low = a[l] < b[l] ? a[l] : b[l];
-        b[l] = a[l] < b[l] ? b[l] : a[l];
-        a[l] = low;
-      }
-    }
+    for (int c = 0; c < m_pairs; ++c) Order(keys[m_pair[c][0]], keys[m_pair[c][1]]);
     // Sums of the first t samples: t × v + their signed distances.
     alignas(32) std::int16_t offsets[kLanes] = {};
     const int summed = std::min(std::max(m_k - m_m, 0), m_size);
     for (int i = 0; i < summed; ++i) {
       const std::int16_t* key = keys[m_sorted[i]];
-      for (int l = 0; l < kLanes; ++l) offsets[l] = static_cast<std::int16_t>(offsets[l] + Signed(key[l]));
+      AddSigned(offsets, key);
     }
     for (int t = m_k - m_m; t <= m_k; ++t) {
       const int j = m_k - t;
       if (t > 0 && t > summed) {
         const std::int16_t* key = keys[m_sorted[t - 1]];
-        if (t <= m_size) {
-          for (int l = 0; l < kLanes; ++l)
-            offsets[l] = static_cast<std::int16_t>(offsets[l] + Signed(key[l]));
-        }
+        if (t <= m_size) AddSigned(offsets, key);
       }
       std::int16_t* sums = plan.sums[j] + first;
       for (int l = 0; l < length; ++l)
@@ -496,6 +485,21 @@ class SortedRemainder {
     const std::uint16_t d = static_cast<std::uint16_t>(below ? v - s : s - v);
     return static_cast<std::int16_t>(
         static_cast<std::uint16_t>((d << 8) | place | below) ^ std::uint16_t{0x8000});
+  }
+  /// One comparator of the network in every lane.
+  static ZENTREL_NEAREST_ALWAYS_INLINE void Order(std::int16_t* __restrict a,
+                                                  std::int16_t* __restrict b) {
+    for (int l = 0; l < kLanes; ++l) {
+      const std::int16_t low = a[l] < b[l] ? a[l] : b[l];
+      b[l] = a[l] < b[l] ? b[l] : a[l];
+      a[l] = low;
+    }
+  }
+  /// Adds s − v of each lane's key to its total.
+  static ZENTREL_NEAREST_ALWAYS_INLINE void AddSigned(std::int16_t* __restrict totals,
+                                                      const std::int16_t* __restrict keys) {
+    for (int l = 0; l < kLanes; ++l)
+      totals[l] = static_cast<std::int16_t>(totals[l] + Signed(keys[l]));
   }
   /// s − v of a key.
   static ZENTREL_NEAREST_ALWAYS_INLINE std::int16_t Signed(std::int16_t key) {
