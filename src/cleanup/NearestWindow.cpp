@@ -21,6 +21,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <cstdlib>
 
 // Where GCC or Clang build for x86-64, the walk over the histogram is also
 // compiled for AVX2 and chosen at run time; ZENTREL_CLEANUP_PORTABLE (as the
@@ -28,7 +29,6 @@
 #if defined(__GNUC__) && defined(__x86_64__) && !defined(ZENTREL_CLEANUP_PORTABLE)
 #define ZENTREL_NEAREST_HAVE_AVX2 1
 #define ZENTREL_NEAREST_ALWAYS_INLINE __attribute__((always_inline)) inline
-#include <immintrin.h>
 #else
 #define ZENTREL_NEAREST_ALWAYS_INLINE inline
 #endif
@@ -38,9 +38,6 @@ namespace {
 
 constexpr int kMaxWritten = 4;  // hw of a window up to 10 wide
 constexpr std::ptrdiff_t kBlock = 256;
-// Zero bins on either side of 0 .. 255, so that a vector step of the walk
-// may read past either end.
-constexpr int kMargin = 16;
 
 /// What the serial step needs for a block of pixels.
 struct Plan {
@@ -52,13 +49,6 @@ struct Plan {
   std::int16_t sums[kMaxWritten + 1][kBlock];
 };
 
-/// Where R's t-th sample (counted from 1) lies in the sorted order.
-struct Cut {
-  int distance;  // its distance to v
-  int nearer;    // R's samples nearer than that
-  int sum;       // and their sum
-};
-
 /// The image rows of the windows of one image row, grouped as R takes them.
 struct WindowRows {
   const BYTE* above[10];  // rows y − hh .. y − 1, final
@@ -67,234 +57,6 @@ struct WindowRows {
   const BYTE* below[10];  // rows y + 1 .. y − hh + H − 1 (clamped), not yet filtered
   int belowCount;
 };
-
-/// The histogram of R(x) (and of its rows above) for the pixels of one row,
-/// and the questions the plan asks of it.
-class RemainderCounts {
- public:
-  RemainderCounts(const NoiseWindow& win, int k, bool wide)
-      : m_win(win), m_k(k), m_size(win.Samples() - win.hw), m_wide(wide) {
-    std::memset(m_all, 0, sizeof m_all);
-  }
-
-  /// The histograms of R for the first pixel of the row.
-  void Start(const WindowRows& rows) {
-    m_rows = rows;
-    std::memset(m_above, 0, sizeof m_above);
-    std::memset(Counts(), 0, 256);
-    BYTE* const all = Counts();
-    for (int c = 0; c < m_win.w; ++c) {
-      const std::ptrdiff_t column = m_win.ClampColumn(c);
-      for (int r = 0; r < rows.aboveCount; ++r) {
-        ++all[rows.above[r][column]];
-        ++m_above[rows.above[r][column]];
-      }
-      for (int r = 0; r < rows.belowCount; ++r) ++all[rows.below[r][column]];
-      if (c >= m_win.hw) ++all[rows.own[column]];
-    }
-  }
-
-  /// Moves R from pixel x to pixel x + 1: column x − hw leaves the rows
-  /// above and below, column x − hw + W (clamped) enters them; the own
-  /// row's sample at x leaves, the one at x − hw + W enters.
-  void Slide(std::ptrdiff_t x) {
-    BYTE* const all = Counts();
-    const std::ptrdiff_t out = x - m_win.hw;
-    const std::ptrdiff_t in = m_win.ClampColumn(x - m_win.hw + m_win.w);
-    for (int r = 0; r < m_rows.aboveCount; ++r) {
-      const BYTE* row = m_rows.above[r];
-      --all[row[out]];
-      ++all[row[in]];
-      --m_above[row[out]];
-      ++m_above[row[in]];
-    }
-    for (int r = 0; r < m_rows.belowCount; ++r) {
-      const BYTE* row = m_rows.below[r];
-      --all[row[out]];
-      ++all[row[in]];
-    }
-    --all[m_rows.own[x]];
-    ++all[m_rows.own[in]];
-  }
-
-  /// Fills the plan of pixel i of a block at x (the histograms hold R(x)).
-  void PlanPixel(Plan& plan, std::ptrdiff_t i, std::ptrdiff_t x) const {
-    const int v = m_rows.own[x];
-    const int m = m_win.hw;
-    // Ranks k − m .. k; those at 0 or below and past R's size need no cut.
-    const int first = std::max(m_k - m, 1);
-    const int last = std::min(m_k, m_size);
-    Cut cuts[kMaxWritten + 1];
-    if (first <= last) Walk(v, first, last, cuts + (first - (m_k - m)));
-    for (int j = 0; j <= m; ++j) {
-      const int t = m_k - j;
-      const Cut* cut = cuts + (m - j);
-      int sum = 0;
-      int reach = t <= 0 ? -1 : 255;
-      if (t > 0 && t <= m_size) {
-        sum = cut->sum + SumAtCut(x, v, *cut, t - cut->nearer);
-        reach = cut->distance - (cut->nearer + AboveAt(v, cut->distance) < t ? 0 : 1);
-      }
-      plan.sums[j][i] = static_cast<std::int16_t>(sum);
-      if (j < m) plan.reach[j][i] = static_cast<std::int16_t>(reach);
-    }
-  }
-
- private:
-  BYTE* Counts() { return m_all + kMargin; }
-  const BYTE* Counts() const { return m_all + kMargin; }
-
-  /// Count of R's samples at distance d from v: v − d and v + d.
-  int AllAt(int v, int d) const {
-    const BYTE* all = Counts();
-    return d == 0 ? all[v] : all[v - d] + all[v + d];
-  }
-  int AboveAt(int v, int d) const {
-    const int low = v - d >= 0 ? m_above[v - d] : 0;
-    const int high = d > 0 && v + d <= 255 ? m_above[v + d] : 0;
-    return low + high;
-  }
-
-  /// The cuts of ranks first .. last (1 ≤ first ≤ last ≤ R's size) by a
-  /// walk outward from v.
-  void Walk(int v, int first, int last, Cut* cuts) const {
-#if defined(ZENTREL_NEAREST_HAVE_AVX2)
-    if (m_wide) {
-      WalkWide(v, first, last, cuts);
-      return;
-    }
-#endif
-    const BYTE* all = Counts();
-    int count = 0;
-    int sum = 0;
-    int t = first;
-    for (int d = 0;; ++d) {
-      const int low = d > 0 && v - d >= 0 ? all[v - d] : 0;
-      const int high = v + d <= 255 ? all[v + d] : 0;
-      const int here = low + high;
-      for (; t <= last && t <= count + here; ++t, ++cuts) *cuts = Cut{d, count, sum};
-      if (t > last) return;
-      count += here;
-      sum += low * (v - d) + high * (v + d);
-    }
-  }
-
-#if defined(ZENTREL_NEAREST_HAVE_AVX2)
-  __attribute__((target("avx2"))) void WalkWide(int v, int first, int last, Cut* cuts) const;
-#endif
-
-  /// The sum of the first `take` of R's samples at distance d from v
-  /// (1 ≤ take ≤ their count): where both v − d and v + d are there and
-  /// not all are taken, reading order decides.
-  int SumAtCut(std::ptrdiff_t x, int v, const Cut& cut, int take) const {
-    const int d = cut.distance;
-    if (d == 0) return take * v;
-    const BYTE* all = Counts();
-    const int low = v - d >= 0 ? all[v - d] : 0;
-    const int high = v + d <= 255 ? all[v + d] : 0;
-    if (high == 0) return take * (v - d);
-    if (low == 0) return take * (v + d);
-    if (take == low + high) return low * (v - d) + high * (v + d);
-    return take * (v - d) + 2 * d * HighAmongFirst(x, v - d, v + d, take);
-  }
-
-  /// How many of R's first `take` samples of value low or high, in reading
-  /// order, are high.
-  int HighAmongFirst(std::ptrdiff_t x, int low, int high, int take) const {
-    const std::ptrdiff_t left = x - m_win.hw;
-    const std::ptrdiff_t right = m_win.ClampColumn(left + m_win.w - 1);
-    int seen = 0;
-    int highs = 0;
-    // Samples of row from column `from` through the window's last column.
-    auto scan = [&](const BYTE* row, std::ptrdiff_t from) {
-      for (std::ptrdiff_t c = from; c < left + m_win.w; ++c) {
-        const int s = row[c < right ? c : right];
-        if (s != low && s != high) continue;
-        highs += s == high ? 1 : 0;
-        if (++seen == take) return true;
-      }
-      return false;
-    };
-    for (int r = 0; r < m_rows.aboveCount; ++r)
-      if (scan(m_rows.above[r], left)) return highs;
-    if (scan(m_rows.own, x)) return highs;
-    for (int r = 0; r < m_rows.belowCount; ++r)
-      if (scan(m_rows.below[r], left)) return highs;
-    return highs;
-  }
-
-  const NoiseWindow& m_win;
-  int m_k;
-  int m_size;  // R's samples: W × H − hw
-  bool m_wide;
-  WindowRows m_rows{};
-  BYTE m_all[kMargin + 256 + kMargin];
-  BYTE m_above[256];
-};
-
-#if defined(ZENTREL_NEAREST_HAVE_AVX2)
-/// The walk sixteen distances a step: the bins above v and those below it
-/// (reversed) are added, and running totals over the step, of the counts
-/// and of the sums, find every cut in it at once. A sum of the step is
-/// v × count + Σ (high − low) × distance, which stays within 16 bits.
-__attribute__((target("avx2"))) void RemainderCounts::WalkWide(int v, int first, int last,
-                                                               Cut* cuts) const {
-  const BYTE* all = Counts();
-  const __m128i reverse = _mm_setr_epi8(15, 14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0);
-  const __m256i lanes16 = _mm256_setr_epi16(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
-  // Broadcasts word 7 of each 128-bit half.
-  const __m256i lastWord = _mm256_set1_epi16(0x0F0E);
-  int count = 0;
-  int sum = 0;
-  int t = first;
-  for (int base = 0;; base += 16) {
-    // Bins v + base .. v + base + 15 and v − base .. v − base − 15; outside
-    // 0 .. 255 they read the zero margin or are left at zero.
-    __m128i high = _mm_setzero_si128();
-    __m128i low = _mm_setzero_si128();
-    if (v + base <= 255) {
-      high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(all + v + base));
-    }
-    if (v - base >= 0) {
-      low = _mm_shuffle_epi8(
-          _mm_loadu_si128(reinterpret_cast<const __m128i*>(all + v - base - 15)), reverse);
-    }
-    if (base == 0) low = _mm_slli_si128(_mm_srli_si128(low, 1), 1);  // distance 0 counts once
-    __m128i running = _mm_add_epi8(low, high);
-    running = _mm_add_epi8(running, _mm_slli_si128(running, 1));
-    running = _mm_add_epi8(running, _mm_slli_si128(running, 2));
-    running = _mm_add_epi8(running, _mm_slli_si128(running, 4));
-    running = _mm_add_epi8(running, _mm_slli_si128(running, 8));
-    __m256i weighted = _mm256_mullo_epi16(
-        _mm256_sub_epi16(_mm256_cvtepu8_epi16(high), _mm256_cvtepu8_epi16(low)),
-        _mm256_add_epi16(lanes16, _mm256_set1_epi16(static_cast<short>(base))));
-    weighted = _mm256_add_epi16(weighted, _mm256_slli_si256(weighted, 2));
-    weighted = _mm256_add_epi16(weighted, _mm256_slli_si256(weighted, 4));
-    weighted = _mm256_add_epi16(weighted, _mm256_slli_si256(weighted, 8));
-    weighted = _mm256_add_epi16(
-        weighted, _mm256_shuffle_epi8(_mm256_permute2x128_si256(weighted, weighted, 0x08), lastWord));
-    alignas(16) BYTE counts[16];
-    alignas(32) std::int16_t sums[16];
-    _mm_store_si128(reinterpret_cast<__m128i*>(counts), running);
-    _mm256_store_si256(reinterpret_cast<__m256i*>(sums), weighted);
-    const int stepCount = counts[15];
-    for (; t <= last; ++t, ++cuts) {
-      // Distances of the step whose running count stays below t (counts
-      // are at most 100, so the signed comparison is safe).
-      const __m128i wanted = _mm_set1_epi8(static_cast<char>(t - count < 127 ? t - count : 127));
-      const int below = __builtin_popcount(
-          static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpgt_epi8(wanted, running))));
-      if (below == 16) break;
-      const int nearer = below > 0 ? counts[below - 1] : 0;
-      const int weight = below > 0 ? sums[below - 1] : 0;
-      *cuts = Cut{base + below, count + nearer, sum + v * nearer + weight};
-    }
-    if (t > last) return;
-    count += stepCount;
-    sum += v * stepCount + sums[15];
-  }
-}
-#endif
 
 /// R's samples of a group of pixels sorted by a sorting network, one pixel
 /// per lane: every step runs across the lanes and vectorises. A sample's
@@ -652,15 +414,19 @@ void FilterRowLiterally(const NoiseWindow& win, std::ptrdiff_t y, int k,
 
 }  // namespace
 
+bool UsesSortedRemainder(const NoiseWindow& window) {
+  const char* e = std::getenv("NW_MAX");
+  const int most = e ? std::atoi(e) : 32;
+  return window.Samples() - window.hw <= most;
+}
+
 void RunNearestWindow(const NoiseWindow& window, int k) {
   const ExactDivider divideByK(static_cast<std::uint32_t>(k));
   bool wide = false;
 #if defined(ZENTREL_NEAREST_HAVE_AVX2)
   wide = __builtin_cpu_supports("avx2");
 #endif
-  RemainderCounts counts(window, k, wide);
   SortedRemainder sorted(window, k, wide);
-  const bool sorting = true;
   Plan plan;
   for (std::ptrdiff_t y = window.FirstY(); y < window.EndY(); ++y) {
     WindowRows rows{};
@@ -677,17 +443,11 @@ void RunNearestWindow(const NoiseWindow& window, int k) {
       continue;
     }
     BYTE* const row = window.Row(y);
-    if (!sorting) counts.Start(rows);
     for (std::ptrdiff_t x0 = window.FirstX(); x0 < window.EndX(); x0 += kBlock) {
       const std::ptrdiff_t length = std::min(kBlock, window.EndX() - x0);
-      if (sorting) {
-        for (std::ptrdiff_t i = 0; i < length; i += SortedRemainder::kLanes)
-          sorted.PlanGroup(plan, i, rows, x0 + i, std::min<std::ptrdiff_t>(SortedRemainder::kLanes, length - i));
-      } else {
-        for (std::ptrdiff_t i = 0; i < length; ++i) {
-          counts.PlanPixel(plan, i, x0 + i);
-          if (x0 + i + 1 < window.EndX()) counts.Slide(x0 + i);
-        }
+      for (std::ptrdiff_t i = 0; i < length; i += SortedRemainder::kLanes) {
+        sorted.PlanGroup(plan, i, rows, x0 + i,
+                         std::min<std::ptrdiff_t>(SortedRemainder::kLanes, length - i));
       }
       MergeBlock(window.hw, plan, row, x0, length, divideByK);
     }

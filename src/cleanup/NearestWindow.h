@@ -7,6 +7,9 @@
 
 namespace zentrel::detail::cleanup {
 
+/// Whether RunNearestWindow is the faster way for this window.
+bool UsesSortedRemainder(const NoiseWindow& window);
+
 /// Filters the window's image in place with the mean of the k nearest
 /// values (1 ≤ k < W × H), exactly as the literal in-place filter does.
 /// Needs no heap memory.

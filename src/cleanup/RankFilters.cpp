@@ -141,6 +141,57 @@ class RankTracker {
   int m_below = 0;
 };
 
+/// The mean of the k samples nearest to v. Samples are taken by distance
+/// |s − v|; where k cuts between the two values at the same distance
+/// (v − d and v + d), those earlier in reading order are taken first, as a
+/// stable sort of the window by distance gives.
+int NearestValuesMean(const SlidingWindow<true>& window, std::ptrdiff_t x, int v, int k,
+                      const ExactDivider& divideByK) {
+  int taken = window.Count(v);
+  if (taken >= k) return v;
+  int sum = taken * v;
+  for (int d = 1;; ++d) {
+    const int low = v - d;
+    const int high = v + d;
+    const int lowCount = low >= 0 ? window.Count(low) : 0;
+    const int highCount = high <= 255 ? window.Count(high) : 0;
+    const int wanted = k - taken;
+    if (lowCount + highCount < wanted) {
+      sum += lowCount * low + highCount * high;
+      taken += lowCount + highCount;
+      continue;
+    }
+    if (highCount == 0) {
+      sum += wanted * low;
+    } else if (lowCount == 0) {
+      sum += wanted * high;
+    } else if (lowCount + highCount == wanted) {
+      sum += lowCount * low + highCount * high;
+    } else {
+      sum += window.SumFirstOf(x, low, high, wanted);
+    }
+    return divideByK(sum);
+  }
+}
+
+void NearestValuesFilter(const NoiseWindow& win, int k) {
+  const ExactDivider divideByK(static_cast<std::uint32_t>(k));
+  for (std::ptrdiff_t y = win.FirstY(); y < win.EndY(); ++y) {
+    BYTE* row = win.Row(y);
+    SlidingWindow<true> window(win, y);
+    for (std::ptrdiff_t x = win.FirstX();; ++x) {
+      const int v = row[x];
+      const int result = NearestValuesMean(window, x, v, k, divideByK);
+      if (result != v) {
+        row[x] = static_cast<BYTE>(result);
+        window.Replace(v, result);
+      }
+      if (x + 1 >= win.EndX()) break;
+      window.Slide(x, [](int, int) {});
+    }
+  }
+}
+
 void MedianFilter(const NoiseWindow& win) {
   const int rank = (win.Samples() - 1) / 2;  // the lower middle for even counts
   for (std::ptrdiff_t y = win.FirstY(); y < win.EndY(); ++y) {
@@ -373,8 +424,10 @@ class Nearest3x3 {
 void RunRankFilter(const NoiseWindow& window, int k, int type) {
   if (type == 2 && window.w == 3 && window.h == 3)
     RunTwoRowsAtATime(window, Nearest3x3(k));
-  else if (type == 2)
+  else if (type == 2 && UsesSortedRemainder(window))
     RunNearestWindow(window, k);
+  else if (type == 2)
+    NearestValuesFilter(window, k);
   else if (window.w == 3 && window.h == 3)
     RunTwoRowsAtATime(window, Median3x3());
   else
