@@ -29,6 +29,7 @@
 #if defined(__GNUC__) && defined(__x86_64__) && !defined(ZENTREL_CLEANUP_PORTABLE)
 #define ZENTREL_NEAREST_HAVE_AVX2 1
 #define ZENTREL_NEAREST_ALWAYS_INLINE __attribute__((always_inline)) inline
+#include <immintrin.h>
 #else
 #define ZENTREL_NEAREST_ALWAYS_INLINE inline
 #endif
@@ -87,7 +88,7 @@ class SortedRemainder {
       return;
     }
 #endif
-    PlanGroupLoops(plan, first, rows, x0, length);
+    PlanGroupLoops<false>(plan, first, rows, x0, length);
   }
 
  private:
@@ -169,10 +170,11 @@ class SortedRemainder {
   __attribute__((target("avx2"))) void PlanGroupWide(Plan& plan, std::ptrdiff_t first,
                                                      const WindowRows& rows, std::ptrdiff_t x0,
                                                      std::ptrdiff_t length) const {
-    PlanGroupLoops(plan, first, rows, x0, length);
+    PlanGroupLoops<true>(plan, first, rows, x0, length);
   }
 #endif
 
+  template <bool Wide>
   ZENTREL_NEAREST_ALWAYS_INLINE void PlanGroupLoops(Plan& plan, std::ptrdiff_t first,
                                                     const WindowRows& rows, std::ptrdiff_t x0,
                                                     std::ptrdiff_t length) const {
@@ -206,35 +208,43 @@ class SortedRemainder {
       }
     }
     for (int c = 0; c < m_pairs; ++c) Order(keys[m_pair[c][0]], keys[m_pair[c][1]]);
-    // Sums of the first t samples: t × v + their signed distances.
-    alignas(32) std::int16_t offsets[kLanes] = {};
-    const int summed = std::min(std::max(m_k - m_m, 0), m_size);
-    for (int i = 0; i < summed; ++i) {
-      const std::int16_t* key = keys[m_sorted[i]];
-      AddSigned(offsets, key);
-    }
-    for (int t = m_k - m_m; t <= m_k; ++t) {
-      const int j = m_k - t;
-      if (t > 0 && t > summed) {
-        const std::int16_t* key = keys[m_sorted[t - 1]];
-        if (t <= m_size) AddSigned(offsets, key);
+    // Sums of the first t samples, t × v + their signed distances, for the
+    // ranks t = k − m .. k the plan reads; a rank of 0 or below has sum 0
+    // and no written sample before it, one past R's size every written one.
+    alignas(32) std::uint16_t offsets[kLanes] = {};
+    const int ownPlace = m_win.hh * m_win.w;
+    for (int t = 1; t <= std::min(m_k, m_size); ++t) {
+      const std::int16_t* key = keys[m_sorted[t - 1]];
+#if defined(ZENTREL_NEAREST_HAVE_AVX2)
+      if constexpr (Wide) {
+        AddSignedWide(offsets, key);
+      } else {
+        AddSigned(offsets, key);
       }
+#else
+      AddSigned(offsets, key);
+#endif
+      if (t < m_k - m_m) continue;
+      const int j = m_k - t;
       std::int16_t* sums = plan.sums[j] + first;
       for (int l = 0; l < length; ++l)
-        sums[l] = static_cast<std::int16_t>(t <= 0 || t > m_size ? 0 : t * values[l] + offsets[l]);
+        sums[l] = static_cast<std::int16_t>(t * values[l] + static_cast<std::int16_t>(offsets[l]));
       if (j == m_m) continue;
-      std::int16_t* reach = plan.reach[j] + first;
-      if (t <= 0 || t > m_size) {
-        for (int l = 0; l < length; ++l) reach[l] = static_cast<std::int16_t>(t <= 0 ? -1 : 255);
-        continue;
-      }
       // A written sample as far as the t-th sample comes before it when
       // that sample lies in the own row or below.
-      const std::int16_t* key = keys[m_sorted[t - 1]];
-      const int ownPlace = m_win.hh * m_win.w;
+      std::int16_t* reach = plan.reach[j] + first;
       for (int l = 0; l < length; ++l) {
         const int u = (key[l] ^ 0x8000) & 0xFFFF;
         reach[l] = static_cast<std::int16_t>((u >> 8) - (((u >> 1) & 127) < ownPlace ? 1 : 0));
+      }
+    }
+    for (int t = m_k - m_m; t <= m_k; ++t) {
+      if (t > 0 && t <= m_size) continue;
+      const int j = m_k - t;
+      std::fill(plan.sums[j] + first, plan.sums[j] + first + length, std::int16_t{0});
+      if (j < m_m) {
+        std::fill(plan.reach[j] + first, plan.reach[j] + first + length,
+                  static_cast<std::int16_t>(t <= 0 ? -1 : 255));
       }
     }
   }
@@ -257,19 +267,36 @@ class SortedRemainder {
       a[l] = low;
     }
   }
-  /// Adds s − v of each lane's key to its total.
-  static ZENTREL_NEAREST_ALWAYS_INLINE void AddSigned(std::int16_t* __restrict totals,
+  /// Adds s − v of each lane's key to its total (in 16-bit two's
+  /// complement: the totals stay within ±25500).
+  static ZENTREL_NEAREST_ALWAYS_INLINE void AddSigned(std::uint16_t* __restrict totals,
                                                       const std::int16_t* __restrict keys) {
-    for (int l = 0; l < kLanes; ++l)
-      totals[l] = static_cast<std::int16_t>(totals[l] + Signed(keys[l]));
+    for (int l = 0; l < kLanes; ++l) {
+      const std::uint16_t u = static_cast<std::uint16_t>(keys[l] ^ std::int16_t{-0x8000});
+      const std::uint16_t d = static_cast<std::uint16_t>(u >> 8);
+      const std::uint16_t negative = static_cast<std::uint16_t>(0 - (u & 1));
+      totals[l] = static_cast<std::uint16_t>(totals[l] + ((d ^ negative) - negative));
+    }
   }
-  /// s − v of a key.
-  static ZENTREL_NEAREST_ALWAYS_INLINE std::int16_t Signed(std::int16_t key) {
-    const std::uint16_t u = static_cast<std::uint16_t>(key) ^ std::uint16_t{0x8000};
-    const std::int16_t d = static_cast<std::int16_t>(u >> 8);
-    const std::int16_t negative = static_cast<std::int16_t>(-(u & 1));
-    return static_cast<std::int16_t>((d ^ negative) - negative);
+
+#if defined(ZENTREL_NEAREST_HAVE_AVX2)
+  /// AddSigned in AVX2 steps, which the compiler does not find by itself
+  /// behind the loop over sorted places.
+  __attribute__((target("avx2"))) static void AddSignedWide(
+      std::uint16_t* totals, const std::int16_t* keys) {
+    const __m256i flip = _mm256_set1_epi16(-0x8000);
+    const __m256i one = _mm256_set1_epi16(1);
+    for (int l = 0; l < kLanes; l += 16) {
+      const __m256i u =
+          _mm256_xor_si256(_mm256_load_si256(reinterpret_cast<const __m256i*>(keys + l)), flip);
+      const __m256i negative = _mm256_sub_epi16(_mm256_setzero_si256(), _mm256_and_si256(u, one));
+      const __m256i offset =
+          _mm256_sub_epi16(_mm256_xor_si256(_mm256_srli_epi16(u, 8), negative), negative);
+      __m256i* total = reinterpret_cast<__m256i*>(totals + l);
+      _mm256_store_si256(total, _mm256_add_epi16(_mm256_load_si256(total), offset));
+    }
   }
+#endif
 
   static constexpr int kMaxPairs = 1471;  // Batcher's network of 128
 
