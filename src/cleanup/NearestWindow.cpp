@@ -314,39 +314,16 @@ class SortedRemainder {
   BYTE m_pair[kMaxPairs][2];
 };
 
-/// The sum of the first q samples of R and N written samples (those at
-/// `distance`, `value`, in reading order), given for q the reach of a
-/// written sample with c written samples ahead of it (reach[c]) and R's sums
-/// with j written samples taken (sums[j]). A written sample at distance e
-/// with c ahead is taken when e ≤ reach[c]; as reach falls with c, that is
-/// when c is below the number of reach values at or above e.
-template <int N>
-ZENTREL_NEAREST_ALWAYS_INLINE int MergedSum(const int* distance, const int* value,
-                                            const int* reach, const int* sums) {
-  int taken = 0;
-  int sum = 0;
-  for (int a = 0; a < N; ++a) {
-    int ahead = 0;
-    for (int b = 0; b < a; ++b) ahead += distance[b] <= distance[a] ? 1 : 0;
-    for (int b = a + 1; b < N; ++b) ahead += distance[b] < distance[a] ? 1 : 0;
-    int room = 0;
-    for (int c = 0; c < N; ++c) room += distance[a] <= reach[c] ? 1 : 0;
-    const int in = ahead < room ? 1 : 0;
-    taken += in;
-    sum += value[a] & -in;
-  }
-  int rest = sums[0];
-  for (int j = 1; j <= N; ++j) rest = taken == j ? sums[j] : rest;
-  return sum + rest;
-}
-
 /// The serial step with M written samples. Only the newest of them, r (the
-/// previous result), waits on the chain: with O the M − 1 older ones, r is
-/// among the k nearest exactly when its distance e is at most T, and the
-/// mean is then (r + the first k − 1 of R and O) / k, else (the first k of
-/// R and O) / k. T, the greatest e with e ≤ reach[number of O at or below
-/// e], is the largest of min(reach[c], δ(c + 1) − 1), δ(c) the c-th
-/// smallest distance of O (δ(M) past every distance).
+/// previous result), waits on the chain: with O the N = M − 1 older ones,
+/// r is among the k nearest exactly when its distance e is at most T, and
+/// the mean is then (r + the first k − 1 of R and O) / k, else (the first k
+/// of R and O) / k. A sample of O with c samples of O ahead of it (nearer,
+/// or as near and to its left) is among the first k when its distance is
+/// at most reach[c], among the first k − 1 when at most reach[c + 1]; with
+/// j of O taken, R gives sums[j] or sums[j + 1]. T, the greatest e with
+/// e ≤ reach[number of O at or below e], is the largest of reach[N] and
+/// min(reach[c], δ(c + 1) − 1), δ(c) the c-th smallest distance of O.
 template <int M>
 void MergeWritten(const Plan& plan, BYTE* row, std::ptrdiff_t x0, std::ptrdiff_t length,
                   const ExactDivider& divideByK) {
@@ -359,29 +336,39 @@ void MergeWritten(const Plan& plan, BYTE* row, std::ptrdiff_t x0, std::ptrdiff_t
     for (int i = 0; i < M; ++i) written[i] = row[x0 - M + i];
     for (std::ptrdiff_t i = 0; i < length; ++i) {
       const int v = row[x0 + i];
-      int reach[M];
+      int reach[M + 1];
       int sums[M + 1];
       for (int c = 0; c < M; ++c) reach[c] = plan.reach[c][i];
+      reach[M] = -1;
       for (int j = 0; j <= M; ++j) sums[j] = plan.sums[j][i];
-      int distance[M];  // of O, then sorted
-      int sorted[M];
+      int distance[M];
+      int ahead[M] = {};
+      for (int a = 0; a < N; ++a) distance[a] = written[a] < v ? v - written[a] : written[a] - v;
       for (int a = 0; a < N; ++a) {
-        distance[a] = written[a] < v ? v - written[a] : written[a] - v;
-        sorted[a] = distance[a];
-      }
-      for (int a = 1; a < N; ++a)
-        for (int b = a; b > 0; --b) {
-          const int low = sorted[b - 1] < sorted[b] ? sorted[b - 1] : sorted[b];
-          sorted[b] = sorted[b - 1] < sorted[b] ? sorted[b] : sorted[b - 1];
-          sorted[b - 1] = low;
+        for (int b = a + 1; b < N; ++b) {
+          const int bFirst = distance[b] < distance[a] ? 1 : 0;
+          ahead[a] += bFirst;
+          ahead[b] += 1 - bFirst;
         }
+      }
+      int takenFirstK = 0;
+      int takenFirstKLess1 = 0;
+      int sumFirstK = 0;
+      int sumFirstKLess1 = 0;
       int reachOfNewest = reach[N];
-      for (int c = 0; c < N; ++c) {
-        const int bound = reach[c] < sorted[c] - 1 ? reach[c] : sorted[c] - 1;
+      for (int a = 0; a < N; ++a) {
+        const int inFirstK = distance[a] <= reach[ahead[a]] ? 1 : 0;
+        const int inFirstKLess1 = distance[a] <= reach[ahead[a] + 1] ? 1 : 0;
+        takenFirstK += inFirstK;
+        takenFirstKLess1 += inFirstKLess1;
+        sumFirstK += written[a] & -inFirstK;
+        sumFirstKLess1 += written[a] & -inFirstKLess1;
+        // O's sample of rank ahead[a] bounds T for the rank before it.
+        const int bound = reach[ahead[a]] < distance[a] - 1 ? reach[ahead[a]] : distance[a] - 1;
         reachOfNewest = bound > reachOfNewest ? bound : reachOfNewest;
       }
-      const int withNewest = MergedSum<N>(distance, written, reach + 1, sums + 1);
-      const int withoutNewest = divideByK(MergedSum<N>(distance, written, reach, sums));
+      const int withNewest = sumFirstKLess1 + sums[takenFirstKLess1 + 1];
+      const int withoutNewest = divideByK(sumFirstK + sums[takenFirstK]);
       const int r = written[M - 1];
       const int e = r < v ? v - r : r - v;
       const int with = divideByK(r + withNewest);
