@@ -1,6 +1,6 @@
-// The mean of the k nearest values (noise filter type 2) for windows other
-// than 3 × 3, with the part that waits for the row's own results cut down to
-// a short step per pixel.
+// The mean of the k nearest values (noise filter type 2) for windows of up
+// to 64 samples besides the written ones, other than 3 × 3, with the part
+// that waits for the row's own results cut down to a short step per pixel.
 //
 // The window of (x, y) holds m = hw samples the pass has already written in
 // its own row (columns x − hw .. x − 1). Call R(x) the rest of the window:
@@ -11,21 +11,20 @@
 // distance e comes after R's samples nearer than e and after those at
 // distance e in the rows above, and before all others of R. So the k
 // nearest are R's first k − j samples and j of the written ones. Worked out
-// ahead for a block of pixels, from a histogram of R that slides along the
-// row: for each count c of written samples ahead of a written sample, the
-// farthest distance at which it is still among the k nearest, and the sums
-// of R's first k − j samples (j = 0 .. m). The serial step per pixel places
-// the m written samples against those distances and picks the sum.
+// ahead for a block of pixels, R's keys sorted by a sorting network across
+// pixels: for each count c of written samples ahead of a written sample,
+// the farthest distance at which it is still among the k nearest, and the
+// sums of R's first k − j samples (j = 0 .. m). The serial step per pixel
+// places the written samples against those distances and picks the sum.
 #include "cleanup/NearestWindow.h"
 
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
-#include <cstdlib>
 
-// Where GCC or Clang build for x86-64, the walk over the histogram is also
+// Where GCC or Clang build for x86-64, the loops across pixels are also
 // compiled for AVX2 and chosen at run time; ZENTREL_CLEANUP_PORTABLE (as the
-// tests set it for a second copy) keeps to the portable loop.
+// tests set it for a second copy) keeps to the portable loops.
 #if defined(__GNUC__) && defined(__x86_64__) && !defined(ZENTREL_CLEANUP_PORTABLE)
 #define ZENTREL_NEAREST_HAVE_AVX2 1
 #define ZENTREL_NEAREST_ALWAYS_INLINE __attribute__((always_inline)) inline
@@ -54,7 +53,7 @@ struct Plan {
 struct WindowRows {
   const BYTE* above[10];  // rows y − hh .. y − 1, final
   int aboveCount;
-  const BYTE* own;  // row y: from the pixel on, still as it was
+  const BYTE* own;        // row y: from the pixel on, still as it was
   const BYTE* below[10];  // rows y + 1 .. y − hh + H − 1 (clamped), not yet filtered
   int belowCount;
 };
@@ -70,7 +69,7 @@ struct WindowRows {
 class SortedRemainder {
  public:
   static constexpr int kLanes = 32;
-  static constexpr int kMaxSlots = 128;
+  static constexpr int kMaxSlots = 64;
 
   SortedRemainder(const NoiseWindow& win, int k, bool wide)
       : m_win(win), m_k(k), m_m(win.hw), m_size(win.Samples() - win.hw), m_wide(wide) {
@@ -195,8 +194,7 @@ class SortedRemainder {
         for (int l = 0; l < kLanes; ++l) keys[n][l] = Key(source[l], values[l], place);
       }
     } else {
-      for (int l = 0; l < kLanes; ++l)
-        values[l] = rows.own[x0 + (l < length ? l : length - 1)];
+      for (int l = 0; l < kLanes; ++l) values[l] = rows.own[x0 + (l < length ? l : length - 1)];
       for (int n = 0; n < m_size; ++n) {
         const BYTE* source = windowRows[m_sampleRow[n]];
         const std::uint16_t place = static_cast<std::uint16_t>(m_samplePlace[n] * 2);
@@ -255,8 +253,8 @@ class SortedRemainder {
                                                         std::uint16_t place) {
     const std::uint16_t below = s < v ? 1 : 0;
     const std::uint16_t d = static_cast<std::uint16_t>(below ? v - s : s - v);
-    return static_cast<std::int16_t>(
-        static_cast<std::uint16_t>((d << 8) | place | below) ^ std::uint16_t{0x8000});
+    return static_cast<std::int16_t>(static_cast<std::uint16_t>((d << 8) | place | below) ^
+                                     std::uint16_t{0x8000});
   }
   /// One comparator of the network in every lane.
   static ZENTREL_NEAREST_ALWAYS_INLINE void Order(std::int16_t* __restrict a,
@@ -282,8 +280,8 @@ class SortedRemainder {
 #if defined(ZENTREL_NEAREST_HAVE_AVX2)
   /// AddSigned in AVX2 steps, which the compiler does not find by itself
   /// behind the loop over sorted places.
-  __attribute__((target("avx2"))) static void AddSignedWide(
-      std::uint16_t* totals, const std::int16_t* keys) {
+  __attribute__((target("avx2"))) static void AddSignedWide(std::uint16_t* totals,
+                                                            const std::int16_t* keys) {
     const __m256i flip = _mm256_set1_epi16(-0x8000);
     const __m256i one = _mm256_set1_epi16(1);
     for (int l = 0; l < kLanes; l += 16) {
@@ -298,7 +296,7 @@ class SortedRemainder {
   }
 #endif
 
-  static constexpr int kMaxPairs = 1471;  // Batcher's network of 128
+  static constexpr int kMaxPairs = 543;  // Batcher's network of 64
 
   const NoiseWindow& m_win;
   int m_k;
@@ -380,8 +378,8 @@ void MergeWritten(const Plan& plan, BYTE* row, std::ptrdiff_t x0, std::ptrdiff_t
   }
 }
 
-void MergeBlock(int written, const Plan& plan, BYTE* row, std::ptrdiff_t x0,
-                std::ptrdiff_t length, const ExactDivider& divideByK) {
+void MergeBlock(int written, const Plan& plan, BYTE* row, std::ptrdiff_t x0, std::ptrdiff_t length,
+                const ExactDivider& divideByK) {
   switch (written) {
     case 0:
       MergeWritten<0>(plan, row, x0, length, divideByK);
@@ -429,12 +427,13 @@ void FilterRowLiterally(const NoiseWindow& win, std::ptrdiff_t y, int k,
 }  // namespace
 
 bool UsesSortedRemainder(const NoiseWindow& window) {
-  const char* e = std::getenv("NW_MAX");
-  const int most = e ? std::atoi(e) : 32;
-  return window.Samples() - window.hw <= most;
+  // Past 64 samples the network over 128 keys costs more per pixel than
+  // the sliding histogram (measured: 10 × 10 about 1.5 times its time).
+  return window.Samples() - window.hw <= 64;
 }
 
 void RunNearestWindow(const NoiseWindow& window, int k) {
+  if (!UsesSortedRemainder(window)) return;  // the network's arrays hold 64 keys
   const ExactDivider divideByK(static_cast<std::uint32_t>(k));
   bool wide = false;
 #if defined(ZENTREL_NEAREST_HAVE_AVX2)
@@ -444,7 +443,8 @@ void RunNearestWindow(const NoiseWindow& window, int k) {
   Plan plan;
   for (std::ptrdiff_t y = window.FirstY(); y < window.EndY(); ++y) {
     WindowRows rows{};
-    for (int r = 0; r < window.hh; ++r) rows.above[rows.aboveCount++] = window.Row(y - window.hh + r);
+    for (int r = 0; r < window.hh; ++r)
+      rows.above[rows.aboveCount++] = window.Row(y - window.hh + r);
     rows.own = window.Row(y);
     bool ownTwice = false;
     for (int r = window.hh + 1; r < window.h; ++r) {
