@@ -370,7 +370,10 @@ void MergeWritten(const Plan& plan, BYTE* row, std::ptrdiff_t x0, std::ptrdiff_t
       const int r = written[M - 1];
       const int e = r < v ? v - r : r - v;
       const int with = divideByK(r + withNewest);
-      const int result = e <= reachOfNewest ? with : withoutNewest;
+      // Both means are formed and one chosen by a mask: a branch would miss
+      // often.
+      const int mask = -static_cast<int>(e <= reachOfNewest);
+      const int result = (with & mask) | (withoutNewest & ~mask);
       row[x0 + i] = static_cast<BYTE>(result);
       for (int a = 0; a + 1 < M; ++a) written[a] = written[a + 1];
       written[M - 1] = result;
