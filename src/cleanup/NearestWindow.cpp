@@ -68,7 +68,7 @@ struct WindowRows {
 /// a sum, the next m one by one).
 class SortedRemainder {
  public:
-  static constexpr int kLanes = 32;
+  static constexpr int kLanes = 64;
   static constexpr int kMaxSlots = 64;
 
   SortedRemainder(const NoiseWindow& win, int k, bool wide)

@@ -1,6 +1,6 @@
 // The mean of the k nearest values on windows other than 3 × 3 against the
 // literal filter, where its sorting-network path has edges of its own: rows
-// across its groups of 32 pixels and blocks of 256, images just wide enough
+// across its groups of 64 pixels and blocks of 256, images just wide enough
 // for one pixel, k at and next to m = hw (the samples written to the left)
 // and to W × H − 1, images full of ties, and the last row of a two-row
 // window (which holds its own row twice). Also through the portable copy.
@@ -40,11 +40,11 @@ std::vector<int> EdgeCounts(const Window& window) {
 }
 
 /// Widths from one filtered pixel to rows past a block of 256, around the
-/// groups of 32 pixels the network sorts at once.
+/// groups of 64 pixels the network sorts at once.
 std::vector<int> EdgeWidths(const Window& window) {
   const int band = 2 * ((window.w - 1) / 2);
   std::vector<int> widths;
-  for (int filtered : {1, 31, 32, 33, 257}) widths.push_back(band + filtered);
+  for (int filtered : {1, 63, 64, 65, 257}) widths.push_back(band + filtered);
   return widths;
 }
 
