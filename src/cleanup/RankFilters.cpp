@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "cleanup/NearestWindow.h"
 #include "cleanup/NoiseWindow.h"
 
 // Where GCC or Clang build for x86-64, the heaviest loops are also compiled
@@ -423,6 +424,8 @@ class Nearest3x3 {
 void RunRankFilter(const NoiseWindow& window, int k, int type) {
   if (type == 2 && window.w == 3 && window.h == 3)
     RunTwoRowsAtATime(window, Nearest3x3(k));
+  else if (type == 2 && UsesSortedRemainder(window))
+    RunNearestWindow(window, k);
   else if (type == 2)
     NearestValuesFilter(window, k);
   else if (window.w == 3 && window.h == 3)

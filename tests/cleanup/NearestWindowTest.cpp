@@ -1,0 +1,131 @@
+// The mean of the k nearest values on windows other than 3 × 3 against the
+// literal filter, where its sorting-network path has edges of its own: rows
+// across its groups of 64 pixels and blocks of 256, images just wide enough
+// for one pixel, k at and next to m = hw (the samples written to the left)
+// and to W × H − 1, images full of ties, and the last row of a two-row
+// window (which holds its own row twice). Also through the portable copy.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "NoiseImages.h"
+#include "NoiseReference.h"
+#include "cleanup/NoiseWindow.h"
+
+namespace cleanup = zentrel::detail::cleanup;
+
+namespace {
+
+struct Window {
+  int w;
+  int h;
+};
+
+// Windows of every written-sample count (hw 0 .. 4), with the remainder of
+// the window from 2 to 64 samples (the network's widest), and one past it.
+const Window kWindows[] = {{2, 1},  {1, 10}, {2, 2}, {3, 1}, {4, 4},  {5, 5}, {2, 10},
+                           {10, 1}, {10, 4}, {6, 6}, {8, 8}, {6, 10}, {4, 3}, {7, 10}};
+
+/// Neighbour counts at the edges the merge of written samples has: 1, hw,
+/// hw + 1, N − hw − 1, N − hw, N − 1, and the middle.
+std::vector<int> EdgeCounts(const Window& window) {
+  const int n = window.w * window.h;
+  const int m = (window.w - 1) / 2;
+  std::vector<int> counts;
+  for (int k : {1, m, m + 1, n / 2, n - m - 1, n - m, n - 1})
+    if (k >= 1 && k < n && std::find(counts.begin(), counts.end(), k) == counts.end())
+      counts.push_back(k);
+  return counts;
+}
+
+/// Widths from one filtered pixel to rows past a block of 256, around the
+/// groups of 64 pixels the network sorts at once.
+std::vector<int> EdgeWidths(const Window& window) {
+  const int band = 2 * ((window.w - 1) / 2);
+  std::vector<int> widths;
+  for (int filtered : {1, 63, 64, 65, 257}) widths.push_back(band + filtered);
+  return widths;
+}
+
+/// Filters a copy of source with RemoveNoise, or with the rank filter
+/// built into this test program without AVX2 when portable is set, and
+/// compares the whole block with the literal filter's.
+void ExpectSameAsReference(const CImageDataModel& source, const Window& window, int k,
+                           bool portable) {
+  CImageDataModel fast;
+  CImageDataModel reference;
+  zt::CopyImage(source, fast);
+  zt::CopyImage(source, reference);
+  ASSERT_EQ(zt::ReferenceRemoveNoise(reference, window.w, window.h, k, 2), 1);
+  if (portable) {
+    const cleanup::NoiseWindow rows = cleanup::MakeNoiseWindow(
+        zentrel::detail::Raster::Rows(fast.GetBuffer(), fast.GetWidth(), fast.GetHeight(),
+                                      fast.GetLineBytes(), 8),
+        window.w, window.h);
+    if (!rows.Empty()) cleanup::RunRankFilter(rows, k, 2);
+  } else {
+    ASSERT_EQ(fast.RemoveNoise(window.w, window.h, k, 2), 1);
+  }
+  ASSERT_EQ(zt::BlockBytes(fast), zt::BlockBytes(reference))
+      << "window " << window.w << "x" << window.h << " k " << k << " image " << source.GetWidth()
+      << "x" << source.GetHeight() << (portable ? " portable" : "");
+}
+
+class NearestWindowPaths : public ::testing::TestWithParam<bool> {};
+
+TEST_P(NearestWindowPaths, RowsAcrossGroupsAndBlocksWithEdgeCountsMatchTheLiteralFilter) {
+  zt::TestRandom random(4242);
+  for (const Window& window : kWindows) {
+    for (int width : EdgeWidths(window)) {
+      // Ties on every other image: few levels symmetric about a centre.
+      const auto pattern = width % 2 ? zt::GreyPattern::kFewLevels : zt::GreyPattern::kNoise;
+      CImageDataModel image;
+      zt::MakeImage(image, width, window.h + random.Between(0, 2), 8);
+      zt::FillGrey(image, pattern, random);
+      for (int k : EdgeCounts(window)) {
+        ExpectSameAsReference(image, window, k, GetParam());
+        if (HasFatalFailure()) return;
+      }
+    }
+  }
+}
+
+TEST_P(NearestWindowPaths, ImagesJustWideOrTallEnoughMatchTheLiteralFilter) {
+  // Even windows reach one column (row) past the last pixel's: on an image
+  // one narrower (lower) than the window that sample is the edge's.
+  zt::TestRandom random(77);
+  for (const Window& window : kWindows) {
+    for (int extra = -1; extra <= 1; ++extra) {
+      CImageDataModel image;
+      zt::MakeImage(image, std::max(1, window.w + extra), std::max(1, window.h + extra + 1), 8);
+      zt::FillGrey(image, zt::GreyPattern::kRampWithNoise, random);
+      for (int k : EdgeCounts(window)) {
+        ExpectSameAsReference(image, window, k, GetParam());
+        if (HasFatalFailure()) return;
+      }
+    }
+  }
+}
+
+TEST_P(NearestWindowPaths, LastRowOfTwoRowWindowsMatchesTheLiteralFilter) {
+  // A window two rows high reads the last row twice for that row's pixels,
+  // so the samples written to the left come twice in the reading order.
+  zt::TestRandom random(5);
+  for (int w = 1; w <= 10; ++w) {
+    CImageDataModel image;
+    zt::MakeImage(image, random.Between(w, 70), random.Between(2, 4), 8);
+    zt::FillGrey(image, zt::GreyPattern::kFewLevels, random);
+    for (int k : EdgeCounts(Window{w, 2})) {
+      ExpectSameAsReference(image, Window{w, 2}, k, GetParam());
+      if (HasFatalFailure()) return;
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(LibraryAndPortable, NearestWindowPaths, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                           return info.param ? std::string("Portable") : std::string("Library");
+                         });
+
+}  // namespace
