@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "cleanup/MedianWindow.h"
 #include "cleanup/NoiseWindow.h"
 
 // Where GCC or Clang build for x86-64, the heaviest loops are also compiled
@@ -427,8 +428,8 @@ void RunRankFilter(const NoiseWindow& window, int k, int type) {
     NearestValuesFilter(window, k);
   else if (window.w == 3 && window.h == 3)
     RunTwoRowsAtATime(window, Median3x3());
-  else
-    MedianFilter(window);
+  else if (!RunWindowMedian(window))
+    MedianFilter(window);  // without scratch memory: the sliding histogram, which needs none
 }
 
 }  // namespace zentrel::detail::cleanup
