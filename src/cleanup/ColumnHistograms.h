@@ -42,36 +42,45 @@ class ColumnHistograms {
 
   /// Adds (times > 0) or removes (times < 0) a row's samples, |times| each.
   void AddRow(const BYTE* row, int times) {
+    BYTE* const fine = m_fine;  // locals: the byte stores cannot change them
+    BYTE* const coarse = m_coarse;
+    const std::size_t stride = m_stride;
     const BYTE delta = static_cast<BYTE>(times);
-    for (std::size_t c = 0; c < m_width; ++c) Change(c, row[c], delta);
+    for (std::size_t c = 0; c < m_width; ++c) Change(fine, coarse, stride, c, row[c], delta);
     RepeatLastColumn();
   }
 
   /// A row counted `times` times changed from `from` to `to`.
   void ReplaceRow(const BYTE* from, const BYTE* to, int times) {
+    BYTE* const fine = m_fine;
+    BYTE* const coarse = m_coarse;
+    const std::size_t stride = m_stride;
+    const std::size_t width = m_width;
     const BYTE delta = static_cast<BYTE>(times);
     const BYTE undo = static_cast<BYTE>(-times);
     // Without branches: equal values (often the case, and not foreseeable)
     // simply take the count away and give it back.
-    for (std::size_t c = 0; c < m_width; ++c) {
-      Change(c, from[c], undo);
-      Change(c, to[c], delta);
+    for (std::size_t c = 0; c < width; ++c) {
+      Change(fine, coarse, stride, c, from[c], undo);
+      Change(fine, coarse, stride, c, to[c], delta);
     }
     RepeatLastColumn();
   }
 
  private:
-  void Change(std::size_t c, unsigned v, BYTE delta) {
-    BYTE& fine = m_fine[v * m_stride + c];
-    BYTE& coarse = m_coarse[(v >> 4) * m_stride + c];
-    fine = static_cast<BYTE>(fine + delta);
-    coarse = static_cast<BYTE>(coarse + delta);
+  static void Change(BYTE* fine, BYTE* coarse, std::size_t stride, std::size_t c, unsigned v,
+                     BYTE delta) {
+    BYTE& count = fine[v * stride + c];
+    BYTE& runCount = coarse[(v >> 4) * stride + c];
+    count = static_cast<BYTE>(count + delta);
+    runCount = static_cast<BYTE>(runCount + delta);
   }
 
   void RepeatLastColumn() {
     if (m_width == 0) return;
+    BYTE* const fine = m_fine;
     for (std::size_t v = 0; v < kValues + kRuns; ++v)
-      m_fine[v * m_stride + m_width] = m_fine[v * m_stride + m_width - 1];
+      fine[v * m_stride + m_width] = fine[v * m_stride + m_width - 1];
   }
 
   BYTE* m_fine;

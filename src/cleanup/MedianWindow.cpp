@@ -170,12 +170,15 @@ ZENTREL_MEDIAN_WIDE_INLINE __m256i Load32(const BYTE* p) {
   return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
 }
 
-/// The counts of 32 neighbouring windows of w columns, the first window
-/// starting at counts[0].
-ZENTREL_MEDIAN_WIDE_INLINE __m256i WindowSum(const BYTE* counts, int w) {
-  __m256i sum = Load32(counts);
-  for (int c = 1; c < w; ++c) sum = _mm256_add_epi8(sum, Load32(counts + c));
-  return sum;
+/// The counts of 32 neighbouring windows of W columns, the first window
+/// starting at counts[0] (unrolled, summed as a tree).
+template <int W>
+ZENTREL_MEDIAN_WIDE_INLINE __m256i WindowSum(const BYTE* counts) {
+  if constexpr (W == 1) {
+    return Load32(counts);
+  } else {
+    return _mm256_add_epi8(WindowSum<W / 2>(counts), WindowSum<W - W / 2>(counts + W / 2));
+  }
 }
 
 /// The smallest and the largest of 32 bytes.
@@ -203,10 +206,10 @@ ZENTREL_MEDIAN_WIDE_INLINE int ReduceMax(__m256i v) {
 /// values v whose running count (samples ≤ v) is at most r; runs below
 /// the lowest wanted rank of every pixel add 16, runs above the highest
 /// add nothing, and the runs between are counted value by value.
+template <int W>
 ZENTREL_MEDIAN_WIDE void PrepareRanksWide(const RowContext& row, std::ptrdiff_t x0,
                                           std::ptrdiff_t length, BYTE* ranks, bool& fromTop) {
   const ColumnHistograms& columns = *row.columns;
-  const int w = row.win->w;
   const int first = row.lo < 0 ? -row.lo : 0;  // the first rank not below 0
   const int last = row.count - 1;
   __m256i atMost[kMaxRanks];  // rank + 1: a running count below it is at most the rank
@@ -243,12 +246,12 @@ ZENTREL_MEDIAN_WIDE void PrepareRanksWide(const RowContext& row, std::ptrdiff_t 
           break;
         }
         if (k == 0) break;
-        above = _mm256_add_epi8(above, WindowSum(columns.Coarse(k) + start, w));
+        above = _mm256_add_epi8(above, WindowSum<W>(columns.Coarse(k) + start));
       }
     } else {
       __m256i running = _mm256_setzero_si256();
       for (int k = 0; k < kRuns; ++k) {
-        running = _mm256_add_epi8(running, WindowSum(columns.Coarse(k) + start, w));
+        running = _mm256_add_epi8(running, WindowSum<W>(columns.Coarse(k) + start));
         below[k] = running;
         lowRun = _mm256_sub_epi8(lowRun, _mm256_cmpgt_epi8(atMost[first], running));
         const __m256i high = _mm256_cmpgt_epi8(atMost[last], running);
@@ -274,7 +277,7 @@ ZENTREL_MEDIAN_WIDE void PrepareRanksWide(const RowContext& row, std::ptrdiff_t 
     int v = counted;
     __m256i running = lowest > 0 ? below[lowest - 1] : _mm256_setzero_si256();
     for (; v < end; ++v) {
-      running = _mm256_add_epi8(running, WindowSum(columns.Fine(v) + start, w));
+      running = _mm256_add_epi8(running, WindowSum<W>(columns.Fine(v) + start));
       const unsigned atOrBelow =
           static_cast<unsigned>(_mm256_movemask_epi8(_mm256_cmpgt_epi8(atMost[first], running)));
       if ((atOrBelow | ~validBits) != 0xFFFFFFFFu) break;
@@ -286,7 +289,7 @@ ZENTREL_MEDIAN_WIDE void PrepareRanksWide(const RowContext& row, std::ptrdiff_t 
       if ((anyLeft & validBits) == 0) break;
       for (int i = first; i <= last; ++i)
         values[i] = _mm256_sub_epi8(values[i], _mm256_cmpgt_epi8(atMost[i], running));
-      if (++v < end) running = _mm256_add_epi8(running, WindowSum(columns.Fine(v) + start, w));
+      if (++v < end) running = _mm256_add_epi8(running, WindowSum<W>(columns.Fine(v) + start));
     }
     const __m256i base = _mm256_set1_epi8(static_cast<char>(counted));
     for (int i = first; i <= last; ++i) values[i] = _mm256_add_epi8(values[i], base);
@@ -424,6 +427,33 @@ ZENTREL_MEDIAN_WIDE void StepRing(const RowContext& row, BYTE* pixels, const BYT
     if (x + 2 < end) RingStep<M, 2>(low, high, previous, pixels + x + 2, ahead + 2 * kRingStride);
 }
 
+/// PrepareRanksWide for the row's window width.
+ZENTREL_MEDIAN_WIDE void PrepareRanksFor(const RowContext& row, std::ptrdiff_t x0,
+                                         std::ptrdiff_t length, BYTE* ranks, bool& fromTop) {
+  switch (row.win->w) {
+    case 1:
+      return PrepareRanksWide<1>(row, x0, length, ranks, fromTop);
+    case 2:
+      return PrepareRanksWide<2>(row, x0, length, ranks, fromTop);
+    case 3:
+      return PrepareRanksWide<3>(row, x0, length, ranks, fromTop);
+    case 4:
+      return PrepareRanksWide<4>(row, x0, length, ranks, fromTop);
+    case 5:
+      return PrepareRanksWide<5>(row, x0, length, ranks, fromTop);
+    case 6:
+      return PrepareRanksWide<6>(row, x0, length, ranks, fromTop);
+    case 7:
+      return PrepareRanksWide<7>(row, x0, length, ranks, fromTop);
+    case 8:
+      return PrepareRanksWide<8>(row, x0, length, ranks, fromTop);
+    case 9:
+      return PrepareRanksWide<9>(row, x0, length, ranks, fromTop);
+    default:
+      return PrepareRanksWide<10>(row, x0, length, ranks, fromTop);
+  }
+}
+
 /// R's ranks 0 … 7 of 16 pixels from the block rows (one row per rank) to
 /// 8-byte records, one per pixel (rows past m read as 0).
 ZENTREL_MEDIAN_WIDE_INLINE void PackRecords(const BYTE* ranks, int m, BYTE* records) {
@@ -458,7 +488,7 @@ ZENTREL_MEDIAN_WIDE void FilterRowWide(const RowContext& row, BYTE* pixels, BYTE
   bool fromTop = true;
   for (std::ptrdiff_t x0 = win.FirstX(); x0 < win.EndX(); x0 += kBlock) {
     const std::ptrdiff_t length = std::min(kBlock, win.EndX() - x0);
-    PrepareRanksWide(row, x0, length, ranks, fromTop);
+    PrepareRanksFor(row, x0, length, ranks, fromTop);
     TakeOutLeftSamplesWide(row, x0, length, ranks);
     BYTE* records = rRanks + (x0 - win.FirstX()) * kRingStride;
     for (std::ptrdiff_t j = 0; j < length; j += 16)
