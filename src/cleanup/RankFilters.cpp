@@ -429,7 +429,7 @@ void RunRankFilter(const NoiseWindow& window, int k, int type) {
   else if (window.w == 3 && window.h == 3)
     RunTwoRowsAtATime(window, Median3x3());
   else if (!RunWindowMedian(window))
-    MedianFilter(window);  // without scratch memory: the sliding histogram, which needs none
+    MedianFilter(window);  // median-without-scratch: the sliding histogram needs no memory
 }
 
 }  // namespace zentrel::detail::cleanup
