@@ -14,12 +14,14 @@
 // serves for them, since only equal values can take their places.
 //
 // Each row therefore runs in two phases. Ahead, a block of pixels at a
-// time: the histogram of the window with the own row as it was before the
-// pass slides along the row by whole column histograms, its ranks
-// t − m … t + m are read off a coarse (runs of 16 values) and a fine level,
-// and the m original own-row samples left of x are taken out of them, which
-// leaves R's ranks t − m … t. Then the serial step puts the written samples
-// in and reads rank m.
+// time: the ranks t − m … t + m of the window with the own row as it was
+// before the pass are read off column histograms (a coarse level of runs
+// of 16 values and a fine level), and the m original own-row samples left
+// of x are taken out of them, which leaves R's ranks t − m … t. Then the
+// serial step puts the written samples in and reads rank m. The portable
+// loops slide one window histogram along the row; the AVX2 loops count 32
+// neighbouring windows at once, one byte lane each, and keep the pending
+// lists of the serial step in the slots of a vector.
 #include "cleanup/MedianWindow.h"
 
 #include <algorithm>
