@@ -3,7 +3,9 @@
 // corrected for every value the pass writes, so that it always counts the
 // window's samples as they stand when the pixel is reached. The 3 × 3
 // windows, the common filters against isolated noisy pixels, have a path of
-// their own on which only the previous result of the row is serial.
+// their own on which only the previous result of the row is serial. The
+// median of other windows runs in MedianWindow.cpp; its sliding histogram
+// here is kept for when that finds no scratch memory.
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
