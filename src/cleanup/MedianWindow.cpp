@@ -18,10 +18,13 @@
 // before the pass are read off column histograms (a coarse level of runs
 // of 16 values and a fine level), and the m original own-row samples left
 // of x are taken out of them, which leaves R's ranks t − m … t. Then the
-// serial step puts the written samples in and reads rank m. The portable
-// loops slide one window histogram along the row; the AVX2 loops count 32
-// neighbouring windows at once, one byte lane each, and keep the pending
-// lists of the serial step in the slots of a vector.
+// serial step puts the written samples in and reads rank m. The counting
+// takes 32 neighbouring windows at once, one byte lane each, and the serial
+// step keeps its pending lists in the slots of a vector, both with AVX2;
+// only the last row of a two-row window (its own row counted twice, so
+// m = 2hw) slides one window histogram along the row and steps one pixel
+// at a time. Without AVX2 the caller keeps to its sliding histogram: this
+// counting in 16-byte or scalar steps was several times slower than that.
 #include "cleanup/MedianWindow.h"
 
 #include <algorithm>
@@ -32,8 +35,8 @@
 #include "platform/Memory.h"
 
 // As in RankFilters.cpp: the AVX2 loops are built where GCC or Clang build
-// for x86-64 and chosen at run time; ZENTREL_CLEANUP_PORTABLE keeps to the
-// portable ones.
+// for x86-64 and chosen at run time; ZENTREL_CLEANUP_PORTABLE leaves them
+// out (and with them this filter).
 #if defined(__GNUC__) && defined(__x86_64__) && !defined(ZENTREL_CLEANUP_PORTABLE)
 #define ZENTREL_MEDIAN_HAVE_AVX2 1
 #include <immintrin.h>
@@ -41,6 +44,7 @@
 #define ZENTREL_MEDIAN_WIDE_INLINE __attribute__((target("avx2"), always_inline)) inline
 #endif
 
+#if defined(ZENTREL_MEDIAN_HAVE_AVX2)
 namespace zentrel::detail::cleanup {
 namespace {
 
@@ -164,7 +168,6 @@ void PrepareRanks(SlidingCounts& counts, const RowContext& row, std::ptrdiff_t x
   }
 }
 
-#if defined(ZENTREL_MEDIAN_HAVE_AVX2)
 ZENTREL_MEDIAN_WIDE_INLINE __m128i Load16(const BYTE* p) {
   return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
 }
@@ -302,7 +305,6 @@ ZENTREL_MEDIAN_WIDE void PrepareRanksWide(const RowContext& row, std::ptrdiff_t 
       _mm256_storeu_si256(reinterpret_cast<__m256i*>(ranks + i * kBlock + j), values[i]);
   }
 }
-#endif
 
 /// Takes the m original own-row samples left of each pixel out of the
 /// window's ranks lo … lo + 2m, leaving R's ranks lo … lo + m in rows
@@ -324,7 +326,6 @@ void TakeOutLeftSamples(const RowContext& row, std::ptrdiff_t x0, std::ptrdiff_t
   }
 }
 
-#if defined(ZENTREL_MEDIAN_HAVE_AVX2)
 /// TakeOutLeftSamples 32 pixels a step; reads up to 31 pixels past the
 /// block's length (the block rows and the original row are padded).
 ZENTREL_MEDIAN_WIDE void TakeOutLeftSamplesWide(const RowContext& row, std::ptrdiff_t x0,
@@ -346,7 +347,6 @@ ZENTREL_MEDIAN_WIDE void TakeOutLeftSamplesWide(const RowContext& row, std::ptrd
     }
   }
 }
-#endif
 
 /// Inserting u into the ranks 0 … m of a set: rank i of the larger set is
 /// u clamped to [old rank i − 1, old rank i] (rank −1 being 0).
@@ -371,7 +371,6 @@ void StepRow(const RowContext& row, BYTE* pixels, const BYTE* rRanks) {
   }
 }
 
-#if defined(ZENTREL_MEDIAN_HAVE_AVX2)
 /// One pixel of the ring of StepRing: the previous result (in every byte of
 /// previous) goes into every pending list, the list of slot K is complete
 /// and gives the result, and the slot takes the ranks of the pixel M ahead.
@@ -515,7 +514,6 @@ ZENTREL_MEDIAN_WIDE void FilterRowWide(const RowContext& row, BYTE* pixels, BYTE
       break;
   }
 }
-#endif
 
 /// Filters one row, its column histograms standing for its window rows.
 void FilterRow(const RowContext& row, BYTE* pixels, BYTE* rRanks, BYTE* ranks) {
@@ -560,17 +558,10 @@ void MoveBand(ColumnHistograms& columns, const NoiseWindow& win, std::ptrdiff_t 
     if (change[i] != 0) columns.AddRow(win.Row(top + i), change[i]);
 }
 
-bool HasWideLoops() {
-#if defined(ZENTREL_MEDIAN_HAVE_AVX2)
-  return __builtin_cpu_supports("avx2");
-#else
-  return false;
-#endif
-}
-
 }  // namespace
 
 bool RunWindowMedian(const NoiseWindow& win) {
+  if (!__builtin_cpu_supports("avx2")) return false;
   const std::size_t width = static_cast<std::size_t>(win.width);
   // About 290 bytes a column; a row wider than this cannot be held anyway.
   if (width > (SIZE_MAX >> 10)) return false;
@@ -592,7 +583,6 @@ bool RunWindowMedian(const NoiseWindow& win) {
   for (int r = 0; r < win.h; ++r)
     columns.AddRow(win.Row(win.ClampRow(win.FirstY() - win.hh + r)), 1);
 
-  [[maybe_unused]] const bool wide = HasWideLoops();
   const int t = (win.Samples() - 1) / 2;
   for (std::ptrdiff_t y = win.FirstY(); y < win.EndY(); ++y) {
     BYTE* const pixels = win.Row(y);
@@ -600,12 +590,10 @@ bool RunWindowMedian(const NoiseWindow& win) {
     const int mult = win.RowMultiplicity(y);
     const int m = win.hw * mult;
     const RowContext row{&win, &columns, original, t - m, 2 * m + 1, m, mult};
-#if defined(ZENTREL_MEDIAN_HAVE_AVX2)
-    if (wide && mult == 1)
+    if (mult == 1)
       FilterRowWide(row, pixels, rRanks, ranks);
     else
-#endif
-      FilterRow(row, pixels, rRanks, ranks);
+      FilterRow(row, pixels, rRanks, ranks);  // the last row of a two-row window
     if (y + 1 < win.EndY()) {
       columns.ReplaceRow(original, pixels, mult);
       MoveBand(columns, win, y);
@@ -615,3 +603,13 @@ bool RunWindowMedian(const NoiseWindow& win) {
 }
 
 }  // namespace zentrel::detail::cleanup
+
+#else
+
+namespace zentrel::detail::cleanup {
+
+bool RunWindowMedian(const NoiseWindow&) { return false; }
+
+}  // namespace zentrel::detail::cleanup
+
+#endif

@@ -4,8 +4,9 @@
 // window's samples as they stand when the pixel is reached. The 3 × 3
 // windows, the common filters against isolated noisy pixels, have a path of
 // their own on which only the previous result of the row is serial. The
-// median of other windows runs in MedianWindow.cpp; its sliding histogram
-// here is kept for when that finds no scratch memory.
+// median of other windows runs in MedianWindow.cpp where the processor has
+// AVX2; the sliding histogram here serves it elsewhere and when that finds
+// no scratch memory.
 #include <algorithm>
 #include <cstdint>
 #include <cstring>

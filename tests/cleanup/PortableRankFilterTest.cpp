@@ -40,9 +40,10 @@ TEST(PortableRankFilter, MatchesTheLiteralFilter) {
 }
 
 TEST(PortableRankFilter, LargerMediansMatchTheLiteralFilter) {
-  // The portable median for windows other than 3 × 3, including the last
-  // row of a two-row window (its own row counted twice) and windows too
-  // wide for all but a few pixels.
+  // The portable median for windows other than 3 × 3 (the sliding
+  // histogram, which also serves where scratch memory is refused), including
+  // the last row of a two-row window (its own row counted twice) and windows
+  // too wide for all but a few pixels.
   zt::TestRandom random(2718);
   const int windows[][2] = {{5, 5}, {10, 10}, {10, 2}, {3, 2}, {2, 10}, {10, 1}, {4, 7}};
   for (const auto& window : windows) {
