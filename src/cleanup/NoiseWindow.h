@@ -80,7 +80,9 @@ inline NoiseWindow MakeNoiseWindow(const Raster& rows, int w, int h) {
 /// Types 0, 1 and 4, through running column sums. False when the scratch
 /// row cannot be allocated (the image is then unchanged).
 bool RunMeanFilter(const NoiseWindow& window, int type);
-/// Types 2 (mean of the k nearest values) and 3 (median), through a sliding
+/// Types 2 (mean of the k nearest values) and 3 (median): 3 × 3 windows on
+/// their own kernels, the others through the window's samples other than
+/// the own row's written ones where that is faster, else a sliding
 /// histogram of the window.
 void RunRankFilter(const NoiseWindow& window, int k, int type);
 

@@ -3,11 +3,16 @@
 // corrected for every value the pass writes, so that it always counts the
 // window's samples as they stand when the pixel is reached. The 3 × 3
 // windows, the common filters against isolated noisy pixels, have a path of
-// their own on which only the previous result of the row is serial.
+// their own on which only the previous result of the row is serial. The
+// median of other windows runs in MedianWindow.cpp where the processor has
+// AVX2, and the nearest-values mean of windows of few samples in
+// NearestWindow.cpp; the sliding histogram here serves the rest (and the
+// median when MedianWindow.cpp finds no scratch memory).
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
 
+#include "cleanup/MedianWindow.h"
 #include "cleanup/NearestWindow.h"
 #include "cleanup/NoiseWindow.h"
 
@@ -430,8 +435,8 @@ void RunRankFilter(const NoiseWindow& window, int k, int type) {
     NearestValuesFilter(window, k);
   else if (window.w == 3 && window.h == 3)
     RunTwoRowsAtATime(window, Median3x3());
-  else
-    MedianFilter(window);
+  else if (!RunWindowMedian(window))
+    MedianFilter(window);  // median-without-scratch: the sliding histogram needs no memory
 }
 
 }  // namespace zentrel::detail::cleanup

@@ -5,6 +5,7 @@
 // filters. Results must agree to the byte, padding and spare row included.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <vector>
 
 #include "NoiseImages.h"
@@ -106,6 +107,48 @@ TEST(RemoveNoiseDifferential, RankFiltersOnLargerImages) {
       ExpectSameAsReference(image, c);
       if (HasFatalFailure()) return;
     }
+  }
+}
+
+TEST(RemoveNoiseDifferential, MedianWindowsAtLaneBlockAndImageEdges) {
+  // The larger medians count 32 pixels side by side in blocks of 256,
+  // with a serial step that carries the last hw results of a row: widths
+  // just above the window, and filtered pixels per row around 32 and 256
+  // (hw columns stay unfiltered on each side); light, dark and tie-heavy
+  // images, which the run counting takes from the top or from the bottom.
+  zt::TestRandom random(4711);
+  const Case windows[] = {{5, 5, 0, 3},  {10, 10, 0, 3}, {4, 4, 0, 3}, {9, 2, 0, 3},
+                          {10, 1, 0, 3}, {1, 10, 0, 3},  {2, 9, 0, 3}, {7, 6, 0, 3}};
+  for (const Case& c : windows) {
+    const int band = 2 * ((c.w - 1) / 2);
+    const int widths[] = {c.w,        c.w + 1,    band + 31,  band + 32, band + 33,
+                          band + 255, band + 256, band + 257, band + 289};
+    for (int width : widths) {
+      CImageDataModel image;
+      zt::MakeImage(image, width, c.h + random.Between(0, 6), 8);
+      zt::FillGrey(image, static_cast<zt::GreyPattern>(random.Between(0, 3)), random);
+      ExpectSameAsReference(image, c);
+      if (HasFatalFailure()) return;
+    }
+  }
+}
+
+TEST(RemoveNoiseDifferential, MedianOfImagesMixingDarkAndLight) {
+  // Strokes on paper: runs of 32 pixels whose ranks lie far apart, so that
+  // the values counted one by one span many runs of 16 values.
+  zt::TestRandom random(808);
+  for (const Case& c : {Case{5, 5, 0, 3}, Case{10, 10, 0, 3}, Case{6, 3, 0, 3}}) {
+    CImageDataModel image;
+    zt::MakeImage(image, 300, 40, 8);
+    for (UINT y = 0; y < 40; ++y) {
+      for (UINT x = 0; x < 300; ++x) {
+        const bool stroke = (x / 7 + y / 5) % 4 == 0;
+        const int value = stroke ? random.Between(0, 60) : random.Between(180, 255);
+        zt::SetIndexAt(image, x, y, static_cast<std::uint8_t>(value));
+      }
+    }
+    ExpectSameAsReference(image, c);
+    if (HasFatalFailure()) return;
   }
 }
 

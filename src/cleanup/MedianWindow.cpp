@@ -1,0 +1,615 @@
+// The median filter (type 3) for windows other than 3 × 3, in place and in
+// raster order like the literal filter, with only a short step per pixel
+// depending on the results before it.
+//
+// Of the window of pixel (x, y) only the m own-row samples left of x
+// (m = hw, or 2hw on the last row of a two-row window, which counts its own
+// row twice) were written by this pass; call the rest R. R holds rows above
+// (final), the own row from x on and the rows below (not yet written), so
+// all of it is known before the row starts. With t = (N − 1) / 2 and r_i the
+// sorted samples of R, the median of the window is the element of rank m
+// of the 2m + 1 values r_(t−m) … r_(t) and the m written samples: at most m
+// written values lie below r_(t−m), and t − m samples of R lie at or below
+// it. Ranks below 0 (small windows) stand for values below all others; 0
+// serves for them, since only equal values can take their places.
+//
+// Each row therefore runs in two phases. Ahead, a block of pixels at a
+// time: the ranks t − m … t + m of the window with the own row as it was
+// before the pass are read off column histograms (a coarse level of runs
+// of 16 values and a fine level), and the m original own-row samples left
+// of x are taken out of them, which leaves R's ranks t − m … t. Then the
+// serial step puts the written samples in and reads rank m. The counting
+// takes 32 neighbouring windows at once, one byte lane each, and the serial
+// step keeps its pending lists in the slots of a vector, both with AVX2;
+// only the last row of a two-row window (its own row counted twice, so
+// m = 2hw) slides one window histogram along the row and steps one pixel
+// at a time. Without AVX2 the caller keeps to its sliding histogram: this
+// counting in 16-byte or scalar steps was several times slower than that.
+#include "cleanup/MedianWindow.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+
+#include "cleanup/ColumnHistograms.h"
+#include "platform/Memory.h"
+
+// As in RankFilters.cpp: the AVX2 loops are built where GCC or Clang build
+// for x86-64 and chosen at run time; ZENTREL_CLEANUP_PORTABLE leaves them
+// out (and with them this filter).
+#if defined(__GNUC__) && defined(__x86_64__) && !defined(ZENTREL_CLEANUP_PORTABLE)
+#define ZENTREL_MEDIAN_HAVE_AVX2 1
+#include <immintrin.h>
+#define ZENTREL_MEDIAN_WIDE __attribute__((target("avx2")))
+#define ZENTREL_MEDIAN_WIDE_INLINE __attribute__((target("avx2"), always_inline)) inline
+#endif
+
+#if defined(ZENTREL_MEDIAN_HAVE_AVX2)
+namespace zentrel::detail::cleanup {
+namespace {
+
+constexpr int kRuns = ColumnHistograms::kRuns;
+constexpr std::ptrdiff_t kBlock = 256;
+// Ranks t − m … t + m with m up to 8 (a 10-wide window over a doubled row).
+constexpr int kMaxRanks = 17;
+// Bytes per pixel of R's ranks t − m … t.
+constexpr std::size_t kRankStride = 16;
+constexpr std::size_t kRingStride = 8;  // the same for m ≤ 4 on the AVX2 path
+// Pixels of padding behind the row's records: the ring reads up to 4
+// pixels ahead, the packing writes up to 15 past the row.
+constexpr std::size_t kRankPadding = 16;
+
+/// The window histogram of one row's pixels: the coarse counts for the
+/// current pixel and, per run of 16 values, the fine counts as of the pixel
+/// they were last brought up to (only runs that ranks fall in are asked).
+struct SlidingCounts {
+  alignas(16) BYTE coarse[kRuns];
+  alignas(16) BYTE fine[kRuns][16];
+  std::ptrdiff_t fineAt[kRuns];
+  std::ptrdiff_t x;
+};
+
+/// What one row's phases share.
+struct RowContext {
+  const NoiseWindow* win;
+  const ColumnHistograms* columns;
+  const BYTE* original;  // the own row before the pass
+  int lo;                // the lowest rank of the window wanted (may be < 0)
+  int count;             // ranks lo … lo + count − 1
+  int m;                 // written samples in each window
+  int mult;              // how often the own row counts
+
+  std::ptrdiff_t Entering(std::ptrdiff_t x) const {  // column entering from x to x + 1
+    return win->ClampColumn(x + 1 - win->hw + win->w - 1);
+  }
+  std::ptrdiff_t Leaving(std::ptrdiff_t x) const { return x - win->hw; }
+};
+
+void StartRow(SlidingCounts& counts, const RowContext& row) {
+  const NoiseWindow& win = *row.win;
+  std::memset(counts.coarse, 0, sizeof counts.coarse);
+  for (int c = 0; c < win.w; ++c) {
+    for (int i = 0; i < kRuns; ++i)
+      counts.coarse[i] = static_cast<BYTE>(counts.coarse[i] + row.columns->Coarse(i)[c]);
+  }
+  for (std::ptrdiff_t& at : counts.fineAt) at = -1;
+  counts.x = win.FirstX();
+}
+
+/// Moves the coarse counts on to pixel x.
+void SlideTo(SlidingCounts& counts, const RowContext& row, std::ptrdiff_t x) {
+  for (; counts.x < x; ++counts.x) {
+    const std::ptrdiff_t in = row.Entering(counts.x);
+    const std::ptrdiff_t out = row.Leaving(counts.x);
+    for (int i = 0; i < kRuns; ++i) {
+      const BYTE* run = row.columns->Coarse(i);
+      counts.coarse[i] = static_cast<BYTE>(counts.coarse[i] + run[in] - run[out]);
+    }
+  }
+}
+
+/// Brings the fine counts of run b up to pixel x: column by column from
+/// where they were, or summed afresh where that is shorter.
+void CatchUp(SlidingCounts& counts, const RowContext& row, int b, std::ptrdiff_t x) {
+  const NoiseWindow& win = *row.win;
+  BYTE* fine = counts.fine[b];
+  std::ptrdiff_t at = counts.fineAt[b];
+  const int offset = 16 * b;
+  if (at < 0 || 2 * (x - at) > win.w) {
+    std::memset(fine, 0, 16);
+    for (int c = 0; c < win.w; ++c) {
+      const std::ptrdiff_t column = win.ClampColumn(x - win.hw + c);
+      for (int i = 0; i < 16; ++i)
+        fine[i] = static_cast<BYTE>(fine[i] + row.columns->Fine(offset + i)[column]);
+    }
+  } else {
+    for (; at < x; ++at) {
+      const std::ptrdiff_t in = row.Entering(at);
+      const std::ptrdiff_t out = row.Leaving(at);
+      for (int i = 0; i < 16; ++i) {
+        const BYTE* value = row.columns->Fine(offset + i);
+        fine[i] = static_cast<BYTE>(fine[i] + value[in] - value[out]);
+      }
+    }
+  }
+  counts.fineAt[b] = x;
+}
+
+/// The window's ranks lo … lo + count − 1 for pixels x0 … x0 + length − 1:
+/// rank i of pixel x0 + j goes to ranks[i * kBlock + j].
+void PrepareRanks(SlidingCounts& counts, const RowContext& row, std::ptrdiff_t x0,
+                  std::ptrdiff_t length, BYTE* ranks) {
+  for (std::ptrdiff_t j = 0; j < length; ++j) {
+    const std::ptrdiff_t x = x0 + j;
+    SlideTo(counts, row, x);
+    int prefix[kRuns];
+    int sum = 0;
+    for (int i = 0; i < kRuns; ++i) prefix[i] = sum += counts.coarse[i];
+    int b = -1;
+    int finePrefix[16] = {};
+    for (int i = 0; i < row.count; ++i) {
+      const int r = row.lo + i;
+      int value = 0;
+      if (r >= 0) {
+        int run = 0;
+        while (prefix[run] <= r) ++run;  // prefix[15] = N > r
+        if (run != b) {
+          b = run;
+          CatchUp(counts, row, b, x);
+          int fineSum = b > 0 ? prefix[b - 1] : 0;
+          for (int f = 0; f < 16; ++f) finePrefix[f] = fineSum += counts.fine[b][f];
+        }
+        int v = 0;
+        while (finePrefix[v] <= r) ++v;
+        value = 16 * b + v;
+      }
+      ranks[i * kBlock + j] = static_cast<BYTE>(value);
+    }
+  }
+}
+
+ZENTREL_MEDIAN_WIDE_INLINE __m128i Load16(const BYTE* p) {
+  return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+}
+ZENTREL_MEDIAN_WIDE_INLINE __m256i Load32(const BYTE* p) {
+  return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+}
+
+/// The counts of 32 neighbouring windows of W columns, the first window
+/// starting at counts[0] (unrolled, summed as a tree).
+template <int W>
+ZENTREL_MEDIAN_WIDE_INLINE __m256i WindowSum(const BYTE* counts) {
+  if constexpr (W == 1) {
+    return Load32(counts);
+  } else {
+    return _mm256_add_epi8(WindowSum<W / 2>(counts), WindowSum<W - W / 2>(counts + W / 2));
+  }
+}
+
+/// The smallest and the largest of 32 bytes.
+ZENTREL_MEDIAN_WIDE_INLINE int ReduceMin(__m256i v) {
+  __m128i x = _mm_min_epu8(_mm256_castsi256_si128(v), _mm256_extracti128_si256(v, 1));
+  x = _mm_min_epu8(x, _mm_srli_si128(x, 8));
+  x = _mm_min_epu8(x, _mm_srli_si128(x, 4));
+  x = _mm_min_epu8(x, _mm_srli_si128(x, 2));
+  x = _mm_min_epu8(x, _mm_srli_si128(x, 1));
+  return _mm_cvtsi128_si32(x) & 0xFF;
+}
+ZENTREL_MEDIAN_WIDE_INLINE int ReduceMax(__m256i v) {
+  __m128i x = _mm_max_epu8(_mm256_castsi256_si128(v), _mm256_extracti128_si256(v, 1));
+  x = _mm_max_epu8(x, _mm_srli_si128(x, 8));
+  x = _mm_max_epu8(x, _mm_srli_si128(x, 4));
+  x = _mm_max_epu8(x, _mm_srli_si128(x, 2));
+  x = _mm_max_epu8(x, _mm_srli_si128(x, 1));
+  return _mm_cvtsi128_si32(x) & 0xFF;
+}
+
+/// The window's ranks lo … lo + count − 1 for pixels x0 … x0 + length − 1
+/// (to ranks[i * kBlock + j]), 32 pixels side by side in the bytes of a
+/// vector: the window counts of each run and value are sums of W
+/// neighbouring column counts. The value at rank r is the number of
+/// values v whose running count (samples ≤ v) is at most r; runs below
+/// the lowest wanted rank of every pixel add 16, runs above the highest
+/// add nothing, and the runs between are counted value by value.
+template <int W>
+ZENTREL_MEDIAN_WIDE void PrepareRanksWide(const RowContext& row, std::ptrdiff_t x0,
+                                          std::ptrdiff_t length, BYTE* ranks, bool& fromTop) {
+  const ColumnHistograms& columns = *row.columns;
+  const int first = row.lo < 0 ? -row.lo : 0;  // the first rank not below 0
+  const int last = row.count - 1;
+  __m256i atMost[kMaxRanks];  // rank + 1: a running count below it is at most the rank
+  for (int i = 0; i < row.count; ++i)
+    atMost[i] = _mm256_set1_epi8(static_cast<char>(row.lo + i + 1));
+  const __m256i lane = _mm256_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16,
+                                        17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 31);
+  const __m256i total = _mm256_set1_epi8(static_cast<char>(row.win->Samples()));
+  for (std::ptrdiff_t j = 0; j < length; j += 32) {
+    const std::ptrdiff_t start = x0 + j - row.win->hw;  // first column of the first window
+    const __m256i valid = _mm256_cmpgt_epi8(
+        _mm256_set1_epi8(static_cast<char>(std::min<std::ptrdiff_t>(32, length - j))), lane);
+    const unsigned validBits = static_cast<unsigned>(_mm256_movemask_epi8(valid));
+    // The running count through each run (samples in runs 0 … k) as far
+    // as it is needed, and per pixel the runs of its lowest and highest
+    // wanted ranks (the number of runs whose running count is at most the
+    // rank). Light images are quicker counted from the top run down, dark
+    // ones from the bottom up; the previous block decides.
+    __m256i below[kRuns];
+    __m256i lowRun = _mm256_setzero_si256();
+    __m256i highRun = _mm256_setzero_si256();
+    if (fromTop) {
+      __m256i above = _mm256_setzero_si256();
+      for (int k = kRuns - 1;; --k) {
+        below[k] = _mm256_sub_epi8(total, above);
+        const __m256i low = _mm256_cmpgt_epi8(atMost[first], below[k]);
+        lowRun = _mm256_sub_epi8(lowRun, low);
+        highRun = _mm256_sub_epi8(highRun, _mm256_cmpgt_epi8(atMost[last], below[k]));
+        if ((static_cast<unsigned>(_mm256_movemask_epi8(low)) | ~validBits) == 0xFFFFFFFFu) {
+          // Every pixel's lowest rank lies above this run: so do runs 0 … k − 1.
+          const __m256i lower = _mm256_set1_epi8(static_cast<char>(k));
+          lowRun = _mm256_add_epi8(lowRun, lower);
+          highRun = _mm256_add_epi8(highRun, lower);
+          break;
+        }
+        if (k == 0) break;
+        above = _mm256_add_epi8(above, WindowSum<W>(columns.Coarse(k) + start));
+      }
+    } else {
+      __m256i running = _mm256_setzero_si256();
+      for (int k = 0; k < kRuns; ++k) {
+        running = _mm256_add_epi8(running, WindowSum<W>(columns.Coarse(k) + start));
+        below[k] = running;
+        lowRun = _mm256_sub_epi8(lowRun, _mm256_cmpgt_epi8(atMost[first], running));
+        const __m256i high = _mm256_cmpgt_epi8(atMost[last], running);
+        highRun = _mm256_sub_epi8(highRun, high);
+        // No pixel's highest rank lies above this run: nor above the next.
+        if ((static_cast<unsigned>(_mm256_movemask_epi8(high)) & validBits) == 0) break;
+      }
+    }
+    // Lanes past the block are left out of the range.
+    lowRun = _mm256_blendv_epi8(_mm256_set1_epi8(kRuns), lowRun, valid);
+    highRun = _mm256_and_si256(highRun, valid);
+    const int lowest = ReduceMin(lowRun);
+    const int highest = ReduceMax(highRun);
+    fromTop = lowest >= kRuns / 2;
+    // Values at or below every pixel's lowest wanted rank count for all
+    // ranks; once no pixel's running count is at or below its highest
+    // wanted rank, no later value counts. Only the values between are
+    // compared rank by rank. (Lanes past the block do not hold this up.)
+    __m256i values[kMaxRanks];
+    for (int i = first; i <= last; ++i) values[i] = _mm256_setzero_si256();
+    int counted = 16 * lowest;
+    const int end = 16 * (highest + 1);
+    int v = counted;
+    __m256i running = lowest > 0 ? below[lowest - 1] : _mm256_setzero_si256();
+    for (; v < end; ++v) {
+      running = _mm256_add_epi8(running, WindowSum<W>(columns.Fine(v) + start));
+      const unsigned atOrBelow =
+          static_cast<unsigned>(_mm256_movemask_epi8(_mm256_cmpgt_epi8(atMost[first], running)));
+      if ((atOrBelow | ~validBits) != 0xFFFFFFFFu) break;
+      ++counted;
+    }
+    while (v < end) {
+      const unsigned anyLeft =
+          static_cast<unsigned>(_mm256_movemask_epi8(_mm256_cmpgt_epi8(atMost[last], running)));
+      if ((anyLeft & validBits) == 0) break;
+      for (int i = first; i <= last; ++i)
+        values[i] = _mm256_sub_epi8(values[i], _mm256_cmpgt_epi8(atMost[i], running));
+      if (++v < end) running = _mm256_add_epi8(running, WindowSum<W>(columns.Fine(v) + start));
+    }
+    const __m256i base = _mm256_set1_epi8(static_cast<char>(counted));
+    for (int i = first; i <= last; ++i) values[i] = _mm256_add_epi8(values[i], base);
+    for (int i = 0; i < first; ++i)
+      _mm256_storeu_si256(reinterpret_cast<__m256i*>(ranks + i * kBlock + j),
+                          _mm256_setzero_si256());
+    for (int i = first; i <= last; ++i)
+      _mm256_storeu_si256(reinterpret_cast<__m256i*>(ranks + i * kBlock + j), values[i]);
+  }
+}
+
+/// Takes the m original own-row samples left of each pixel out of the
+/// window's ranks lo … lo + 2m, leaving R's ranks lo … lo + m in rows
+/// 0 … m. Taking d out of a sorted run: rank i becomes the old rank i
+/// where that is below d, else the old rank i + 1.
+void TakeOutLeftSamples(const RowContext& row, std::ptrdiff_t x0, std::ptrdiff_t length,
+                        BYTE* ranks) {
+  for (int s = 0; s < row.m; ++s) {
+    const BYTE* d = row.original + x0 - row.win->hw + s / row.mult;
+    for (int i = 0; i + 1 < row.count - s; ++i) {
+      BYTE* a = ranks + i * kBlock;
+      const BYTE* b = a + kBlock;
+      for (std::ptrdiff_t j = 0; j < length; ++j) {
+        const BYTE kept = a[j];
+        const BYTE next = b[j];
+        a[j] = kept < d[j] ? kept : next;
+      }
+    }
+  }
+}
+
+/// TakeOutLeftSamples 32 pixels a step; reads up to 31 pixels past the
+/// block's length (the block rows and the original row are padded).
+ZENTREL_MEDIAN_WIDE void TakeOutLeftSamplesWide(const RowContext& row, std::ptrdiff_t x0,
+                                                std::ptrdiff_t length, BYTE* ranks) {
+  for (int s = 0; s < row.m; ++s) {
+    const BYTE* d = row.original + x0 - row.win->hw + s / row.mult;
+    for (int i = 0; i + 1 < row.count - s; ++i) {
+      BYTE* a = ranks + i * kBlock;
+      const BYTE* b = a + kBlock;
+      for (std::ptrdiff_t j = 0; j < length; j += 32) {
+        const __m256i kept = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(a + j));
+        const __m256i next = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(b + j));
+        const __m256i removed = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(d + j));
+        // kept ≥ removed: the removed sample lay at or below this rank.
+        const __m256i atOrAbove = _mm256_cmpeq_epi8(_mm256_max_epu8(kept, removed), kept);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(a + j),
+                            _mm256_blendv_epi8(kept, next, atOrAbove));
+      }
+    }
+  }
+}
+
+/// Inserting u into the ranks 0 … m of a set: rank i of the larger set is
+/// u clamped to [old rank i − 1, old rank i] (rank −1 being 0).
+inline void Insert(BYTE* list, int m, BYTE u) {
+  for (int i = m; i >= 0; --i) {
+    const BYTE below = i > 0 ? list[i - 1] : 0;
+    const BYTE raised = u > below ? u : below;
+    list[i] = raised < list[i] ? raised : list[i];
+  }
+}
+
+/// The serial step, one pixel at a time: R's ranks, the written samples
+/// put in, rank m read.
+void StepRow(const RowContext& row, BYTE* pixels, const BYTE* rRanks) {
+  const NoiseWindow& win = *row.win;
+  for (std::ptrdiff_t x = win.FirstX(); x < win.EndX(); ++x) {
+    BYTE list[kRankStride];
+    std::memcpy(list, rRanks + (x - win.FirstX()) * kRankStride, kRankStride);
+    for (std::ptrdiff_t c = x - win.hw; c < x; ++c)
+      for (int k = 0; k < row.mult; ++k) Insert(list, row.m, pixels[c]);
+    pixels[x] = list[row.m];
+  }
+}
+
+/// One pixel of the ring of StepRing: the previous result (in every byte of
+/// previous) goes into every pending list, the list of slot K is complete
+/// and gives the result, and the slot takes the ranks of the pixel M ahead.
+template <int M, int K>
+ZENTREL_MEDIAN_WIDE_INLINE void RingStep(__m128i& low, __m128i& high, __m128i& previous, BYTE* out,
+                                         const BYTE* ahead) {
+  low = _mm_min_epu8(_mm_max_epu8(previous, _mm_slli_epi64(low, 8)), low);
+  if constexpr (M > 2) high = _mm_min_epu8(_mm_max_epu8(previous, _mm_slli_epi64(high, 8)), high);
+  __m128i& slots = K < 2 ? low : high;
+  constexpr int kByte = 8 * (K % 2) + M;
+  previous = _mm_shuffle_epi8(slots, _mm_set1_epi8(kByte));
+  *out = static_cast<BYTE>(_mm_extract_epi8(slots, kByte));
+  const __m128i fresh = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(ahead));
+  if constexpr (K % 2 == 0)
+    slots = _mm_blend_epi16(slots, fresh, 0x0F);
+  else
+    slots = _mm_blend_epi16(slots, _mm_slli_si128(fresh, 8), 0xF0);
+}
+
+/// The serial step for m = M (1 … 4) on a row counted once. The lists of
+/// the next M pixels wait in a ring of 8-byte slots (pixel x in slot
+/// (x − first) mod M), each holding ranks 0 … M of its set so far; a
+/// result is put into all of them at once (shift, max, min), so only those
+/// three operations and a byte broadcast lie between one result and the
+/// next.
+template <int M>
+ZENTREL_MEDIAN_WIDE void StepRing(const RowContext& row, BYTE* pixels, const BYTE* rRanks) {
+  const NoiseWindow& win = *row.win;
+  const std::ptrdiff_t first = win.FirstX();  // = M
+  const std::ptrdiff_t end = win.EndX();
+  // Pixel first + s has the band samples s … M − 2 in before its first step.
+  alignas(16) BYTE start[32] = {};
+  for (int s = 0; s < M; ++s) {
+    BYTE* slot = start + 8 * s;
+    std::memcpy(slot, rRanks + s * kRingStride, M + 1);
+    for (int c = s; c <= M - 2; ++c) Insert(slot, M, pixels[c]);
+  }
+  __m128i low = _mm_load_si128(reinterpret_cast<const __m128i*>(start));
+  __m128i high = _mm_load_si128(reinterpret_cast<const __m128i*>(start + 16));
+  __m128i previous = _mm_set1_epi8(static_cast<char>(pixels[first - 1]));
+  const BYTE* ahead = rRanks + M * kRingStride;
+  std::ptrdiff_t x = first;
+  for (; x + M <= end; x += M, ahead += M * kRingStride) {
+    RingStep<M, 0>(low, high, previous, pixels + x, ahead);
+    if constexpr (M > 1) RingStep<M, 1>(low, high, previous, pixels + x + 1, ahead + kRingStride);
+    if constexpr (M > 2)
+      RingStep<M, 2>(low, high, previous, pixels + x + 2, ahead + 2 * kRingStride);
+    if constexpr (M > 3)
+      RingStep<M, 3>(low, high, previous, pixels + x + 3, ahead + 3 * kRingStride);
+  }
+  if (x < end) RingStep<M, 0>(low, high, previous, pixels + x, ahead);
+  if constexpr (M > 1)
+    if (x + 1 < end) RingStep<M, 1>(low, high, previous, pixels + x + 1, ahead + kRingStride);
+  if constexpr (M > 2)
+    if (x + 2 < end) RingStep<M, 2>(low, high, previous, pixels + x + 2, ahead + 2 * kRingStride);
+}
+
+/// PrepareRanksWide for the row's window width.
+ZENTREL_MEDIAN_WIDE void PrepareRanksFor(const RowContext& row, std::ptrdiff_t x0,
+                                         std::ptrdiff_t length, BYTE* ranks, bool& fromTop) {
+  switch (row.win->w) {
+    case 1:
+      return PrepareRanksWide<1>(row, x0, length, ranks, fromTop);
+    case 2:
+      return PrepareRanksWide<2>(row, x0, length, ranks, fromTop);
+    case 3:
+      return PrepareRanksWide<3>(row, x0, length, ranks, fromTop);
+    case 4:
+      return PrepareRanksWide<4>(row, x0, length, ranks, fromTop);
+    case 5:
+      return PrepareRanksWide<5>(row, x0, length, ranks, fromTop);
+    case 6:
+      return PrepareRanksWide<6>(row, x0, length, ranks, fromTop);
+    case 7:
+      return PrepareRanksWide<7>(row, x0, length, ranks, fromTop);
+    case 8:
+      return PrepareRanksWide<8>(row, x0, length, ranks, fromTop);
+    case 9:
+      return PrepareRanksWide<9>(row, x0, length, ranks, fromTop);
+    default:
+      return PrepareRanksWide<10>(row, x0, length, ranks, fromTop);
+  }
+}
+
+/// R's ranks 0 … 7 of 16 pixels from the block rows (one row per rank) to
+/// 8-byte records, one per pixel (rows past m read as 0).
+ZENTREL_MEDIAN_WIDE_INLINE void PackRecords(const BYTE* ranks, int m, BYTE* records) {
+  __m128i r[8];
+  for (int i = 0; i < 8; ++i) r[i] = i <= m ? Load16(ranks + i * kBlock) : _mm_setzero_si128();
+  __m128i a[8], b[8];
+  for (int i = 0; i < 4; ++i) {  // pairs of ranks, 8 pixels each
+    a[2 * i] = _mm_unpacklo_epi8(r[2 * i], r[2 * i + 1]);
+    a[2 * i + 1] = _mm_unpackhi_epi8(r[2 * i], r[2 * i + 1]);
+  }
+  for (int h = 0; h < 2; ++h) {  // quads of ranks, 4 pixels each
+    b[4 * h] = _mm_unpacklo_epi16(a[h], a[h + 2]);
+    b[4 * h + 1] = _mm_unpackhi_epi16(a[h], a[h + 2]);
+    b[4 * h + 2] = _mm_unpacklo_epi16(a[h + 4], a[h + 6]);
+    b[4 * h + 3] = _mm_unpackhi_epi16(a[h + 4], a[h + 6]);
+  }
+  for (int q = 0; q < 4; ++q) {  // whole records, 2 pixels each
+    const __m128i& lowRanks = b[(q / 2) * 4 + q % 2];
+    const __m128i& highRanks = b[(q / 2) * 4 + 2 + q % 2];
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(records + 32 * q),
+                     _mm_unpacklo_epi32(lowRanks, highRanks));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(records + 32 * q + 16),
+                     _mm_unpackhi_epi32(lowRanks, highRanks));
+  }
+}
+
+/// A row counted once with m = hw ≤ 4, in 32-byte and 16-byte lanes: the
+/// ranks, R's ranks as 8-byte records (kRingStride), then the ring.
+ZENTREL_MEDIAN_WIDE void FilterRowWide(const RowContext& row, BYTE* pixels, BYTE* rRanks,
+                                       BYTE* ranks) {
+  const NoiseWindow& win = *row.win;
+  bool fromTop = true;
+  for (std::ptrdiff_t x0 = win.FirstX(); x0 < win.EndX(); x0 += kBlock) {
+    const std::ptrdiff_t length = std::min(kBlock, win.EndX() - x0);
+    PrepareRanksFor(row, x0, length, ranks, fromTop);
+    TakeOutLeftSamplesWide(row, x0, length, ranks);
+    BYTE* records = rRanks + (x0 - win.FirstX()) * kRingStride;
+    for (std::ptrdiff_t j = 0; j < length; j += 16)
+      PackRecords(ranks + j, row.m, records + j * kRingStride);
+  }
+  switch (row.m) {
+    case 0:
+      for (std::ptrdiff_t x = win.FirstX(); x < win.EndX(); ++x)
+        pixels[x] = rRanks[(x - win.FirstX()) * kRingStride];
+      break;
+    case 1:
+      StepRing<1>(row, pixels, rRanks);
+      break;
+    case 2:
+      StepRing<2>(row, pixels, rRanks);
+      break;
+    case 3:
+      StepRing<3>(row, pixels, rRanks);
+      break;
+    default:
+      StepRing<4>(row, pixels, rRanks);
+      break;
+  }
+}
+
+/// Filters one row, its column histograms standing for its window rows.
+void FilterRow(const RowContext& row, BYTE* pixels, BYTE* rRanks, BYTE* ranks) {
+  const NoiseWindow& win = *row.win;
+  SlidingCounts counts;
+  StartRow(counts, row);
+  for (std::ptrdiff_t x0 = win.FirstX(); x0 < win.EndX(); x0 += kBlock) {
+    const std::ptrdiff_t length = std::min(kBlock, win.EndX() - x0);
+    PrepareRanks(counts, row, x0, length, ranks);
+    TakeOutLeftSamples(row, x0, length, ranks);
+    BYTE* out = rRanks + (x0 - win.FirstX()) * kRankStride;
+    for (std::ptrdiff_t j = 0; j < length; ++j)
+      for (int i = 0; i <= row.m; ++i) out[j * kRankStride + i] = ranks[i * kBlock + j];
+  }
+  StepRow(row, pixels, rRanks);
+}
+
+/// Moves the column histograms from the window rows of row y to those of
+/// row y + 1 (the rows y − hh … y − hh + H, clamped, are the only ones
+/// either holds).
+void MoveBand(ColumnHistograms& columns, const NoiseWindow& win, std::ptrdiff_t y) {
+  int change[11] = {};
+  const std::ptrdiff_t top = y - win.hh;
+  for (int r = 0; r < win.h; ++r) {
+    --change[win.ClampRow(top + r) - top];
+    ++change[win.ClampRow(top + 1 + r) - top];
+  }
+  // Mostly one row leaves and one enters: that is the leaving row's
+  // samples replaced by the entering row's, column by column.
+  int leaving = -1, entering = -1, changed = 0;
+  for (int i = 0; i <= win.h; ++i) {
+    if (change[i] == 0) continue;
+    ++changed;
+    if (change[i] == -1) leaving = i;
+    if (change[i] == 1) entering = i;
+  }
+  if (changed == 2 && leaving >= 0 && entering >= 0) {
+    columns.ReplaceRow(win.Row(top + leaving), win.Row(top + entering), 1);
+    return;
+  }
+  for (int i = 0; i <= win.h; ++i)
+    if (change[i] != 0) columns.AddRow(win.Row(top + i), change[i]);
+}
+
+}  // namespace
+
+bool RunWindowMedian(const NoiseWindow& win) {
+  if (!__builtin_cpu_supports("avx2")) return false;
+  const std::size_t width = static_cast<std::size_t>(win.width);
+  // About 290 bytes a column; a row wider than this cannot be held anyway.
+  if (width > (SIZE_MAX >> 10)) return false;
+  const std::size_t histogramBytes = ColumnHistograms::Bytes(width);
+  const std::size_t rRankBytes = (width + kRankPadding) * kRankStride;
+  const std::size_t blockBytes = kMaxRanks * static_cast<std::size_t>(kBlock);
+  // The original row and the block rows have 32 bytes of padding for the
+  // 32-pixel steps.
+  const std::size_t originalBytes = width + 32;
+  ScratchBuffer scratch =
+      AllocateScratch(histogramBytes + originalBytes + rRankBytes + blockBytes + 32);
+  if (!scratch) return false;
+  BYTE* const original = scratch.get() + histogramBytes;
+  BYTE* const rRanks = original + originalBytes;
+  BYTE* const ranks = rRanks + rRankBytes;
+  std::memset(original + width, 0, 32);
+  std::memset(rRanks, 0, rRankBytes + blockBytes + 32);
+  ColumnHistograms columns(scratch.get(), width);
+  for (int r = 0; r < win.h; ++r)
+    columns.AddRow(win.Row(win.ClampRow(win.FirstY() - win.hh + r)), 1);
+
+  const int t = (win.Samples() - 1) / 2;
+  for (std::ptrdiff_t y = win.FirstY(); y < win.EndY(); ++y) {
+    BYTE* const pixels = win.Row(y);
+    std::memcpy(original, pixels, width);
+    const int mult = win.RowMultiplicity(y);
+    const int m = win.hw * mult;
+    const RowContext row{&win, &columns, original, t - m, 2 * m + 1, m, mult};
+    if (mult == 1)
+      FilterRowWide(row, pixels, rRanks, ranks);
+    else
+      FilterRow(row, pixels, rRanks, ranks);  // the last row of a two-row window
+    if (y + 1 < win.EndY()) {
+      columns.ReplaceRow(original, pixels, mult);
+      MoveBand(columns, win, y);
+    }
+  }
+  return true;
+}
+
+}  // namespace zentrel::detail::cleanup
+
+#else
+
+namespace zentrel::detail::cleanup {
+
+bool RunWindowMedian(const NoiseWindow&) { return false; }
+
+}  // namespace zentrel::detail::cleanup
+
+#endif
