@@ -17,11 +17,11 @@ struct Window {
 };
 
 // The fast paths by window: 4 × 4 and 5 × 5 sort the remaining samples, 8 × 8
-// is the largest to do so, 10 × 10 and 9 × 7 slide a histogram for type 2;
+// is the largest to do so, 10 × 10 and 9 × 8 slide a histogram for type 2;
 // every one but 3 × 3 takes the column histograms for the median. 10 × 2
 // counts its last row twice.
 constexpr Window kWindows[] = {{4, 4, 8}, {5, 5, 12},   {8, 8, 32},
-                               {9, 7, 1}, {10, 10, 50}, {10, 2, 19}};
+                               {9, 8, 1}, {10, 10, 50}, {10, 2, 19}};
 
 TEST(RealFileNoise, LargerRankWindowsMatchTheLiteralFilter) {
   if (!zt::HaveTestData()) GTEST_SKIP() << "no test data";
