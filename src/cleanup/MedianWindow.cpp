@@ -215,6 +215,9 @@ template <int W>
 ZENTREL_MEDIAN_WIDE void PrepareRanksWide(const RowContext& row, std::ptrdiff_t x0,
                                           std::ptrdiff_t length, BYTE* ranks, bool& fromTop) {
   const ColumnHistograms& columns = *row.columns;
+  // A row counted once wants ranks t − hw … t + hw: as many as this, known
+  // here so that the counts of every rank stay in registers.
+  constexpr int kRanks = 2 * ((W - 1) / 2) + 1;
   const int first = row.lo < 0 ? -row.lo : 0;  // the first rank not below 0
   const int last = row.count - 1;
   __m256i atMost[kMaxRanks];  // rank + 1: a running count below it is at most the rank
@@ -275,8 +278,10 @@ ZENTREL_MEDIAN_WIDE void PrepareRanksWide(const RowContext& row, std::ptrdiff_t 
     // ranks; once no pixel's running count is at or below its highest
     // wanted rank, no later value counts. Only the values between are
     // compared rank by rank. (Lanes past the block do not hold this up.)
-    __m256i values[kMaxRanks];
-    for (int i = first; i <= last; ++i) values[i] = _mm256_setzero_si256();
+    // Ranks below 0 count nothing (no running count lies below 0) and are
+    // written as 0 below.
+    __m256i values[kRanks];
+    for (int i = 0; i < kRanks; ++i) values[i] = _mm256_setzero_si256();
     int counted = 16 * lowest;
     const int end = 16 * (highest + 1);
     int v = counted;
@@ -292,12 +297,12 @@ ZENTREL_MEDIAN_WIDE void PrepareRanksWide(const RowContext& row, std::ptrdiff_t 
       const unsigned anyLeft =
           static_cast<unsigned>(_mm256_movemask_epi8(_mm256_cmpgt_epi8(atMost[last], running)));
       if ((anyLeft & validBits) == 0) break;
-      for (int i = first; i <= last; ++i)
+      for (int i = 0; i < kRanks; ++i)
         values[i] = _mm256_sub_epi8(values[i], _mm256_cmpgt_epi8(atMost[i], running));
       if (++v < end) running = _mm256_add_epi8(running, WindowSum<W>(columns.Fine(v) + start));
     }
     const __m256i base = _mm256_set1_epi8(static_cast<char>(counted));
-    for (int i = first; i <= last; ++i) values[i] = _mm256_add_epi8(values[i], base);
+    for (int i = 0; i < kRanks; ++i) values[i] = _mm256_add_epi8(values[i], base);
     for (int i = 0; i < first; ++i)
       _mm256_storeu_si256(reinterpret_cast<__m256i*>(ranks + i * kBlock + j),
                           _mm256_setzero_si256());
