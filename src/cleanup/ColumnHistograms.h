@@ -50,6 +50,33 @@ class ColumnHistograms {
     RepeatLastColumn();
   }
 
+  /// The counts of run k, to be changed by a caller that keeps them itself
+  /// (after ReplaceFine).
+  BYTE* CoarseToChange(int k) { return m_coarse + static_cast<std::size_t>(k) * m_stride; }
+
+  /// A row counted once changed from `from` to `to`: the counts of the
+  /// values only. The caller brings the run counts up to date and then
+  /// calls RepeatLastColumn.
+  void ReplaceFine(const BYTE* from, const BYTE* to) {
+    BYTE* const fine = m_fine;
+    const std::size_t stride = m_stride;
+    const std::size_t width = m_width;
+    for (std::size_t c = 0; c < width; ++c) {
+      BYTE& gone = fine[from[c] * stride + c];
+      gone = static_cast<BYTE>(gone - 1);
+      BYTE& come = fine[to[c] * stride + c];
+      come = static_cast<BYTE>(come + 1);
+    }
+  }
+
+  /// Column `width` takes the counts of column width − 1 again.
+  void RepeatLastColumn() {
+    if (m_width == 0) return;
+    BYTE* const fine = m_fine;
+    for (std::size_t v = 0; v < kValues + kRuns; ++v)
+      fine[v * m_stride + m_width] = fine[v * m_stride + m_width - 1];
+  }
+
   /// A row counted `times` times changed from `from` to `to`.
   void ReplaceRow(const BYTE* from, const BYTE* to, int times) {
     BYTE* const fine = m_fine;
@@ -74,13 +101,6 @@ class ColumnHistograms {
     BYTE& runCount = coarse[(v >> 4) * stride + c];
     count = static_cast<BYTE>(count + delta);
     runCount = static_cast<BYTE>(runCount + delta);
-  }
-
-  void RepeatLastColumn() {
-    if (m_width == 0) return;
-    BYTE* const fine = m_fine;
-    for (std::size_t v = 0; v < kValues + kRuns; ++v)
-      fine[v * m_stride + m_width] = fine[v * m_stride + m_width - 1];
   }
 
   BYTE* m_fine;
