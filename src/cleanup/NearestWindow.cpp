@@ -21,6 +21,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <utility>
 
 // Where GCC or Clang build for x86-64, the loops across pixels are also
 // compiled for AVX2 and chosen at run time; ZENTREL_CLEANUP_PORTABLE (as the
@@ -57,6 +58,118 @@ struct WindowRows {
   const BYTE* below[10];  // rows y + 1 .. y − hh + H − 1 (clamped), not yet filtered
   int belowCount;
 };
+
+#if defined(ZENTREL_NEAREST_HAVE_AVX2)
+/// Batcher's odd–even merge network over the next power of two above N
+/// keys, without the comparators that only meet the padding, worked out at
+/// compile time so that a group's keys can stay in registers through it.
+/// The same construction as SortedRemainder::BuildNetwork, which gives the
+/// same sorted places (that one also prunes by k, which needs k at run time).
+template <int N>
+struct FixedNetwork {
+  static constexpr int kSlots =
+      N <= 1 ? 1 : (N <= 2 ? 2 : (N <= 4 ? 4 : (N <= 8 ? 8 : (N <= 16 ? 16 : 32))));
+  int count = 0;
+  BYTE pair[kSlots * 8][2] = {};
+};
+
+template <int N>
+constexpr FixedNetwork<N> MakeFixedNetwork() {
+  constexpr int slots = FixedNetwork<N>::kSlots;
+  FixedNetwork<N> net{};
+  int wire[slots] = {};
+  bool padding[slots] = {};
+  for (int i = 0; i < slots; ++i) {
+    wire[i] = i;
+    padding[i] = i >= N;
+  }
+  for (int p = 1; p < slots; p *= 2) {
+    for (int k = p; k >= 1; k /= 2) {
+      for (int j = k % p; j + k < slots; j += 2 * k) {
+        for (int i = 0; i < k && i + j + k < slots; ++i) {
+          const int a = i + j;
+          const int b = i + j + k;
+          if ((a / (2 * p)) != (b / (2 * p))) continue;
+          if (padding[b]) continue;
+          if (padding[a]) {
+            const int w = wire[a];
+            wire[a] = wire[b];
+            wire[b] = w;
+            padding[a] = false;
+            padding[b] = true;
+            continue;
+          }
+          net.pair[net.count][0] = static_cast<BYTE>(wire[a]);
+          net.pair[net.count][1] = static_cast<BYTE>(wire[b]);
+          ++net.count;
+        }
+      }
+    }
+  }
+  return net;
+}
+
+template <int N>
+struct FixedNetworkTable {
+  static constexpr FixedNetwork<N> kNet = MakeFixedNetwork<N>();
+};
+
+/// One comparator on sixteen lanes held in registers.
+template <int A, int B>
+__attribute__((target("avx2"), always_inline)) inline void OrderInRegisters(__m256i* key) {
+  const __m256i low = _mm256_min_epi16(key[A], key[B]);
+  key[B] = _mm256_max_epi16(key[A], key[B]);
+  key[A] = low;
+}
+
+template <int N, std::size_t... C>
+__attribute__((target("avx2"), always_inline)) inline void RunFixedNetwork(
+    __m256i* key, std::index_sequence<C...>) {
+  constexpr const FixedNetwork<N>& net = FixedNetworkTable<N>::kNet;
+  (OrderInRegisters<net.pair[C][0], net.pair[C][1]>(key), ...);
+}
+
+/// Sixteen keys of one sample place: (distance << 8 | place | below) ^
+/// 0x8000. The place bits (below 256, even) carry the flip, so one xor
+/// joins them to the distance, and subtracting the all-ones mask of "below"
+/// sets the low bit.
+__attribute__((target("avx2"), always_inline)) inline __m256i KeyOfSixteen(const BYTE* samples,
+                                                                           std::int16_t placeBits,
+                                                                           __m256i v) {
+  const __m256i s =
+      _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(samples)));
+  const __m256i below = _mm256_cmpgt_epi16(v, s);
+  const __m256i d = _mm256_abs_epi16(_mm256_sub_epi16(s, v));
+  return _mm256_sub_epi16(_mm256_xor_si256(_mm256_slli_epi16(d, 8), _mm256_set1_epi16(placeBits)),
+                          below);
+}
+
+/// The keys of sixteen pixels (one per 16-bit lane) for R's N samples,
+/// sorted in registers and stored slot by slot: keys[slot][lane].
+template <int N, std::size_t... I>
+__attribute__((target("avx2"), always_inline)) inline void SortSixteen(
+    std::int16_t (*keys)[64], int lane, const BYTE* const* source, const std::int16_t* place,
+    const BYTE* values, std::index_sequence<I...>) {
+  const __m256i v = _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(values)));
+  __m256i key[N];
+  // (distance << 8 | place | below) ^ 0x8000: place is even and carries
+  // the flip, so subtracting the all-ones mask of "below" sets the low bit.
+  ((key[I] = KeyOfSixteen(source[I] + lane, place[I], v)), ...);
+  RunFixedNetwork<N>(key, std::make_index_sequence<FixedNetworkTable<N>::kNet.count>());
+  ((_mm256_store_si256(reinterpret_cast<__m256i*>(keys[I] + lane), key[I])), ...);
+}
+
+/// Builds and sorts the keys of a group of 64 pixels whose windows lie
+/// inside the image.
+template <int N>
+__attribute__((target("avx2"))) void SortGroupFixed(std::int16_t (*keys)[64],
+                                                    const BYTE* const* source,
+                                                    const std::int16_t* place, const BYTE* values) {
+  for (int lane = 0; lane < 64; lane += 16) {
+    SortSixteen<N>(keys, lane, source, place, values + lane, std::make_index_sequence<N>());
+  }
+}
+#endif
 
 /// R's samples of a group of pixels sorted by a sorting network, one pixel
 /// per lane: every step runs across the lanes and vectorises. A sample's
@@ -186,7 +299,24 @@ class SortedRemainder {
     // columns past the edge (even windows) read the edge column.
     const std::ptrdiff_t left = x0 - m_win.hw;
     const bool clamped = length < kLanes || left + kLanes - 1 + m_win.w - 1 >= m_win.width;
-    if (!clamped) {
+    bool sorted = false;
+#if defined(ZENTREL_NEAREST_HAVE_AVX2)
+    if constexpr (Wide) {
+      if (!clamped && m_size == 23) {
+        const BYTE* source[23];
+        std::int16_t place[23];
+        for (int n = 0; n < 23; ++n) {
+          source[n] = windowRows[m_sampleRow[n]] + left + m_sampleColumn[n];
+          place[n] = static_cast<std::int16_t>((m_samplePlace[n] * 2) ^ 0x8000);
+        }
+        SortGroupFixed<23>(keys, source, place, rows.own + x0);
+        for (int l = 0; l < kLanes; ++l) values[l] = rows.own[x0 + l];
+        sorted = true;
+      }
+    }
+#endif
+    if (sorted) {
+    } else if (!clamped) {
       for (int l = 0; l < kLanes; ++l) values[l] = rows.own[x0 + l];
       for (int n = 0; n < m_size; ++n) {
         const BYTE* source = windowRows[m_sampleRow[n]] + left + m_sampleColumn[n];
@@ -205,7 +335,8 @@ class SortedRemainder {
         }
       }
     }
-    for (int c = 0; c < m_pairs; ++c) Order(keys[m_pair[c][0]], keys[m_pair[c][1]]);
+    if (!sorted)
+      for (int c = 0; c < m_pairs; ++c) Order(keys[m_pair[c][0]], keys[m_pair[c][1]]);
     // Sums of the first t samples, t × v + their signed distances, for the
     // ranks t = k − m .. k the plan reads; a rank of 0 or below has sum 0
     // and no written sample before it, one past R's size every written one.
