@@ -594,8 +594,16 @@ void RunNearestWindow(const NoiseWindow& window, int k) {
     for (std::ptrdiff_t x0 = window.FirstX(); x0 < window.EndX(); x0 += kBlock) {
       const std::ptrdiff_t length = std::min(kBlock, window.EndX() - x0);
       for (std::ptrdiff_t i = 0; i < length; i += SortedRemainder::kLanes) {
-        sorted.PlanGroup(plan, i, rows, x0 + i,
-                         std::min<std::ptrdiff_t>(SortedRemainder::kLanes, length - i));
+        // A short last group is moved back to end with the block, its lanes
+        // all real pixels: partial groups take the slow per-lane loads.
+        // The lanes planned twice get the same plan again (nothing of the
+        // block is written before its plan is complete).
+        const std::ptrdiff_t start =
+            length - i < SortedRemainder::kLanes && length >= SortedRemainder::kLanes
+                ? length - SortedRemainder::kLanes
+                : i;
+        sorted.PlanGroup(plan, start, rows, x0 + start,
+                         std::min<std::ptrdiff_t>(SortedRemainder::kLanes, length - start));
       }
       MergeBlock(window.hw, plan, row, x0, length, divideByK);
     }
