@@ -61,22 +61,22 @@ struct WindowRows {
 
 #if defined(ZENTREL_NEAREST_HAVE_AVX2)
 /// Batcher's odd–even merge network over the next power of two above N
-/// keys, without the comparators that only meet the padding, worked out at
-/// compile time so that a group's keys can stay in registers through it.
-/// The same construction as SortedRemainder::BuildNetwork, which gives the
-/// same sorted places (that one also prunes by k, which needs k at run time).
+/// keys, without the comparators that only meet the padding and, when K is
+/// not 0, those whose results the plan for k = K, m = M never reads; worked
+/// out at compile time so that a group's keys can stay in registers through
+/// it. The same construction as SortedRemainder::BuildNetwork, which gives
+/// the same sorted places.
 template <int N>
 struct FixedNetwork {
-  static constexpr int kSlots =
-      N <= 1 ? 1 : (N <= 2 ? 2 : (N <= 4 ? 4 : (N <= 8 ? 8 : (N <= 16 ? 16 : 32))));
+  static constexpr int kSlots = N <= 2 ? 2 : (N <= 4 ? 4 : (N <= 8 ? 8 : (N <= 16 ? 16 : 32)));
   int count = 0;
   BYTE pair[kSlots * 8][2] = {};
 };
 
-template <int N>
+template <int N, int K, int M>
 constexpr FixedNetwork<N> MakeFixedNetwork() {
   constexpr int slots = FixedNetwork<N>::kSlots;
-  FixedNetwork<N> net{};
+  FixedNetwork<N> all{};
   int wire[slots] = {};
   bool padding[slots] = {};
   for (int i = 0; i < slots; ++i) {
@@ -99,19 +99,38 @@ constexpr FixedNetwork<N> MakeFixedNetwork() {
             padding[b] = true;
             continue;
           }
-          net.pair[net.count][0] = static_cast<BYTE>(wire[a]);
-          net.pair[net.count][1] = static_cast<BYTE>(wire[b]);
-          ++net.count;
+          all.pair[all.count][0] = static_cast<BYTE>(wire[a]);
+          all.pair[all.count][1] = static_cast<BYTE>(wire[b]);
+          ++all.count;
         }
       }
     }
   }
-  return net;
+  if (K == 0) return all;
+  // Backward, as BuildNetwork: 0 unread, 1 among the first k − m, 2 exact.
+  BYTE need[slots] = {};
+  for (int i = 0; i < N; ++i) need[wire[i]] = i < K - M ? 1 : (i < K ? 2 : 0);
+  bool keep[slots * 8] = {};
+  for (int c = all.count - 1; c >= 0; --c) {
+    const int a = all.pair[c][0];
+    const int b = all.pair[c][1];
+    if (need[a] == need[b] && need[a] < 2) continue;
+    need[a] = need[b] = 2;
+    keep[c] = true;
+  }
+  FixedNetwork<N> kept{};
+  for (int c = 0; c < all.count; ++c) {
+    if (!keep[c]) continue;
+    kept.pair[kept.count][0] = all.pair[c][0];
+    kept.pair[kept.count][1] = all.pair[c][1];
+    ++kept.count;
+  }
+  return kept;
 }
 
-template <int N>
+template <int N, int K, int M>
 struct FixedNetworkTable {
-  static constexpr FixedNetwork<N> kNet = MakeFixedNetwork<N>();
+  static constexpr FixedNetwork<N> kNet = MakeFixedNetwork<N, K, M>();
 };
 
 /// One comparator on sixteen lanes held in registers.
@@ -122,11 +141,12 @@ __attribute__((target("avx2"), always_inline)) inline void OrderInRegisters(__m2
   key[A] = low;
 }
 
-template <int N, std::size_t... C>
+template <int N, int K, int M, std::size_t... C>
 __attribute__((target("avx2"), always_inline)) inline void RunFixedNetwork(
     __m256i* key, std::index_sequence<C...>) {
-  constexpr const FixedNetwork<N>& net = FixedNetworkTable<N>::kNet;
+  constexpr const FixedNetwork<N>& net = FixedNetworkTable<N, K, M>::kNet;
   (OrderInRegisters<net.pair[C][0], net.pair[C][1]>(key), ...);
+  static_cast<void>(key);  // no comparator left (k = N + m)
 }
 
 /// Sixteen keys of one sample place: (distance << 8 | place | below) ^
@@ -146,28 +166,45 @@ __attribute__((target("avx2"), always_inline)) inline __m256i KeyOfSixteen(const
 
 /// The keys of sixteen pixels (one per 16-bit lane) for R's N samples,
 /// sorted in registers and stored slot by slot: keys[slot][lane].
-template <int N, std::size_t... I>
+template <int N, int K, int M, std::size_t... I>
 __attribute__((target("avx2"), always_inline)) inline void SortSixteen(
     std::int16_t (*keys)[64], int lane, const BYTE* const* source, const std::int16_t* place,
     const BYTE* values, std::index_sequence<I...>) {
   const __m256i v = _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(values)));
   __m256i key[N];
-  // (distance << 8 | place | below) ^ 0x8000: place is even and carries
-  // the flip, so subtracting the all-ones mask of "below" sets the low bit.
   ((key[I] = KeyOfSixteen(source[I] + lane, place[I], v)), ...);
-  RunFixedNetwork<N>(key, std::make_index_sequence<FixedNetworkTable<N>::kNet.count>());
+  RunFixedNetwork<N, K, M>(key, std::make_index_sequence<FixedNetworkTable<N, K, M>::kNet.count>());
   ((_mm256_store_si256(reinterpret_cast<__m256i*>(keys[I] + lane), key[I])), ...);
 }
 
 /// Builds and sorts the keys of a group of 64 pixels whose windows lie
 /// inside the image.
-template <int N>
+template <int N, int K, int M>
 __attribute__((target("avx2"))) void SortGroupFixed(std::int16_t (*keys)[64],
                                                     const BYTE* const* source,
                                                     const std::int16_t* place, const BYTE* values) {
   for (int lane = 0; lane < 64; lane += 16) {
-    SortSixteen<N>(keys, lane, source, place, values + lane, std::make_index_sequence<N>());
+    SortSixteen<N, K, M>(keys, lane, source, place, values + lane, std::make_index_sequence<N>());
   }
+}
+
+using SortGroupFunction = void (*)(std::int16_t (*)[64], const BYTE* const*, const std::int16_t*,
+                                   const BYTE*);
+
+/// The 5 × 5 window (23 samples in R, m = 2) pruned for each k.
+template <std::size_t... K>
+SortGroupFunction SortGroupFiveByFive(int k, std::index_sequence<K...>) {
+  constexpr SortGroupFunction table[] = {&SortGroupFixed<23, static_cast<int>(K) + 1, 2>...};
+  return k >= 1 && k <= static_cast<int>(sizeof...(K)) ? table[k - 1] : nullptr;
+}
+
+/// The sorting function kept in registers for R of `size` samples (at most
+/// 32), the 5 × 5 window's pruned for k; others sort fully.
+template <std::size_t... N>
+SortGroupFunction FixedSortGroup(int size, int k, int m, std::index_sequence<N...>) {
+  if (size == 23 && m == 2) return SortGroupFiveByFive(k, std::make_index_sequence<25>());
+  constexpr SortGroupFunction table[] = {&SortGroupFixed<static_cast<int>(N) + 2, 0, 0>...};
+  return size >= 2 && size < static_cast<int>(sizeof...(N)) + 2 ? table[size - 2] : nullptr;
 }
 #endif
 
@@ -188,6 +225,9 @@ class SortedRemainder {
       : m_win(win), m_k(k), m_m(win.hw), m_size(win.Samples() - win.hw), m_wide(wide) {
     BuildSamples();
     BuildNetwork();
+#if defined(ZENTREL_NEAREST_HAVE_AVX2)
+    if (wide) m_fixed = FixedSortGroup(m_size, k, m_m, std::make_index_sequence<31>());
+#endif
   }
 
   /// Fills the plan of the pixels x0 .. x0 + length − 1 of a block (plan
@@ -302,14 +342,14 @@ class SortedRemainder {
     bool sorted = false;
 #if defined(ZENTREL_NEAREST_HAVE_AVX2)
     if constexpr (Wide) {
-      if (!clamped && m_size == 23) {
-        const BYTE* source[23];
-        std::int16_t place[23];
-        for (int n = 0; n < 23; ++n) {
+      if (!clamped && m_fixed != nullptr) {
+        const BYTE* source[kMaxSlots];
+        std::int16_t place[kMaxSlots];
+        for (int n = 0; n < m_size; ++n) {
           source[n] = windowRows[m_sampleRow[n]] + left + m_sampleColumn[n];
           place[n] = static_cast<std::int16_t>((m_samplePlace[n] * 2) ^ 0x8000);
         }
-        SortGroupFixed<23>(keys, source, place, rows.own + x0);
+        m_fixed(keys, source, place, rows.own + x0);
         for (int l = 0; l < kLanes; ++l) values[l] = rows.own[x0 + l];
         sorted = true;
       }
@@ -441,7 +481,20 @@ class SortedRemainder {
   BYTE m_samplePlace[100];
   BYTE m_sorted[kMaxSlots];  // the slot holding each place of the sorted order
   BYTE m_pair[kMaxPairs][2];
+#if defined(ZENTREL_NEAREST_HAVE_AVX2)
+  SortGroupFunction m_fixed = nullptr;  // the network in registers, where there is one
+#endif
 };
+
+/// values[index] for index 0 .. M, by selects rather than an indexed load
+/// from the stack: the index depends on the result two pixels back, and a
+/// load's latency would lengthen the chain between results.
+template <int M>
+ZENTREL_NEAREST_ALWAYS_INLINE int Pick(const int* values, int index) {
+  int picked = values[0];
+  for (int j = 1; j <= M; ++j) picked = index >= j ? values[j] : picked;
+  return picked;
+}
 
 /// The serial step with M written samples. Only the newest of them, r (the
 /// previous result), waits on the chain: with O the N = M − 1 older ones,
@@ -496,8 +549,8 @@ void MergeWritten(const Plan& plan, BYTE* row, std::ptrdiff_t x0, std::ptrdiff_t
         const int bound = reach[ahead[a]] < distance[a] - 1 ? reach[ahead[a]] : distance[a] - 1;
         reachOfNewest = bound > reachOfNewest ? bound : reachOfNewest;
       }
-      const int withNewest = sumFirstKLess1 + sums[takenFirstKLess1 + 1];
-      const int withoutNewest = divideByK(sumFirstK + sums[takenFirstK]);
+      const int withNewest = sumFirstKLess1 + Pick<M>(sums, takenFirstKLess1 + 1);
+      const int withoutNewest = divideByK(sumFirstK + Pick<M>(sums, takenFirstK));
       const int r = written[M - 1];
       const int e = r < v ? v - r : r - v;
       const int with = divideByK(r + withNewest);
