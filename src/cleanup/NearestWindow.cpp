@@ -71,6 +71,7 @@ struct FixedNetwork {
   static constexpr int kSlots = N <= 2 ? 2 : (N <= 4 ? 4 : (N <= 8 ? 8 : (N <= 16 ? 16 : 32)));
   int count = 0;
   BYTE pair[kSlots * 8][2] = {};
+  BYTE sorted[kSlots] = {};  // the wire holding each place of the sorted order
 };
 
 template <int N, int K, int M>
@@ -106,6 +107,7 @@ constexpr FixedNetwork<N> MakeFixedNetwork() {
       }
     }
   }
+  for (int i = 0; i < N; ++i) all.sorted[i] = static_cast<BYTE>(wire[i]);
   if (K == 0) return all;
   // Backward, as BuildNetwork: 0 unread, 1 among the first k − m, 2 exact.
   BYTE need[slots] = {};
@@ -119,6 +121,7 @@ constexpr FixedNetwork<N> MakeFixedNetwork() {
     keep[c] = true;
   }
   FixedNetwork<N> kept{};
+  for (int i = 0; i < N; ++i) kept.sorted[i] = all.sorted[i];
   for (int c = 0; c < all.count; ++c) {
     if (!keep[c]) continue;
     kept.pair[kept.count][0] = all.pair[c][0];
@@ -164,32 +167,83 @@ __attribute__((target("avx2"), always_inline)) inline __m256i KeyOfSixteen(const
                           below);
 }
 
+/// Where a group's plan goes when the network is pruned for k: the plan's
+/// rows from the group's first pixel on, and the own row's first place.
+struct PlanTarget {
+  std::int16_t* sums[kMaxWritten + 1];
+  std::int16_t* reach[kMaxWritten];
+  int ownPlace;
+};
+
+/// The plan of the sorted places T .. of sixteen pixels, the sum of the
+/// first T − 1 signed distances in `total`: as PlanGroupLoops works it out
+/// from the stored keys, here with the keys still in registers.
+template <int N, int K, int M, int T>
+__attribute__((target("avx2"), always_inline)) inline void PlanFromPlace(const __m256i* key,
+                                                                         __m256i total, __m256i v,
+                                                                         const PlanTarget& target,
+                                                                         int lane) {
+  if constexpr (T <= K && T <= N) {
+    const __m256i u = _mm256_xor_si256(key[FixedNetworkTable<N, K, M>::kNet.sorted[T - 1]],
+                                       _mm256_set1_epi16(-0x8000));
+    const __m256i d = _mm256_srli_epi16(u, 8);
+    const __m256i negative =
+        _mm256_sub_epi16(_mm256_setzero_si256(), _mm256_and_si256(u, _mm256_set1_epi16(1)));
+    total = _mm256_add_epi16(total, _mm256_sub_epi16(_mm256_xor_si256(d, negative), negative));
+    if constexpr (T >= K - M) {
+      constexpr int j = K - T;
+      _mm256_storeu_si256(
+          reinterpret_cast<__m256i*>(target.sums[j] + lane),
+          _mm256_add_epi16(_mm256_mullo_epi16(v, _mm256_set1_epi16(static_cast<std::int16_t>(T))),
+                           total));
+      if constexpr (j < M) {
+        // As PlanGroupLoops: one less where the place lies above the own row.
+        const __m256i placeOf = _mm256_and_si256(_mm256_srli_epi16(u, 1), _mm256_set1_epi16(127));
+        const __m256i above = _mm256_cmpgt_epi16(
+            _mm256_set1_epi16(static_cast<std::int16_t>(target.ownPlace)), placeOf);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(target.reach[j] + lane),
+                            _mm256_add_epi16(d, above));
+      }
+    }
+    PlanFromPlace<N, K, M, T + 1>(key, total, v, target, lane);
+  }
+}
+
 /// The keys of sixteen pixels (one per 16-bit lane) for R's N samples,
-/// sorted in registers and stored slot by slot: keys[slot][lane].
+/// sorted in registers, then stored slot by slot (keys[slot][lane]) or,
+/// with the network pruned for K, turned into the plan at once.
 template <int N, int K, int M, std::size_t... I>
 __attribute__((target("avx2"), always_inline)) inline void SortSixteen(
-    std::int16_t (*keys)[64], int lane, const BYTE* const* source, const std::int16_t* place,
-    const BYTE* values, std::index_sequence<I...>) {
+    std::int16_t (*keys)[64], const PlanTarget& target, int lane, const BYTE* const* source,
+    const std::int16_t* place, const BYTE* values, std::index_sequence<I...>) {
   const __m256i v = _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(values)));
   __m256i key[N];
   ((key[I] = KeyOfSixteen(source[I] + lane, place[I], v)), ...);
   RunFixedNetwork<N, K, M>(key, std::make_index_sequence<FixedNetworkTable<N, K, M>::kNet.count>());
-  ((_mm256_store_si256(reinterpret_cast<__m256i*>(keys[I] + lane), key[I])), ...);
+  if constexpr (K == 0) {
+    static_cast<void>(target);
+    ((_mm256_store_si256(reinterpret_cast<__m256i*>(keys[I] + lane), key[I])), ...);
+  } else {
+    static_cast<void>(keys);
+    PlanFromPlace<N, K, M, 1>(key, _mm256_setzero_si256(), v, target, lane);
+  }
 }
 
 /// Builds and sorts the keys of a group of 64 pixels whose windows lie
 /// inside the image.
 template <int N, int K, int M>
 __attribute__((target("avx2"))) void SortGroupFixed(std::int16_t (*keys)[64],
+                                                    const PlanTarget& target,
                                                     const BYTE* const* source,
                                                     const std::int16_t* place, const BYTE* values) {
   for (int lane = 0; lane < 64; lane += 16) {
-    SortSixteen<N, K, M>(keys, lane, source, place, values + lane, std::make_index_sequence<N>());
+    SortSixteen<N, K, M>(keys, target, lane, source, place, values + lane,
+                         std::make_index_sequence<N>());
   }
 }
 
-using SortGroupFunction = void (*)(std::int16_t (*)[64], const BYTE* const*, const std::int16_t*,
-                                   const BYTE*);
+using SortGroupFunction = void (*)(std::int16_t (*)[64], const PlanTarget&, const BYTE* const*,
+                                   const std::int16_t*, const BYTE*);
 
 /// The 5 × 5 window (23 samples in R, m = 2) pruned for each k.
 template <std::size_t... K>
@@ -227,6 +281,7 @@ class SortedRemainder {
     BuildNetwork();
 #if defined(ZENTREL_NEAREST_HAVE_AVX2)
     if (wide) m_fixed = FixedSortGroup(m_size, k, m_m, std::make_index_sequence<31>());
+    m_fixedPlans = m_fixed != nullptr && m_size == 23 && m_m == 2;
 #endif
   }
 
@@ -340,6 +395,7 @@ class SortedRemainder {
     const std::ptrdiff_t left = x0 - m_win.hw;
     const bool clamped = length < kLanes || left + kLanes - 1 + m_win.w - 1 >= m_win.width;
     bool sorted = false;
+    bool planned = false;  // the sums and reaches too
 #if defined(ZENTREL_NEAREST_HAVE_AVX2)
     if constexpr (Wide) {
       if (!clamped && m_fixed != nullptr) {
@@ -349,9 +405,14 @@ class SortedRemainder {
           source[n] = windowRows[m_sampleRow[n]] + left + m_sampleColumn[n];
           place[n] = static_cast<std::int16_t>((m_samplePlace[n] * 2) ^ 0x8000);
         }
-        m_fixed(keys, source, place, rows.own + x0);
+        PlanTarget target{};
+        for (int j = 0; j <= m_m; ++j) target.sums[j] = plan.sums[j] + first;
+        for (int j = 0; j < m_m; ++j) target.reach[j] = plan.reach[j] + first;
+        target.ownPlace = m_win.hh * m_win.w;
+        m_fixed(keys, target, source, place, rows.own + x0);
         for (int l = 0; l < kLanes; ++l) values[l] = rows.own[x0 + l];
         sorted = true;
+        planned = m_fixedPlans;
       }
     }
 #endif
@@ -382,7 +443,7 @@ class SortedRemainder {
     // and no written sample before it, one past R's size every written one.
     alignas(32) std::uint16_t offsets[kLanes] = {};
     const int ownPlace = m_win.hh * m_win.w;
-    for (int t = 1; t <= std::min(m_k, m_size); ++t) {
+    for (int t = 1; t <= (planned ? 0 : std::min(m_k, m_size)); ++t) {
       const std::int16_t* key = keys[m_sorted[t - 1]];
 #if defined(ZENTREL_NEAREST_HAVE_AVX2)
       if constexpr (Wide) {
@@ -483,6 +544,7 @@ class SortedRemainder {
   BYTE m_pair[kMaxPairs][2];
 #if defined(ZENTREL_NEAREST_HAVE_AVX2)
   SortGroupFunction m_fixed = nullptr;  // the network in registers, where there is one
+  bool m_fixedPlans = false;            // m_fixed pruned for k, writing the plan itself
 #endif
 };
 
