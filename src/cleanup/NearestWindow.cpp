@@ -574,6 +574,37 @@ void MergeWritten(const Plan& plan, BYTE* row, std::ptrdiff_t x0, std::ptrdiff_t
   if constexpr (M == 0) {
     for (std::ptrdiff_t i = 0; i < length; ++i)
       row[x0 + i] = static_cast<BYTE>(divideByK(plan.sums[0][i]));
+  } else if constexpr (M == 2) {
+    // The same step written out for one older sample w (the 5 × 5 window),
+    // with what depends on w apart from what depends on r.
+    int w = row[x0 - 2];
+    int r = row[x0 - 1];
+    const std::int16_t* reach0 = plan.reach[0];
+    const std::int16_t* reach1 = plan.reach[1];
+    const std::int16_t* sums0 = plan.sums[0];
+    const std::int16_t* sums1 = plan.sums[1];
+    const std::int16_t* sums2 = plan.sums[2];
+    for (std::ptrdiff_t i = 0; i < length; ++i) {
+      const int v = row[x0 + i];
+      const int d = w < v ? v - w : w - v;
+      const int first = reach0[i];
+      const int second = reach1[i];
+      // Selected by masks: as branches these would miss often.
+      const int inFirst = -static_cast<int>(d <= first);
+      const int inSecond = -static_cast<int>(d <= second);
+      const int withoutNewest =
+          divideByK(((w + sums1[i]) & inFirst) | (sums0[i] & ~inFirst));
+      const int withNewest = ((w + sums2[i]) & inSecond) | (sums1[i] & ~inSecond);
+      const int bound = first < d - 1 ? first : d - 1;
+      const int reachOfNewest = bound > second ? bound : second;
+      const int e = r < v ? v - r : r - v;
+      const int with = divideByK(r + withNewest);
+      const int mask = -static_cast<int>(e <= reachOfNewest);
+      const int result = (with & mask) | (withoutNewest & ~mask);
+      row[x0 + i] = static_cast<BYTE>(result);
+      w = r;
+      r = result;
+    }
   } else {
     constexpr int N = M - 1;
     int written[M];
