@@ -577,6 +577,8 @@ void MergeWritten(const Plan& plan, BYTE* row, std::ptrdiff_t x0, std::ptrdiff_t
   } else if constexpr (M == 2) {
     // The same step written out for one older sample w (the 5 × 5 window),
     // with what depends on w apart from what depends on r.
+    // A copy the byte stores to row cannot alias, so it stays in a register.
+    const ExactDivider divide = divideByK;
     int w = row[x0 - 2];
     int r = row[x0 - 1];
     const std::int16_t* reach0 = plan.reach[0];
@@ -593,12 +595,12 @@ void MergeWritten(const Plan& plan, BYTE* row, std::ptrdiff_t x0, std::ptrdiff_t
       const int inFirst = -static_cast<int>(d <= first);
       const int inSecond = -static_cast<int>(d <= second);
       const int withoutNewest =
-          divideByK(((w + sums1[i]) & inFirst) | (sums0[i] & ~inFirst));
+          divide(((w + sums1[i]) & inFirst) | (sums0[i] & ~inFirst));
       const int withNewest = ((w + sums2[i]) & inSecond) | (sums1[i] & ~inSecond);
       const int bound = first < d - 1 ? first : d - 1;
       const int reachOfNewest = bound > second ? bound : second;
       const int e = r < v ? v - r : r - v;
-      const int with = divideByK(r + withNewest);
+      const int with = divide(r + withNewest);
       const int mask = -static_cast<int>(e <= reachOfNewest);
       const int result = (with & mask) | (withoutNewest & ~mask);
       row[x0 + i] = static_cast<BYTE>(result);
