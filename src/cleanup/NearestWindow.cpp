@@ -78,6 +78,7 @@ template <int N, int K, int M>
 constexpr FixedNetwork<N> MakeFixedNetwork() {
   constexpr int slots = FixedNetwork<N>::kSlots;
   FixedNetwork<N> all{};
+  int order[slots * 8] = {};
   int wire[slots] = {};
   bool padding[slots] = {};
   for (int i = 0; i < slots; ++i) {
@@ -102,8 +103,25 @@ constexpr FixedNetwork<N> MakeFixedNetwork() {
           }
           all.pair[all.count][0] = static_cast<BYTE>(wire[a]);
           all.pair[all.count][1] = static_cast<BYTE>(wire[b]);
+          order[all.count] = (a / (2 * p) + 1) * 2 * p * 64 + p;
           ++all.count;
         }
+      }
+    }
+  }
+  // Depth first: each merge right after the sorts of its two halves (by the
+  // end of its block, then its size), so that few keys are live at a time
+  // and more of them stay in registers. Comparators on the same wire keep
+  // their order.
+  for (int c = 1; c < all.count; ++c) {
+    for (int d = c; d > 0 && order[d - 1] > order[d]; --d) {
+      const int o = order[d];
+      order[d] = order[d - 1];
+      order[d - 1] = o;
+      for (int e = 0; e < 2; ++e) {
+        const BYTE x = all.pair[d][e];
+        all.pair[d][e] = all.pair[d - 1][e];
+        all.pair[d - 1][e] = x;
       }
     }
   }
@@ -594,8 +612,7 @@ void MergeWritten(const Plan& plan, BYTE* row, std::ptrdiff_t x0, std::ptrdiff_t
       // Selected by masks: as branches these would miss often.
       const int inFirst = -static_cast<int>(d <= first);
       const int inSecond = -static_cast<int>(d <= second);
-      const int withoutNewest =
-          divide(((w + sums1[i]) & inFirst) | (sums0[i] & ~inFirst));
+      const int withoutNewest = divide(((w + sums1[i]) & inFirst) | (sums0[i] & ~inFirst));
       const int withNewest = ((w + sums2[i]) & inSecond) | (sums1[i] & ~inSecond);
       const int bound = first < d - 1 ? first : d - 1;
       const int reachOfNewest = bound > second ? bound : second;
