@@ -16,11 +16,14 @@
 // the farthest distance at which it is still among the k nearest, and the
 // sums of R's first k − j samples (j = 0 .. m). The serial step per pixel
 // places the written samples against those distances and picks the sum.
+// With AVX2 and R of at most 32 samples the network is fixed at compile
+// time and keeps sixteen pixels' keys in registers.
 #include "cleanup/NearestWindow.h"
 
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <utility>
 
 // Where GCC or Clang build for x86-64, the loops across pixels are also
 // compiled for AVX2 and chosen at run time; ZENTREL_CLEANUP_PORTABLE (as the
@@ -58,6 +61,227 @@ struct WindowRows {
   int belowCount;
 };
 
+#if defined(ZENTREL_NEAREST_HAVE_AVX2)
+/// Batcher's odd–even merge network over the next power of two above N
+/// keys, without the comparators that only meet the padding and, when K is
+/// not 0, those whose results the plan for k = K, m = M never reads; worked
+/// out at compile time so that a group's keys can stay in registers through
+/// it. The same construction as SortedRemainder::BuildNetwork, which gives
+/// the same sorted places.
+template <int N>
+struct FixedNetwork {
+  static constexpr int kSlots = N <= 2 ? 2 : (N <= 4 ? 4 : (N <= 8 ? 8 : (N <= 16 ? 16 : 32)));
+  int count = 0;
+  BYTE pair[kSlots * 8][2] = {};
+  BYTE sorted[kSlots] = {};  // the wire holding each place of the sorted order
+};
+
+template <int N, int K, int M>
+constexpr FixedNetwork<N> MakeFixedNetwork() {
+  constexpr int slots = FixedNetwork<N>::kSlots;
+  FixedNetwork<N> all{};
+  int order[slots * 8] = {};
+  int wire[slots] = {};
+  bool padding[slots] = {};
+  for (int i = 0; i < slots; ++i) {
+    wire[i] = i;
+    padding[i] = i >= N;
+  }
+  for (int p = 1; p < slots; p *= 2) {
+    for (int k = p; k >= 1; k /= 2) {
+      for (int j = k % p; j + k < slots; j += 2 * k) {
+        for (int i = 0; i < k && i + j + k < slots; ++i) {
+          const int a = i + j;
+          const int b = i + j + k;
+          if ((a / (2 * p)) != (b / (2 * p))) continue;
+          if (padding[b]) continue;
+          if (padding[a]) {
+            const int w = wire[a];
+            wire[a] = wire[b];
+            wire[b] = w;
+            padding[a] = false;
+            padding[b] = true;
+            continue;
+          }
+          all.pair[all.count][0] = static_cast<BYTE>(wire[a]);
+          all.pair[all.count][1] = static_cast<BYTE>(wire[b]);
+          order[all.count] = (a / (2 * p) + 1) * 2 * p * 64 + p;
+          ++all.count;
+        }
+      }
+    }
+  }
+  // Depth first: each merge right after the sorts of its two halves (by the
+  // end of its block, then its size), so that few keys are live at a time
+  // and more of them stay in registers. Comparators on the same wire keep
+  // their order.
+  for (int c = 1; c < all.count; ++c) {
+    for (int d = c; d > 0 && order[d - 1] > order[d]; --d) {
+      const int o = order[d];
+      order[d] = order[d - 1];
+      order[d - 1] = o;
+      for (int e = 0; e < 2; ++e) {
+        const BYTE x = all.pair[d][e];
+        all.pair[d][e] = all.pair[d - 1][e];
+        all.pair[d - 1][e] = x;
+      }
+    }
+  }
+  for (int i = 0; i < N; ++i) all.sorted[i] = static_cast<BYTE>(wire[i]);
+  if (K == 0) return all;
+  // Backward, as BuildNetwork: 0 unread, 1 among the first k − m, 2 exact.
+  BYTE need[slots] = {};
+  for (int i = 0; i < N; ++i) need[wire[i]] = i < K - M ? 1 : (i < K ? 2 : 0);
+  bool keep[slots * 8] = {};
+  for (int c = all.count - 1; c >= 0; --c) {
+    const int a = all.pair[c][0];
+    const int b = all.pair[c][1];
+    if (need[a] == need[b] && need[a] < 2) continue;
+    need[a] = need[b] = 2;
+    keep[c] = true;
+  }
+  FixedNetwork<N> kept{};
+  for (int i = 0; i < N; ++i) kept.sorted[i] = all.sorted[i];
+  for (int c = 0; c < all.count; ++c) {
+    if (!keep[c]) continue;
+    kept.pair[kept.count][0] = all.pair[c][0];
+    kept.pair[kept.count][1] = all.pair[c][1];
+    ++kept.count;
+  }
+  return kept;
+}
+
+template <int N, int K, int M>
+struct FixedNetworkTable {
+  static constexpr FixedNetwork<N> kNet = MakeFixedNetwork<N, K, M>();
+};
+
+/// One comparator on sixteen lanes held in registers.
+template <int A, int B>
+__attribute__((target("avx2"), always_inline)) inline void OrderInRegisters(__m256i* key) {
+  const __m256i low = _mm256_min_epi16(key[A], key[B]);
+  key[B] = _mm256_max_epi16(key[A], key[B]);
+  key[A] = low;
+}
+
+template <int N, int K, int M, std::size_t... C>
+__attribute__((target("avx2"), always_inline)) inline void RunFixedNetwork(
+    __m256i* key, std::index_sequence<C...>) {
+  constexpr const FixedNetwork<N>& net = FixedNetworkTable<N, K, M>::kNet;
+  (OrderInRegisters<net.pair[C][0], net.pair[C][1]>(key), ...);
+  static_cast<void>(key);  // no comparator left (k = N + m)
+}
+
+/// Sixteen keys of one sample place: (distance << 8 | place | below) ^
+/// 0x8000. The place bits (below 256, even) carry the flip, so one xor
+/// joins them to the distance, and subtracting the all-ones mask of "below"
+/// sets the low bit.
+__attribute__((target("avx2"), always_inline)) inline __m256i KeyOfSixteen(const BYTE* samples,
+                                                                           std::int16_t placeBits,
+                                                                           __m256i v) {
+  const __m256i s =
+      _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(samples)));
+  const __m256i below = _mm256_cmpgt_epi16(v, s);
+  const __m256i d = _mm256_abs_epi16(_mm256_sub_epi16(s, v));
+  return _mm256_sub_epi16(_mm256_xor_si256(_mm256_slli_epi16(d, 8), _mm256_set1_epi16(placeBits)),
+                          below);
+}
+
+/// Where a group's plan goes when the network is pruned for k: the plan's
+/// rows from the group's first pixel on, and the own row's first place.
+struct PlanTarget {
+  std::int16_t* sums[kMaxWritten + 1];
+  std::int16_t* reach[kMaxWritten];
+  int ownPlace;
+};
+
+/// The plan of the sorted places T .. of sixteen pixels, the sum of the
+/// first T − 1 signed distances in `total`: as PlanGroupLoops works it out
+/// from the stored keys, here with the keys still in registers.
+template <int N, int K, int M, int T>
+__attribute__((target("avx2"), always_inline)) inline void PlanFromPlace(const __m256i* key,
+                                                                         __m256i total, __m256i v,
+                                                                         const PlanTarget& target,
+                                                                         int lane) {
+  if constexpr (T <= K && T <= N) {
+    const __m256i u = _mm256_xor_si256(key[FixedNetworkTable<N, K, M>::kNet.sorted[T - 1]],
+                                       _mm256_set1_epi16(-0x8000));
+    const __m256i d = _mm256_srli_epi16(u, 8);
+    const __m256i negative =
+        _mm256_sub_epi16(_mm256_setzero_si256(), _mm256_and_si256(u, _mm256_set1_epi16(1)));
+    total = _mm256_add_epi16(total, _mm256_sub_epi16(_mm256_xor_si256(d, negative), negative));
+    if constexpr (T >= K - M) {
+      constexpr int j = K - T;
+      _mm256_storeu_si256(
+          reinterpret_cast<__m256i*>(target.sums[j] + lane),
+          _mm256_add_epi16(_mm256_mullo_epi16(v, _mm256_set1_epi16(static_cast<std::int16_t>(T))),
+                           total));
+      if constexpr (j < M) {
+        // As PlanGroupLoops: one less where the place lies above the own row.
+        const __m256i placeOf = _mm256_and_si256(_mm256_srli_epi16(u, 1), _mm256_set1_epi16(127));
+        const __m256i above = _mm256_cmpgt_epi16(
+            _mm256_set1_epi16(static_cast<std::int16_t>(target.ownPlace)), placeOf);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(target.reach[j] + lane),
+                            _mm256_add_epi16(d, above));
+      }
+    }
+    PlanFromPlace<N, K, M, T + 1>(key, total, v, target, lane);
+  }
+}
+
+/// The keys of sixteen pixels (one per 16-bit lane) for R's N samples,
+/// sorted in registers, then stored slot by slot (keys[slot][lane]) or,
+/// with the network pruned for K, turned into the plan at once.
+template <int N, int K, int M, std::size_t... I>
+__attribute__((target("avx2"), always_inline)) inline void SortSixteen(
+    std::int16_t (*keys)[64], const PlanTarget& target, int lane, const BYTE* const* source,
+    const std::int16_t* place, const BYTE* values, std::index_sequence<I...>) {
+  const __m256i v = _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(values)));
+  __m256i key[N];
+  ((key[I] = KeyOfSixteen(source[I] + lane, place[I], v)), ...);
+  RunFixedNetwork<N, K, M>(key, std::make_index_sequence<FixedNetworkTable<N, K, M>::kNet.count>());
+  if constexpr (K == 0) {
+    static_cast<void>(target);
+    ((_mm256_store_si256(reinterpret_cast<__m256i*>(keys[I] + lane), key[I])), ...);
+  } else {
+    static_cast<void>(keys);
+    PlanFromPlace<N, K, M, 1>(key, _mm256_setzero_si256(), v, target, lane);
+  }
+}
+
+/// Builds and sorts the keys of a group of 64 pixels whose windows lie
+/// inside the image.
+template <int N, int K, int M>
+__attribute__((target("avx2"))) void SortGroupFixed(std::int16_t (*keys)[64],
+                                                    const PlanTarget& target,
+                                                    const BYTE* const* source,
+                                                    const std::int16_t* place, const BYTE* values) {
+  for (int lane = 0; lane < 64; lane += 16) {
+    SortSixteen<N, K, M>(keys, target, lane, source, place, values + lane,
+                         std::make_index_sequence<N>());
+  }
+}
+
+using SortGroupFunction = void (*)(std::int16_t (*)[64], const PlanTarget&, const BYTE* const*,
+                                   const std::int16_t*, const BYTE*);
+
+/// The 5 × 5 window (23 samples in R, m = 2) pruned for each k.
+template <std::size_t... K>
+SortGroupFunction SortGroupFiveByFive(int k, std::index_sequence<K...>) {
+  constexpr SortGroupFunction table[] = {&SortGroupFixed<23, static_cast<int>(K) + 1, 2>...};
+  return k >= 1 && k <= static_cast<int>(sizeof...(K)) ? table[k - 1] : nullptr;
+}
+
+/// The sorting function kept in registers for R of `size` samples (at most
+/// 32), the 5 × 5 window's pruned for k; others sort fully.
+template <std::size_t... N>
+SortGroupFunction FixedSortGroup(int size, int k, int m, std::index_sequence<N...>) {
+  if (size == 23 && m == 2) return SortGroupFiveByFive(k, std::make_index_sequence<25>());
+  constexpr SortGroupFunction table[] = {&SortGroupFixed<static_cast<int>(N) + 2, 0, 0>...};
+  return size >= 2 && size < static_cast<int>(sizeof...(N)) + 2 ? table[size - 2] : nullptr;
+}
+#endif
+
 /// R's samples of a group of pixels sorted by a sorting network, one pixel
 /// per lane: every step runs across the lanes and vectorises. A sample's
 /// key (|s − v|, place in reading order, s < v) fits 16 bits and orders as
@@ -75,6 +299,10 @@ class SortedRemainder {
       : m_win(win), m_k(k), m_m(win.hw), m_size(win.Samples() - win.hw), m_wide(wide) {
     BuildSamples();
     BuildNetwork();
+#if defined(ZENTREL_NEAREST_HAVE_AVX2)
+    if (wide) m_fixed = FixedSortGroup(m_size, k, m_m, std::make_index_sequence<31>());
+    m_fixedPlans = m_fixed != nullptr && m_size == 23 && m_m == 2;
+#endif
   }
 
   /// Fills the plan of the pixels x0 .. x0 + length − 1 of a block (plan
@@ -186,7 +414,30 @@ class SortedRemainder {
     // columns past the edge (even windows) read the edge column.
     const std::ptrdiff_t left = x0 - m_win.hw;
     const bool clamped = length < kLanes || left + kLanes - 1 + m_win.w - 1 >= m_win.width;
-    if (!clamped) {
+    bool sorted = false;
+    bool planned = false;  // the sums and reaches too
+#if defined(ZENTREL_NEAREST_HAVE_AVX2)
+    if constexpr (Wide) {
+      if (!clamped && m_fixed != nullptr) {
+        const BYTE* source[kMaxSlots];
+        std::int16_t place[kMaxSlots];
+        for (int n = 0; n < m_size; ++n) {
+          source[n] = windowRows[m_sampleRow[n]] + left + m_sampleColumn[n];
+          place[n] = static_cast<std::int16_t>((m_samplePlace[n] * 2) ^ 0x8000);
+        }
+        PlanTarget target{};
+        for (int j = 0; j <= m_m; ++j) target.sums[j] = plan.sums[j] + first;
+        for (int j = 0; j < m_m; ++j) target.reach[j] = plan.reach[j] + first;
+        target.ownPlace = m_win.hh * m_win.w;
+        m_fixed(keys, target, source, place, rows.own + x0);
+        for (int l = 0; l < kLanes; ++l) values[l] = rows.own[x0 + l];
+        sorted = true;
+        planned = m_fixedPlans;
+      }
+    }
+#endif
+    if (sorted) {
+    } else if (!clamped) {
       for (int l = 0; l < kLanes; ++l) values[l] = rows.own[x0 + l];
       for (int n = 0; n < m_size; ++n) {
         const BYTE* source = windowRows[m_sampleRow[n]] + left + m_sampleColumn[n];
@@ -205,13 +456,14 @@ class SortedRemainder {
         }
       }
     }
-    for (int c = 0; c < m_pairs; ++c) Order(keys[m_pair[c][0]], keys[m_pair[c][1]]);
+    if (!sorted)
+      for (int c = 0; c < m_pairs; ++c) Order(keys[m_pair[c][0]], keys[m_pair[c][1]]);
     // Sums of the first t samples, t × v + their signed distances, for the
     // ranks t = k − m .. k the plan reads; a rank of 0 or below has sum 0
     // and no written sample before it, one past R's size every written one.
     alignas(32) std::uint16_t offsets[kLanes] = {};
     const int ownPlace = m_win.hh * m_win.w;
-    for (int t = 1; t <= std::min(m_k, m_size); ++t) {
+    for (int t = 1; t <= (planned ? 0 : std::min(m_k, m_size)); ++t) {
       const std::int16_t* key = keys[m_sorted[t - 1]];
 #if defined(ZENTREL_NEAREST_HAVE_AVX2)
       if constexpr (Wide) {
@@ -310,7 +562,21 @@ class SortedRemainder {
   BYTE m_samplePlace[100];
   BYTE m_sorted[kMaxSlots];  // the slot holding each place of the sorted order
   BYTE m_pair[kMaxPairs][2];
+#if defined(ZENTREL_NEAREST_HAVE_AVX2)
+  SortGroupFunction m_fixed = nullptr;  // the network in registers, where there is one
+  bool m_fixedPlans = false;            // m_fixed pruned for k, writing the plan itself
+#endif
 };
+
+/// values[index] for index 0 .. M, by selects rather than an indexed load
+/// from the stack: the index depends on the result two pixels back, and a
+/// load's latency would lengthen the chain between results.
+template <int M>
+ZENTREL_NEAREST_ALWAYS_INLINE int Pick(const int* values, int index) {
+  int picked = values[0];
+  for (int j = 1; j <= M; ++j) picked = index >= j ? values[j] : picked;
+  return picked;
+}
 
 /// The serial step with M written samples. Only the newest of them, r (the
 /// previous result), waits on the chain: with O the N = M − 1 older ones,
@@ -328,6 +594,38 @@ void MergeWritten(const Plan& plan, BYTE* row, std::ptrdiff_t x0, std::ptrdiff_t
   if constexpr (M == 0) {
     for (std::ptrdiff_t i = 0; i < length; ++i)
       row[x0 + i] = static_cast<BYTE>(divideByK(plan.sums[0][i]));
+  } else if constexpr (M == 2) {
+    // The same step written out for one older sample w (the 5 × 5 window),
+    // with what depends on w apart from what depends on r.
+    // A copy the byte stores to row cannot alias, so it stays in a register.
+    const ExactDivider divide = divideByK;
+    int w = row[x0 - 2];
+    int r = row[x0 - 1];
+    const std::int16_t* reach0 = plan.reach[0];
+    const std::int16_t* reach1 = plan.reach[1];
+    const std::int16_t* sums0 = plan.sums[0];
+    const std::int16_t* sums1 = plan.sums[1];
+    const std::int16_t* sums2 = plan.sums[2];
+    for (std::ptrdiff_t i = 0; i < length; ++i) {
+      const int v = row[x0 + i];
+      const int d = w < v ? v - w : w - v;
+      const int first = reach0[i];
+      const int second = reach1[i];
+      // Selected by masks: as branches these would miss often.
+      const int inFirst = -static_cast<int>(d <= first);
+      const int inSecond = -static_cast<int>(d <= second);
+      const int withoutNewest = divide(((w + sums1[i]) & inFirst) | (sums0[i] & ~inFirst));
+      const int withNewest = ((w + sums2[i]) & inSecond) | (sums1[i] & ~inSecond);
+      const int bound = first < d - 1 ? first : d - 1;
+      const int reachOfNewest = bound > second ? bound : second;
+      const int e = r < v ? v - r : r - v;
+      const int with = divide(r + withNewest);
+      const int mask = -static_cast<int>(e <= reachOfNewest);
+      const int result = (with & mask) | (withoutNewest & ~mask);
+      row[x0 + i] = static_cast<BYTE>(result);
+      w = r;
+      r = result;
+    }
   } else {
     constexpr int N = M - 1;
     int written[M];
@@ -365,8 +663,8 @@ void MergeWritten(const Plan& plan, BYTE* row, std::ptrdiff_t x0, std::ptrdiff_t
         const int bound = reach[ahead[a]] < distance[a] - 1 ? reach[ahead[a]] : distance[a] - 1;
         reachOfNewest = bound > reachOfNewest ? bound : reachOfNewest;
       }
-      const int withNewest = sumFirstKLess1 + sums[takenFirstKLess1 + 1];
-      const int withoutNewest = divideByK(sumFirstK + sums[takenFirstK]);
+      const int withNewest = sumFirstKLess1 + Pick<M>(sums, takenFirstKLess1 + 1);
+      const int withoutNewest = divideByK(sumFirstK + Pick<M>(sums, takenFirstK));
       const int r = written[M - 1];
       const int e = r < v ? v - r : r - v;
       const int with = divideByK(r + withNewest);
@@ -463,8 +761,16 @@ void RunNearestWindow(const NoiseWindow& window, int k) {
     for (std::ptrdiff_t x0 = window.FirstX(); x0 < window.EndX(); x0 += kBlock) {
       const std::ptrdiff_t length = std::min(kBlock, window.EndX() - x0);
       for (std::ptrdiff_t i = 0; i < length; i += SortedRemainder::kLanes) {
-        sorted.PlanGroup(plan, i, rows, x0 + i,
-                         std::min<std::ptrdiff_t>(SortedRemainder::kLanes, length - i));
+        // A short last group is moved back to end with the block, its lanes
+        // all real pixels: partial groups take the slow per-lane loads.
+        // The lanes planned twice get the same plan again (nothing of the
+        // block is written before its plan is complete).
+        const std::ptrdiff_t start =
+            length - i < SortedRemainder::kLanes && length >= SortedRemainder::kLanes
+                ? length - SortedRemainder::kLanes
+                : i;
+        sorted.PlanGroup(plan, start, rows, x0 + start,
+                         std::min<std::ptrdiff_t>(SortedRemainder::kLanes, length - start));
       }
       MergeBlock(window.hw, plan, row, x0, length, divideByK);
     }

@@ -2,8 +2,10 @@
 // literal filter, where its sorting-network path has edges of its own: rows
 // across its groups of 64 pixels and blocks of 256, images just wide enough
 // for one pixel, k at and next to m = hw (the samples written to the left)
-// and to W × H − 1, images full of ties, and the last row of a two-row
-// window (which holds its own row twice). Also through the portable copy.
+// and to W × H − 1 (every k for 5 × 5, whose networks are pruned for k),
+// every remainder size with a network kept in registers, images full of
+// ties, and the last row of a two-row window (which holds its own row
+// twice). Also through the portable copy.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -85,6 +87,31 @@ TEST_P(NearestWindowPaths, RowsAcrossGroupsAndBlocksWithEdgeCountsMatchTheLitera
       zt::FillGrey(image, pattern, random);
       for (int k : EdgeCounts(window)) {
         ExpectSameAsReference(image, window, k, GetParam());
+        if (HasFatalFailure()) return;
+      }
+    }
+  }
+}
+
+TEST_P(NearestWindowPaths, EveryNetworkKeptInRegistersMatchesTheLiteralFilter) {
+  // Each remainder of up to 32 samples has a network of its own, and the
+  // 5 × 5 window one for every k: two groups of 64 pixels a row.
+  zt::TestRandom random(913);
+  for (int h = 1; h <= 10; ++h) {
+    for (int w = 1; w <= 10; ++w) {
+      const int n = w * h;
+      const int m = (w - 1) / 2;
+      if (n - m > 32 || n < 2 || (w == 3 && h == 3)) continue;
+      CImageDataModel image;
+      zt::MakeImage(image, 2 * m + 128 + (w + 1) % 2, h + 1, 8);
+      zt::FillGrey(image, w % 2 ? zt::GreyPattern::kFewLevels : zt::GreyPattern::kNoise, random);
+      std::vector<int> counts = EdgeCounts(Window{w, h});
+      if (w == 5 && h == 5) {
+        counts.clear();
+        for (int k = 1; k < n; ++k) counts.push_back(k);
+      }
+      for (int k : counts) {
+        ExpectSameAsReference(image, Window{w, h}, k, GetParam());
         if (HasFatalFailure()) return;
       }
     }
