@@ -61,38 +61,41 @@ struct WindowRows {
   int belowCount;
 };
 
-#if defined(ZENTREL_NEAREST_HAVE_AVX2)
-/// Batcher's odd–even merge network over the next power of two above N
-/// keys, without the comparators that only meet the padding and, when K is
-/// not 0, those whose results the plan for k = K, m = M never reads; worked
-/// out at compile time so that a group's keys can stay in registers through
-/// it. The same construction as SortedRemainder::BuildNetwork, which gives
-/// the same sorted places.
-template <int N>
-struct FixedNetwork {
-  static constexpr int kSlots = N <= 2 ? 2 : (N <= 4 ? 4 : (N <= 8 ? 8 : (N <= 16 ? 16 : 32)));
+/// A sorting network: comparators (lower wire, upper wire) in the order
+/// they run, and the wire that ends up holding each place of the sorted
+/// order.
+template <int kMaxWires, int kMaxPairs>
+struct MergeNetwork {
   int count = 0;
-  BYTE pair[kSlots * 8][2] = {};
-  BYTE sorted[kSlots] = {};  // the wire holding each place of the sorted order
+  BYTE pair[kMaxPairs][2] = {};
+  BYTE sorted[kMaxWires] = {};
 };
 
-template <int N, int K, int M>
-constexpr FixedNetwork<N> MakeFixedNetwork() {
-  constexpr int slots = FixedNetwork<N>::kSlots;
-  FixedNetwork<N> all{};
-  int order[slots * 8] = {};
-  int wire[slots] = {};
-  bool padding[slots] = {};
+/// Builds into net Batcher's odd–even merge network over `slots` wires (a
+/// power of two) for `size` keys. Forward, a comparator whose upper wire
+/// still holds padding does nothing, and one whose lower wire does only
+/// swaps, which renaming the wires does for free. With depthFirst, each
+/// merge runs right after the sorts of its two halves, so that few keys are
+/// live at a time; comparators on the same wire keep their order, so the
+/// sorted places are the same. When k > 0, the comparators whose results
+/// the plan for k and m never reads are left out. Usable at compile time.
+template <int kMaxWires, int kMaxPairs>
+constexpr void BuildMergeNetwork(int size, int slots, int k, int m, bool depthFirst,
+                                 MergeNetwork<kMaxWires, kMaxPairs>& net) {
+  int order[kMaxPairs] = {};
+  int wire[kMaxWires] = {};
+  bool padding[kMaxWires] = {};
   for (int i = 0; i < slots; ++i) {
     wire[i] = i;
-    padding[i] = i >= N;
+    padding[i] = i >= size;
   }
+  net.count = 0;
   for (int p = 1; p < slots; p *= 2) {
-    for (int k = p; k >= 1; k /= 2) {
-      for (int j = k % p; j + k < slots; j += 2 * k) {
-        for (int i = 0; i < k && i + j + k < slots; ++i) {
+    for (int q = p; q >= 1; q /= 2) {
+      for (int j = q % p; j + q < slots; j += 2 * q) {
+        for (int i = 0; i < q && i + j + q < slots; ++i) {
           const int a = i + j;
-          const int b = i + j + k;
+          const int b = i + j + q;
           if ((a / (2 * p)) != (b / (2 * p))) continue;
           if (padding[b]) continue;
           if (padding[a]) {
@@ -103,52 +106,68 @@ constexpr FixedNetwork<N> MakeFixedNetwork() {
             padding[b] = true;
             continue;
           }
-          all.pair[all.count][0] = static_cast<BYTE>(wire[a]);
-          all.pair[all.count][1] = static_cast<BYTE>(wire[b]);
-          order[all.count] = (a / (2 * p) + 1) * 2 * p * 64 + p;
-          ++all.count;
+          net.pair[net.count][0] = static_cast<BYTE>(wire[a]);
+          net.pair[net.count][1] = static_cast<BYTE>(wire[b]);
+          order[net.count] = (a / (2 * p) + 1) * 2 * p * 64 + p;
+          ++net.count;
         }
       }
     }
   }
-  // Depth first: each merge right after the sorts of its two halves (by the
-  // end of its block, then its size), so that few keys are live at a time
-  // and more of them stay in registers. Comparators on the same wire keep
-  // their order.
-  for (int c = 1; c < all.count; ++c) {
+  // Depth first: ordered by the end of each merge's block, then its size.
+  for (int c = 1; depthFirst && c < net.count; ++c) {
     for (int d = c; d > 0 && order[d - 1] > order[d]; --d) {
       const int o = order[d];
       order[d] = order[d - 1];
       order[d - 1] = o;
       for (int e = 0; e < 2; ++e) {
-        const BYTE x = all.pair[d][e];
-        all.pair[d][e] = all.pair[d - 1][e];
-        all.pair[d - 1][e] = x;
+        const BYTE x = net.pair[d][e];
+        net.pair[d][e] = net.pair[d - 1][e];
+        net.pair[d - 1][e] = x;
       }
     }
   }
-  for (int i = 0; i < N; ++i) all.sorted[i] = static_cast<BYTE>(wire[i]);
-  if (K == 0) return all;
-  // Backward, as BuildNetwork: 0 unread, 1 among the first k − m, 2 exact.
-  BYTE need[slots] = {};
-  for (int i = 0; i < N; ++i) need[wire[i]] = i < K - M ? 1 : (i < K ? 2 : 0);
-  bool keep[slots * 8] = {};
-  for (int c = all.count - 1; c >= 0; --c) {
-    const int a = all.pair[c][0];
-    const int b = all.pair[c][1];
-    if (need[a] == need[b] && need[a] < 2) continue;
+  for (int i = 0; i < size; ++i) net.sorted[i] = static_cast<BYTE>(wire[i]);
+  if (k <= 0) return;
+  // Backward: what each wire must hold. 0 nothing, 1 one of the first
+  // k − m (their sum is read), 2 its exact value.
+  BYTE need[kMaxWires] = {};
+  for (int i = 0; i < size; ++i) need[wire[i]] = i < k - m ? 1 : (i < k ? 2 : 0);
+  bool keep[kMaxPairs] = {};
+  for (int c = net.count - 1; c >= 0; --c) {
+    const int a = net.pair[c][0];
+    const int b = net.pair[c][1];
+    if (need[a] == need[b] && need[a] < 2) continue;  // order among them unread
     need[a] = need[b] = 2;
     keep[c] = true;
   }
-  FixedNetwork<N> kept{};
-  for (int i = 0; i < N; ++i) kept.sorted[i] = all.sorted[i];
-  for (int c = 0; c < all.count; ++c) {
+  int kept = 0;
+  for (int c = 0; c < net.count; ++c) {
     if (!keep[c]) continue;
-    kept.pair[kept.count][0] = all.pair[c][0];
-    kept.pair[kept.count][1] = all.pair[c][1];
-    ++kept.count;
+    net.pair[kept][0] = net.pair[c][0];
+    net.pair[kept][1] = net.pair[c][1];
+    ++kept;
   }
-  return kept;
+  net.count = kept;
+}
+
+#if defined(ZENTREL_NEAREST_HAVE_AVX2)
+/// The power of two of wires a network for N keys runs on.
+constexpr int FixedSlots(int n) {
+  return n <= 2 ? 2 : (n <= 4 ? 4 : (n <= 8 ? 8 : (n <= 16 ? 16 : 32)));
+}
+
+/// The network for N keys, pruned for k = K and m = M (K = 0: not pruned),
+/// worked out at compile time so that a group's keys can stay in registers
+/// through it.
+template <int N>
+using FixedNetwork = MergeNetwork<FixedSlots(N), FixedSlots(N) * 8>;
+
+template <int N, int K, int M>
+constexpr FixedNetwork<N> MakeFixedNetwork() {
+  FixedNetwork<N> net{};
+  BuildMergeNetwork(N, FixedSlots(N), K, M, true, net);
+  return net;
 }
 
 template <int N, int K, int M>
@@ -335,61 +354,7 @@ class SortedRemainder {
   void BuildNetwork() {
     int slots = 1;
     while (slots < m_size) slots *= 2;
-    m_slots = slots;
-    // Forward: a comparator whose upper wire still holds padding does
-    // nothing; one whose lower wire does only swaps, which renaming the
-    // wires does for free.
-    int wire[kMaxSlots];
-    bool padding[kMaxSlots];
-    for (int i = 0; i < slots; ++i) {
-      wire[i] = i;
-      padding[i] = i >= m_size;
-    }
-    m_pairs = 0;
-    for (int p = 1; p < slots; p *= 2) {
-      for (int k = p; k >= 1; k /= 2) {
-        for (int j = k % p; j + k < slots; j += 2 * k) {
-          for (int i = 0; i < k && i + j + k < slots; ++i) {
-            const int a = i + j;
-            const int b = i + j + k;
-            if ((a / (2 * p)) != (b / (2 * p))) continue;
-            if (padding[b]) continue;
-            if (padding[a]) {
-              std::swap(wire[a], wire[b]);
-              padding[a] = false;
-              padding[b] = true;
-              continue;
-            }
-            m_pair[m_pairs][0] = static_cast<BYTE>(wire[a]);
-            m_pair[m_pairs][1] = static_cast<BYTE>(wire[b]);
-            ++m_pairs;
-          }
-        }
-      }
-    }
-    for (int i = 0; i < m_size; ++i) m_sorted[i] = static_cast<BYTE>(wire[i]);
-    // Backward: what each slot must hold. 0 nothing, 1 one of the first
-    // k − m (their sum is read), 2 its exact value.
-    BYTE need[kMaxSlots] = {};
-    for (int i = 0; i < m_size; ++i) {
-      need[m_sorted[i]] = i < m_k - m_m ? 1 : (i < m_k ? 2 : 0);
-    }
-    int kept = 0;
-    BYTE keptPair[kMaxPairs][2];
-    for (int c = m_pairs - 1; c >= 0; --c) {
-      const int a = m_pair[c][0];
-      const int b = m_pair[c][1];
-      if (need[a] == need[b] && need[a] < 2) continue;  // order among them unread
-      need[a] = need[b] = 2;
-      keptPair[kept][0] = static_cast<BYTE>(a);
-      keptPair[kept][1] = static_cast<BYTE>(b);
-      ++kept;
-    }
-    for (int c = 0; c < kept; ++c) {
-      m_pair[c][0] = keptPair[kept - 1 - c][0];
-      m_pair[c][1] = keptPair[kept - 1 - c][1];
-    }
-    m_pairs = kept;
+    BuildMergeNetwork(m_size, slots, m_k, m_m, false, m_network);
   }
 
 #if defined(ZENTREL_NEAREST_HAVE_AVX2)
@@ -457,14 +422,15 @@ class SortedRemainder {
       }
     }
     if (!sorted)
-      for (int c = 0; c < m_pairs; ++c) Order(keys[m_pair[c][0]], keys[m_pair[c][1]]);
+      for (int c = 0; c < m_network.count; ++c)
+        Order(keys[m_network.pair[c][0]], keys[m_network.pair[c][1]]);
     // Sums of the first t samples, t × v + their signed distances, for the
     // ranks t = k − m .. k the plan reads; a rank of 0 or below has sum 0
     // and no written sample before it, one past R's size every written one.
     alignas(32) std::uint16_t offsets[kLanes] = {};
     const int ownPlace = m_win.hh * m_win.w;
     for (int t = 1; t <= (planned ? 0 : std::min(m_k, m_size)); ++t) {
-      const std::int16_t* key = keys[m_sorted[t - 1]];
+      const std::int16_t* key = keys[m_network.sorted[t - 1]];
 #if defined(ZENTREL_NEAREST_HAVE_AVX2)
       if constexpr (Wide) {
         AddSignedWide(offsets, key);
@@ -555,13 +521,10 @@ class SortedRemainder {
   int m_m;
   int m_size;
   bool m_wide;
-  int m_slots = 0;
-  int m_pairs = 0;
   BYTE m_sampleRow[100];
   BYTE m_sampleColumn[100];
   BYTE m_samplePlace[100];
-  BYTE m_sorted[kMaxSlots];  // the slot holding each place of the sorted order
-  BYTE m_pair[kMaxPairs][2];
+  MergeNetwork<kMaxSlots, kMaxPairs> m_network;
 #if defined(ZENTREL_NEAREST_HAVE_AVX2)
   SortGroupFunction m_fixed = nullptr;  // the network in registers, where there is one
   bool m_fixedPlans = false;            // m_fixed pruned for k, writing the plan itself
