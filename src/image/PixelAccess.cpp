@@ -65,15 +65,19 @@ void CImageDataModel::SetPixel(UINT x, UINT y, COLORREF colour) {
   // The hottest entry point: the record's own size and row length index
   // the rows, and each depth is compared with the block's layout on its own
   // path (header-must-fit-block), as ImageAccess::Pixels does for reads.
-  if (!m_hDIB || x >= m_nWidth || y >= m_nHeight) return;
-  BYTE* row = m_pBits + StoredRowOf<std::size_t>(m_nHeight, y) * m_nLineBytes;
-  const bool withTable = BlockDepth(m_pPalette, m_pBits) == 8;
-  if (m_pBmh->biBitCount == 24) {
-    if (ZENTREL_RARELY(withTable)) return;
+  // The header pointer is null exactly when the record holds no block; it
+  // is tested in place of the handle because it is loaded anyway.
+  const BITMAPINFOHEADER* const header = m_pBmh;
+  if (!header || x >= m_nWidth || y >= m_nHeight) return;
+  // y < m_nHeight, so the stored row is formed in 32 bits without wrapping.
+  BYTE* const bits = m_pBits;
+  BYTE* const row = bits + static_cast<std::size_t>(StoredRowOf(m_nHeight, y)) * m_nLineBytes;
+  const WORD depth = header->biBitCount;
+  if (ZENTREL_USUALLY(depth == 24 && reinterpret_cast<BYTE*>(m_pPalette) == bits)) {
     WriteTrueColour(row + 3 * static_cast<std::size_t>(x), colour);
     return;
   }
-  if (ZENTREL_RARELY(m_pBmh->biBitCount != 8 || !withTable)) return;
+  if (ZENTREL_RARELY(depth != 8 || BlockDepth(m_pPalette, bits) != 8)) return;
   // An 8-bit pixel keeps its index; the colour-table entry it uses changes.
   WriteTableColour(m_pPalette[row[x]], colour);
 }

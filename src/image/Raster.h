@@ -7,14 +7,18 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "ZentrelPlatform.h"
 
-/// Marks a condition that is almost never true, for the per-pixel paths.
+/// Mark a condition that is almost never (or almost always) true, for the
+/// per-pixel paths.
 #if defined(__GNUC__)
 #define ZENTREL_RARELY(condition) __builtin_expect(!!(condition), 0)
+#define ZENTREL_USUALLY(condition) __builtin_expect(!!(condition), 1)
 #else
 #define ZENTREL_RARELY(condition) (condition)
+#define ZENTREL_USUALLY(condition) (condition)
 #endif
 
 namespace zentrel::detail {
@@ -36,8 +40,15 @@ inline COLORREF TrueColourAt(const BYTE* p) { return RGB(p[2], p[1], p[0]); }
 
 /// Writes the colour to the 24-bit pixel at p (blue, green, red).
 inline void WriteTrueColour(BYTE* p, COLORREF colour) {
+#if defined(__GNUC__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+  // Blue and green in one 16-bit store: the byte-swapped colour shifted down
+  // holds them in memory order. Saves an instruction on SetPixel's path.
+  const std::uint16_t blueGreen = static_cast<std::uint16_t>(__builtin_bswap32(colour) >> 8);
+  std::memcpy(p, &blueGreen, 2);
+#else
   p[0] = GetBValue(colour);
   p[1] = GetGValue(colour);
+#endif
   p[2] = GetRValue(colour);
 }
 
