@@ -169,10 +169,8 @@ void RotateTile(const Raster& rows, const Rotation& rot, bool wide, BYTE* dst, s
 int CImageDataModel::Rotate(int angle) {
   const Raster rows = ImageAccess::Checked(*this);
   if (rows.Empty()) return 0;
-  // The scratch holds a copy of the unrotated rows, which every destination
-  // pixel reads; the rotated pixels go straight into the image. The result
-  // is the same as rotating into a scratch image and copying that back,
-  // with the fresh scratch pages filled in one sequential copy.
+  // The rotated rows are built in the scratch while every destination pixel
+  // reads the unrotated image, then copied over the rows in one pass.
   ScratchBuffer scratch = AllocateScratch(rows.PixelAreaBytes());
   if (!scratch) return 0;
   Raster source = rows;
