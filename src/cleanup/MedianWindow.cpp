@@ -31,7 +31,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "cleanup/ColumnHistograms.h"
+#include "cleanup/WindowCounts.h"
 #include "platform/Memory.h"
 
 // As in RankFilters.cpp: the AVX2 loops are built where GCC or Clang build
@@ -48,7 +48,7 @@
 namespace zentrel::detail::cleanup {
 namespace {
 
-constexpr int kRuns = ColumnHistograms::kRuns;
+constexpr int kRuns = WindowCounts::kRuns;
 constexpr std::ptrdiff_t kBlock = 256;
 // Ranks t − m … t + m with m up to 8 (a 10-wide window over a doubled row).
 constexpr int kMaxRanks = 17;
@@ -59,20 +59,17 @@ constexpr std::size_t kRingStride = 8;  // the same for m ≤ 4 on the AVX2 path
 // pixels ahead, the packing writes up to 15 past the row.
 constexpr std::size_t kRankPadding = 16;
 
-/// The window histogram of one row's pixels: the coarse counts for the
-/// current pixel and, per run of 16 values, the fine counts as of the pixel
-/// they were last brought up to (only runs that ranks fall in are asked).
+/// The run counts of one row's window, slid along the row (the value
+/// counts are read for the pixel where a rank falls in their run).
 struct SlidingCounts {
   alignas(16) BYTE coarse[kRuns];
-  alignas(16) BYTE fine[kRuns][16];
-  std::ptrdiff_t fineAt[kRuns];
   std::ptrdiff_t x;
 };
 
 /// What one row's phases share.
 struct RowContext {
   const NoiseWindow* win;
-  const ColumnHistograms* columns;
+  const WindowCounts* columns;
   const BYTE* original;  // the own row before the pass
   int lo;                // the lowest rank of the window wanted (may be < 0)
   int count;             // ranks lo … lo + count − 1
@@ -92,7 +89,6 @@ void StartRow(SlidingCounts& counts, const RowContext& row) {
     for (int i = 0; i < kRuns; ++i)
       counts.coarse[i] = static_cast<BYTE>(counts.coarse[i] + row.columns->Coarse(i)[c]);
   }
-  for (std::ptrdiff_t& at : counts.fineAt) at = -1;
   counts.x = win.FirstX();
 }
 
@@ -106,33 +102,6 @@ void SlideTo(SlidingCounts& counts, const RowContext& row, std::ptrdiff_t x) {
       counts.coarse[i] = static_cast<BYTE>(counts.coarse[i] + run[in] - run[out]);
     }
   }
-}
-
-/// Brings the fine counts of run b up to pixel x: column by column from
-/// where they were, or summed afresh where that is shorter.
-void CatchUp(SlidingCounts& counts, const RowContext& row, int b, std::ptrdiff_t x) {
-  const NoiseWindow& win = *row.win;
-  BYTE* fine = counts.fine[b];
-  std::ptrdiff_t at = counts.fineAt[b];
-  const int offset = 16 * b;
-  if (at < 0 || 2 * (x - at) > win.w) {
-    std::memset(fine, 0, 16);
-    for (int c = 0; c < win.w; ++c) {
-      const std::ptrdiff_t column = win.ClampColumn(x - win.hw + c);
-      for (int i = 0; i < 16; ++i)
-        fine[i] = static_cast<BYTE>(fine[i] + row.columns->Fine(offset + i)[column]);
-    }
-  } else {
-    for (; at < x; ++at) {
-      const std::ptrdiff_t in = row.Entering(at);
-      const std::ptrdiff_t out = row.Leaving(at);
-      for (int i = 0; i < 16; ++i) {
-        const BYTE* value = row.columns->Fine(offset + i);
-        fine[i] = static_cast<BYTE>(fine[i] + value[in] - value[out]);
-      }
-    }
-  }
-  counts.fineAt[b] = x;
 }
 
 /// The window's ranks lo … lo + count − 1 for pixels x0 … x0 + length − 1:
@@ -155,9 +124,9 @@ void PrepareRanks(SlidingCounts& counts, const RowContext& row, std::ptrdiff_t x
         while (prefix[run] <= r) ++run;  // prefix[15] = N > r
         if (run != b) {
           b = run;
-          CatchUp(counts, row, b, x);
           int fineSum = b > 0 ? prefix[b - 1] : 0;
-          for (int f = 0; f < 16; ++f) finePrefix[f] = fineSum += counts.fine[b][f];
+          for (int f = 0; f < 16; ++f)
+            finePrefix[f] = fineSum += row.columns->Fine(16 * b + f)[x];
         }
         int v = 0;
         while (finePrefix[v] <= r) ++v;
@@ -214,7 +183,7 @@ ZENTREL_MEDIAN_WIDE_INLINE int ReduceMax(__m256i v) {
 template <int W>
 ZENTREL_MEDIAN_WIDE void PrepareRanksWide(const RowContext& row, std::ptrdiff_t x0,
                                           std::ptrdiff_t length, BYTE* ranks, bool& fromTop) {
-  const ColumnHistograms& columns = *row.columns;
+  const WindowCounts& columns = *row.columns;
   // A row counted once wants ranks t − hw … t + hw: as many as this, known
   // here so that the counts of every rank stay in registers.
   constexpr int kRanks = 2 * ((W - 1) / 2) + 1;
@@ -287,7 +256,7 @@ ZENTREL_MEDIAN_WIDE void PrepareRanksWide(const RowContext& row, std::ptrdiff_t 
     int v = counted;
     __m256i running = lowest > 0 ? below[lowest - 1] : _mm256_setzero_si256();
     for (; v < end; ++v) {
-      running = _mm256_add_epi8(running, WindowSum<W>(columns.Fine(v) + start));
+      running = _mm256_add_epi8(running, Load32(columns.Fine(v) + x0 + j));
       const unsigned atOrBelow =
           static_cast<unsigned>(_mm256_movemask_epi8(_mm256_cmpgt_epi8(atMost[first], running)));
       if ((atOrBelow | ~validBits) != 0xFFFFFFFFu) break;
@@ -299,7 +268,7 @@ ZENTREL_MEDIAN_WIDE void PrepareRanksWide(const RowContext& row, std::ptrdiff_t 
       if ((anyLeft & validBits) == 0) break;
       for (int i = 0; i < kRanks; ++i)
         values[i] = _mm256_sub_epi8(values[i], _mm256_cmpgt_epi8(atMost[i], running));
-      if (++v < end) running = _mm256_add_epi8(running, WindowSum<W>(columns.Fine(v) + start));
+      if (++v < end) running = _mm256_add_epi8(running, Load32(columns.Fine(v) + x0 + j));
     }
     const __m256i base = _mm256_set1_epi8(static_cast<char>(counted));
     for (int i = 0; i < kRanks; ++i) values[i] = _mm256_add_epi8(values[i], base);
@@ -558,7 +527,7 @@ bool OneRowChanges(const NoiseWindow& win, std::ptrdiff_t y, int change[11], int
 
 /// Moves the column histograms from the window rows of row y to those of
 /// row y + 1.
-void MoveBand(ColumnHistograms& columns, const NoiseWindow& win, std::ptrdiff_t y) {
+void MoveBand(WindowCounts& columns, const NoiseWindow& win, std::ptrdiff_t y) {
   int change[11] = {};
   int leaving = -1, entering = -1;
   const std::ptrdiff_t top = y - win.hh;
@@ -581,11 +550,10 @@ ZENTREL_MEDIAN_WIDE_INLINE __m256i RunsOf(const BYTE* samples) {
 /// counts of the values sample by sample, those of the runs 32 columns a
 /// step for every run (four compares a run, instead of four scattered
 /// read-modify-writes a column).
-ZENTREL_MEDIAN_WIDE void ReplaceTwoRows(ColumnHistograms& columns, std::size_t width,
+ZENTREL_MEDIAN_WIDE void ReplaceTwoRows(WindowCounts& columns, std::size_t width,
                                         const BYTE* from1, const BYTE* to1, const BYTE* from2,
                                         const BYTE* to2) {
-  columns.ReplaceFine(from1, to1);
-  columns.ReplaceFine(from2, to2);
+  columns.ReplaceFine(from1, to1, from2, to2);
   std::size_t c = 0;
   for (; c + 32 <= width; c += 32) {
     const __m256i gone1 = RunsOf(from1 + c);
@@ -625,7 +593,7 @@ bool RunWindowMedian(const NoiseWindow& win) {
   const std::size_t width = static_cast<std::size_t>(win.width);
   // About 290 bytes a column; a row wider than this cannot be held anyway.
   if (width > (SIZE_MAX >> 10)) return false;
-  const std::size_t histogramBytes = ColumnHistograms::Bytes(width);
+  const std::size_t histogramBytes = WindowCounts::Bytes(width);
   const std::size_t rRankBytes = (width + kRankPadding) * kRankStride;
   const std::size_t blockBytes = kMaxRanks * static_cast<std::size_t>(kBlock);
   // The original row and the block rows have 32 bytes of padding for the
@@ -639,7 +607,7 @@ bool RunWindowMedian(const NoiseWindow& win) {
   BYTE* const ranks = rRanks + rRankBytes;
   std::memset(original + width, 0, 32);
   std::memset(rRanks, 0, rRankBytes + blockBytes + 32);
-  ColumnHistograms columns(scratch.get(), width);
+  WindowCounts columns(scratch.get(), width, win.w, win.hw);
   for (int r = 0; r < win.h; ++r)
     columns.AddRow(win.Row(win.ClampRow(win.FirstY() - win.hh + r)), 1);
 
