@@ -173,20 +173,23 @@ ZENTREL_MEDIAN_WIDE_INLINE int ReduceMax(__m256i v) {
   return _mm_cvtsi128_si32(x) & 0xFF;
 }
 
-/// The window's ranks lo … lo + count − 1 for pixels x0 … x0 + length − 1
-/// (to ranks[i * kBlock + j]), 32 pixels side by side in the bytes of a
-/// vector: the window counts of each run and value are sums of W
-/// neighbouring column counts. The value at rank r is the number of
-/// values v whose running count (samples ≤ v) is at most r; runs below
-/// the lowest wanted rank of every pixel add 16, runs above the highest
-/// add nothing, and the runs between are counted value by value.
+/// R's ranks lo … lo + m for pixels x0 … x0 + length − 1 of a row counted
+/// once (to ranks[i * kBlock + j]), 32 pixels side by side in the bytes of
+/// a vector. First the window's ranks lo … lo + 2m: the counts of each run
+/// are sums of W neighbouring column counts, those of each value one load.
+/// The value at rank r is the number of values v whose running count
+/// (samples ≤ v) is at most r; runs below the lowest wanted rank of every
+/// pixel add 16, runs above the highest add nothing, and the runs between
+/// are counted value by value. Then the m original own-row samples left
+/// of each pixel are taken out.
 template <int W>
 ZENTREL_MEDIAN_WIDE void PrepareRanksWide(const RowContext& row, std::ptrdiff_t x0,
                                           std::ptrdiff_t length, BYTE* ranks, bool& fromTop) {
   const WindowCounts& columns = *row.columns;
   // A row counted once wants ranks t − hw … t + hw: as many as this, known
   // here so that the counts of every rank stay in registers.
-  constexpr int kRanks = 2 * ((W - 1) / 2) + 1;
+  constexpr int kM = (W - 1) / 2;
+  constexpr int kRanks = 2 * kM + 1;
   const int first = row.lo < 0 ? -row.lo : 0;  // the first rank not below 0
   const int last = row.count - 1;
   __m256i atMost[kMaxRanks];  // rank + 1: a running count below it is at most the rank
@@ -271,11 +274,20 @@ ZENTREL_MEDIAN_WIDE void PrepareRanksWide(const RowContext& row, std::ptrdiff_t 
       if (++v < end) running = _mm256_add_epi8(running, Load32(columns.Fine(v) + x0 + j));
     }
     const __m256i base = _mm256_set1_epi8(static_cast<char>(counted));
-    for (int i = 0; i < kRanks; ++i) values[i] = _mm256_add_epi8(values[i], base);
-    for (int i = 0; i < first; ++i)
-      _mm256_storeu_si256(reinterpret_cast<__m256i*>(ranks + i * kBlock + j),
-                          _mm256_setzero_si256());
-    for (int i = first; i <= last; ++i)
+    for (int i = 0; i < kRanks; ++i)
+      values[i] = i < first ? _mm256_setzero_si256() : _mm256_add_epi8(values[i], base);
+    // The m original own-row samples left of each pixel taken out, as in
+    // TakeOutLeftSamples, with the ranks still in registers.
+    for (int s = 0; s < kM; ++s) {
+      const __m256i removed = Load32(row.original + x0 + j - kM + s);
+      for (int i = 0; i + 1 < kRanks - s; ++i) {
+        // values[i] ≥ removed: the removed sample lay at or below this rank.
+        const __m256i atOrAbove =
+            _mm256_cmpeq_epi8(_mm256_max_epu8(values[i], removed), values[i]);
+        values[i] = _mm256_blendv_epi8(values[i], values[i + 1], atOrAbove);
+      }
+    }
+    for (int i = 0; i <= kM; ++i)
       _mm256_storeu_si256(reinterpret_cast<__m256i*>(ranks + i * kBlock + j), values[i]);
   }
 }
@@ -295,28 +307,6 @@ void TakeOutLeftSamples(const RowContext& row, std::ptrdiff_t x0, std::ptrdiff_t
         const BYTE kept = a[j];
         const BYTE next = b[j];
         a[j] = kept < d[j] ? kept : next;
-      }
-    }
-  }
-}
-
-/// TakeOutLeftSamples 32 pixels a step; reads up to 31 pixels past the
-/// block's length (the block rows and the original row are padded).
-ZENTREL_MEDIAN_WIDE void TakeOutLeftSamplesWide(const RowContext& row, std::ptrdiff_t x0,
-                                                std::ptrdiff_t length, BYTE* ranks) {
-  for (int s = 0; s < row.m; ++s) {
-    const BYTE* d = row.original + x0 - row.win->hw + s / row.mult;
-    for (int i = 0; i + 1 < row.count - s; ++i) {
-      BYTE* a = ranks + i * kBlock;
-      const BYTE* b = a + kBlock;
-      for (std::ptrdiff_t j = 0; j < length; j += 32) {
-        const __m256i kept = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(a + j));
-        const __m256i next = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(b + j));
-        const __m256i removed = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(d + j));
-        // kept ≥ removed: the removed sample lay at or below this rank.
-        const __m256i atOrAbove = _mm256_cmpeq_epi8(_mm256_max_epu8(kept, removed), kept);
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(a + j),
-                            _mm256_blendv_epi8(kept, next, atOrAbove));
       }
     }
   }
@@ -464,7 +454,6 @@ ZENTREL_MEDIAN_WIDE void FilterRowWide(const RowContext& row, BYTE* pixels, BYTE
   for (std::ptrdiff_t x0 = win.FirstX(); x0 < win.EndX(); x0 += kBlock) {
     const std::ptrdiff_t length = std::min(kBlock, win.EndX() - x0);
     PrepareRanksFor(row, x0, length, ranks, fromTop);
-    TakeOutLeftSamplesWide(row, x0, length, ranks);
     BYTE* records = rRanks + (x0 - win.FirstX()) * kRingStride;
     for (std::ptrdiff_t j = 0; j < length; j += 16)
       PackRecords(ranks + j, row.m, records + j * kRingStride);
