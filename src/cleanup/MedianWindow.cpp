@@ -14,16 +14,17 @@
 // serves for them, since only equal values can take their places.
 //
 // Each row therefore runs in two phases. Ahead, a block of pixels at a
-// time: the ranks t − m … t + m of the window with the own row as it was
-// before the pass are read off column histograms (a coarse level of runs
-// of 16 values and a fine level), and the m original own-row samples left
-// of x are taken out of them, which leaves R's ranks t − m … t. Then the
-// serial step puts the written samples in and reads rank m. The counting
-// takes 32 neighbouring windows at once, one byte lane each, and the serial
-// step keeps its pending lists in the slots of a vector, both with AVX2;
-// only the last row of a two-row window (its own row counted twice, so
-// m = 2hw) slides one window histogram along the row and steps one pixel
-// at a time. Without AVX2 the caller keeps to its sliding histogram: this
+// time: R's ranks t − m … t are read off histograms of the window with
+// the own row as it was before the pass (a coarse level of runs of 16
+// values kept per column, and a fine level kept per window), less the m
+// original own-row samples left of x. Then the serial step puts the
+// written samples in and reads rank m. The counting takes 32 neighbouring
+// windows at once, one byte lane each, and the serial step keeps its
+// pending lists in the slots of a vector, both with AVX2; only the last
+// row of a two-row window (its own row counted twice, so m = 2hw) slides
+// the run counts along the row, finds the window's ranks t − m … t + m
+// one pixel at a time, takes the m samples out of them and steps one
+// pixel at a time. Without AVX2 the caller keeps to its sliding histogram: this
 // counting in 16-byte or scalar steps was several times slower than that.
 #include "cleanup/MedianWindow.h"
 
@@ -125,8 +126,7 @@ void PrepareRanks(SlidingCounts& counts, const RowContext& row, std::ptrdiff_t x
         if (run != b) {
           b = run;
           int fineSum = b > 0 ? prefix[b - 1] : 0;
-          for (int f = 0; f < 16; ++f)
-            finePrefix[f] = fineSum += row.columns->Fine(16 * b + f)[x];
+          for (int f = 0; f < 16; ++f) finePrefix[f] = fineSum += row.columns->Fine(16 * b + f)[x];
         }
         int v = 0;
         while (finePrefix[v] <= r) ++v;
@@ -175,21 +175,21 @@ ZENTREL_MEDIAN_WIDE_INLINE int ReduceMax(__m256i v) {
 
 /// R's ranks lo … lo + m for pixels x0 … x0 + length − 1 of a row counted
 /// once (to ranks[i * kBlock + j]), 32 pixels side by side in the bytes of
-/// a vector. First the window's ranks lo … lo + 2m: the counts of each run
-/// are sums of W neighbouring column counts, those of each value one load.
-/// The value at rank r is the number of values v whose running count
-/// (samples ≤ v) is at most r; runs below the lowest wanted rank of every
-/// pixel add 16, runs above the highest add nothing, and the runs between
-/// are counted value by value. Then the m original own-row samples left
-/// of each pixel are taken out.
+/// a vector. The value at rank r is the number of values v whose running
+/// count (samples ≤ v) is at most r. The window's counts of each run are
+/// sums of W neighbouring column counts, those of each value one load.
+/// Runs below the lowest wanted rank of every pixel add 16, runs above the
+/// highest add nothing; in the runs between, values that lie at or below
+/// every pixel's lowest rank in the whole window (so in R too) add one
+/// each, and from the first that does not, R's running counts are
+/// compared with its m + 1 ranks value by value.
 template <int W>
 ZENTREL_MEDIAN_WIDE void PrepareRanksWide(const RowContext& row, std::ptrdiff_t x0,
                                           std::ptrdiff_t length, BYTE* ranks, bool& fromTop) {
   const WindowCounts& columns = *row.columns;
-  // A row counted once wants ranks t − hw … t + hw: as many as this, known
-  // here so that the counts of every rank stay in registers.
+  // A row counted once has m = hw, known here so that the counts of every
+  // rank stay in registers.
   constexpr int kM = (W - 1) / 2;
-  constexpr int kRanks = 2 * kM + 1;
   const int first = row.lo < 0 ? -row.lo : 0;  // the first rank not below 0
   const int last = row.count - 1;
   __m256i atMost[kMaxRanks];  // rank + 1: a running count below it is at most the rank
@@ -251,9 +251,10 @@ ZENTREL_MEDIAN_WIDE void PrepareRanksWide(const RowContext& row, std::ptrdiff_t 
     // wanted rank, no later value counts. Only the values between are
     // compared rank by rank. (Lanes past the block do not hold this up.)
     // Ranks below 0 count nothing (no running count lies below 0) and are
-    // written as 0 below.
-    __m256i values[kRanks];
-    for (int i = 0; i < kRanks; ++i) values[i] = _mm256_setzero_si256();
+    // written as 0 below. The window's ranks t − m … t + m bound R's
+    // ranks t − m … t (m samples fewer), so its runs bound the values.
+    __m256i values[kM + 1];
+    for (int i = 0; i <= kM; ++i) values[i] = _mm256_setzero_si256();
     int counted = 16 * lowest;
     const int end = 16 * (highest + 1);
     int v = counted;
@@ -265,28 +266,35 @@ ZENTREL_MEDIAN_WIDE void PrepareRanksWide(const RowContext& row, std::ptrdiff_t 
       if ((atOrBelow | ~validBits) != 0xFFFFFFFFu) break;
       ++counted;
     }
+    // From here R is counted: the window less the m original own-row
+    // samples left of each pixel (d_s), whose running count is the
+    // window's less the d_s at or below the value. Each compare of two
+    // equal bytes gives −1.
+    __m256i removed[kM > 0 ? kM : 1];
+    __m256i value = _mm256_set1_epi8(static_cast<char>(v));
+    for (int s = 0; s < kM; ++s) {
+      removed[s] = Load32(row.original + x0 + j - kM + s);
+      running = _mm256_add_epi8(running,
+                                _mm256_cmpeq_epi8(_mm256_min_epu8(removed[s], value), removed[s]));
+    }
+    const __m256i one = _mm256_set1_epi8(1);
     while (v < end) {
       const unsigned anyLeft =
-          static_cast<unsigned>(_mm256_movemask_epi8(_mm256_cmpgt_epi8(atMost[last], running)));
+          static_cast<unsigned>(_mm256_movemask_epi8(_mm256_cmpgt_epi8(atMost[kM], running)));
       if ((anyLeft & validBits) == 0) break;
-      for (int i = 0; i < kRanks; ++i)
+      for (int i = 0; i <= kM; ++i)
         values[i] = _mm256_sub_epi8(values[i], _mm256_cmpgt_epi8(atMost[i], running));
-      if (++v < end) running = _mm256_add_epi8(running, Load32(columns.Fine(v) + x0 + j));
-    }
-    const __m256i base = _mm256_set1_epi8(static_cast<char>(counted));
-    for (int i = 0; i < kRanks; ++i)
-      values[i] = i < first ? _mm256_setzero_si256() : _mm256_add_epi8(values[i], base);
-    // The m original own-row samples left of each pixel taken out, as in
-    // TakeOutLeftSamples, with the ranks still in registers.
-    for (int s = 0; s < kM; ++s) {
-      const __m256i removed = Load32(row.original + x0 + j - kM + s);
-      for (int i = 0; i + 1 < kRanks - s; ++i) {
-        // values[i] ≥ removed: the removed sample lay at or below this rank.
-        const __m256i atOrAbove =
-            _mm256_cmpeq_epi8(_mm256_max_epu8(values[i], removed), values[i]);
-        values[i] = _mm256_blendv_epi8(values[i], values[i + 1], atOrAbove);
+      if (++v < end) {
+        value = _mm256_add_epi8(value, one);
+        __m256i step = Load32(columns.Fine(v) + x0 + j);
+        for (int s = 0; s < kM; ++s)
+          step = _mm256_add_epi8(step, _mm256_cmpeq_epi8(removed[s], value));
+        running = _mm256_add_epi8(running, step);
       }
     }
+    const __m256i base = _mm256_set1_epi8(static_cast<char>(counted));
+    for (int i = 0; i <= kM; ++i)
+      values[i] = i < first ? _mm256_setzero_si256() : _mm256_add_epi8(values[i], base);
     for (int i = 0; i <= kM; ++i)
       _mm256_storeu_si256(reinterpret_cast<__m256i*>(ranks + i * kBlock + j), values[i]);
   }
@@ -539,9 +547,8 @@ ZENTREL_MEDIAN_WIDE_INLINE __m256i RunsOf(const BYTE* samples) {
 /// counts of the values sample by sample, those of the runs 32 columns a
 /// step for every run (four compares a run, instead of four scattered
 /// read-modify-writes a column).
-ZENTREL_MEDIAN_WIDE void ReplaceTwoRows(WindowCounts& columns, std::size_t width,
-                                        const BYTE* from1, const BYTE* to1, const BYTE* from2,
-                                        const BYTE* to2) {
+ZENTREL_MEDIAN_WIDE void ReplaceTwoRows(WindowCounts& columns, std::size_t width, const BYTE* from1,
+                                        const BYTE* to1, const BYTE* from2, const BYTE* to2) {
   columns.ReplaceFine(from1, to1, from2, to2);
   std::size_t c = 0;
   for (; c + 32 <= width; c += 32) {

@@ -80,9 +80,7 @@ class WindowCounts {
   }
 
   /// The window counts of value v, by pixel.
-  const BYTE* Fine(int v) const {
-    return m_fine + static_cast<std::size_t>(v) * m_stride + kLead;
-  }
+  const BYTE* Fine(int v) const { return m_fine + static_cast<std::size_t>(v) * m_stride + kLead; }
   /// The counts of run k (values 16k … 16k + 15), by column.
   const BYTE* Coarse(int k) const { return m_coarse + static_cast<std::size_t>(k) * m_stride; }
   /// The same, to be changed by a caller that keeps them itself (after
@@ -94,9 +92,8 @@ class WindowCounts {
     const __m128i delta = Delta(times);
     BYTE* const fine = m_fine + m_spreadOffset;
     const std::size_t stride = m_stride;
-    Interleaved([=](std::size_t sample, std::size_t c) {
-      Spread(fine, stride, row[sample], c, delta);
-    });
+    Interleaved(
+        [=](std::size_t sample, std::size_t c) { Spread(fine, stride, row[sample], c, delta); });
     const BYTE step = static_cast<BYTE>(times);
     for (std::size_t c = 0; c < m_width; ++c) {
       BYTE& run = m_coarse[(row[c] >> 4) * m_stride + c];
