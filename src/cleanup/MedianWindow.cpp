@@ -545,8 +545,8 @@ ZENTREL_MEDIAN_WIDE_INLINE __m256i RunsOf(const BYTE* samples) {
 
 /// Two rows counted once each changed, from1 to to1 and from2 to to2: the
 /// counts of the values sample by sample, those of the runs 32 columns a
-/// step for every run (four compares a run, instead of four scattered
-/// read-modify-writes a column).
+/// step for every run the samples there meet (four compares a run, instead
+/// of four scattered read-modify-writes a column).
 ZENTREL_MEDIAN_WIDE void ReplaceTwoRows(WindowCounts& columns, std::size_t width, const BYTE* from1,
                                         const BYTE* to1, const BYTE* from2, const BYTE* to2) {
   columns.ReplaceFine(from1, to1, from2, to2);
@@ -556,7 +556,12 @@ ZENTREL_MEDIAN_WIDE void ReplaceTwoRows(WindowCounts& columns, std::size_t width
     const __m256i gone2 = RunsOf(from2 + c);
     const __m256i come1 = RunsOf(to1 + c);
     const __m256i come2 = RunsOf(to2 + c);
-    for (int k = 0; k < kRuns; ++k) {
+    // Only runs between the lowest and the highest of these samples change.
+    const int lowest =
+        ReduceMin(_mm256_min_epu8(_mm256_min_epu8(gone1, gone2), _mm256_min_epu8(come1, come2)));
+    const int highest =
+        ReduceMax(_mm256_max_epu8(_mm256_max_epu8(gone1, gone2), _mm256_max_epu8(come1, come2)));
+    for (int k = lowest; k <= highest; ++k) {
       const __m256i run = _mm256_set1_epi8(static_cast<char>(k));
       // Each equal compare gives −1: minus the samples leaving run k, and
       // minus those entering it.
