@@ -362,6 +362,23 @@ ZENTREL_MEDIAN_WIDE_INLINE void RingStep(__m128i& low, __m128i& high, __m128i& p
     slots = _mm_blend_epi16(slots, _mm_slli_si128(fresh, 8), 0xF0);
 }
 
+/// The change of the value counts to the next row's band that does not
+/// need this row's results (the own row's originals and the row leaving at
+/// the top out, the row entering at the bottom in), a few columns after
+/// each serial step: the serial step neither reads nor writes the counts,
+/// and its chain leaves the processor room for other work beside it.
+struct BandSpread {
+  WindowCounts::Spreader spreader;
+  WindowCounts::ColumnOrder order;
+  const BYTE* from1;
+  const BYTE* from2;
+  const BYTE* to2;
+
+  void Step() {
+    if (!order.Done()) WindowCounts::LeaveAndEnter(spreader, from1, from2, to2, order.Next());
+  }
+};
+
 /// The serial step for m = M (1 … 4) on a row counted once. The lists of
 /// the next M pixels wait in a ring of 8-byte slots (pixel x in slot
 /// (x − first) mod M), each holding ranks 0 … M of its set so far; a
@@ -369,7 +386,8 @@ ZENTREL_MEDIAN_WIDE_INLINE void RingStep(__m128i& low, __m128i& high, __m128i& p
 /// three operations and a byte broadcast lie between one result and the
 /// next.
 template <int M>
-ZENTREL_MEDIAN_WIDE void StepRing(const RowContext& row, BYTE* pixels, const BYTE* rRanks) {
+ZENTREL_MEDIAN_WIDE void StepRing(const RowContext& row, BYTE* pixels, const BYTE* rRanks,
+                                  BandSpread& bandSpread) {
   const NoiseWindow& win = *row.win;
   const std::ptrdiff_t first = win.FirstX();  // = M
   const std::ptrdiff_t end = win.EndX();
@@ -383,6 +401,7 @@ ZENTREL_MEDIAN_WIDE void StepRing(const RowContext& row, BYTE* pixels, const BYT
   __m128i low = _mm_load_si128(reinterpret_cast<const __m128i*>(start));
   __m128i high = _mm_load_si128(reinterpret_cast<const __m128i*>(start + 16));
   __m128i previous = _mm_set1_epi8(static_cast<char>(pixels[first - 1]));
+  BandSpread band = bandSpread;  // a local copy, whose fields the stores cannot change
   const BYTE* ahead = rRanks + M * kRingStride;
   std::ptrdiff_t x = first;
   for (; x + M <= end; x += M, ahead += M * kRingStride) {
@@ -392,12 +411,14 @@ ZENTREL_MEDIAN_WIDE void StepRing(const RowContext& row, BYTE* pixels, const BYT
       RingStep<M, 2>(low, high, previous, pixels + x + 2, ahead + 2 * kRingStride);
     if constexpr (M > 3)
       RingStep<M, 3>(low, high, previous, pixels + x + 3, ahead + 3 * kRingStride);
+    for (int k = 0; k < M; ++k) band.Step();
   }
   if (x < end) RingStep<M, 0>(low, high, previous, pixels + x, ahead);
   if constexpr (M > 1)
     if (x + 1 < end) RingStep<M, 1>(low, high, previous, pixels + x + 1, ahead + kRingStride);
   if constexpr (M > 2)
     if (x + 2 < end) RingStep<M, 2>(low, high, previous, pixels + x + 2, ahead + 2 * kRingStride);
+  bandSpread.order = band.order;
 }
 
 /// PrepareRanksWide for the row's window width.
@@ -456,7 +477,7 @@ ZENTREL_MEDIAN_WIDE_INLINE void PackRecords(const BYTE* ranks, int m, BYTE* reco
 /// A row counted once with m = hw ≤ 4, in 32-byte and 16-byte lanes: the
 /// ranks, R's ranks as 8-byte records (kRingStride), then the ring.
 ZENTREL_MEDIAN_WIDE void FilterRowWide(const RowContext& row, BYTE* pixels, BYTE* rRanks,
-                                       BYTE* ranks) {
+                                       BYTE* ranks, BandSpread& band) {
   const NoiseWindow& win = *row.win;
   bool fromTop = true;
   for (std::ptrdiff_t x0 = win.FirstX(); x0 < win.EndX(); x0 += kBlock) {
@@ -472,16 +493,16 @@ ZENTREL_MEDIAN_WIDE void FilterRowWide(const RowContext& row, BYTE* pixels, BYTE
         pixels[x] = rRanks[(x - win.FirstX()) * kRingStride];
       break;
     case 1:
-      StepRing<1>(row, pixels, rRanks);
+      StepRing<1>(row, pixels, rRanks, band);
       break;
     case 2:
-      StepRing<2>(row, pixels, rRanks);
+      StepRing<2>(row, pixels, rRanks, band);
       break;
     case 3:
-      StepRing<3>(row, pixels, rRanks);
+      StepRing<3>(row, pixels, rRanks, band);
       break;
     default:
-      StepRing<4>(row, pixels, rRanks);
+      StepRing<4>(row, pixels, rRanks, band);
       break;
   }
 }
@@ -548,8 +569,9 @@ ZENTREL_MEDIAN_WIDE_INLINE __m256i RunsOf(const BYTE* samples) {
 /// step for every run the samples there meet (four compares a run, instead
 /// of four scattered read-modify-writes a column).
 ZENTREL_MEDIAN_WIDE void ReplaceTwoRows(WindowCounts& columns, std::size_t width, const BYTE* from1,
-                                        const BYTE* to1, const BYTE* from2, const BYTE* to2) {
-  columns.ReplaceFine(from1, to1, from2, to2);
+                                        const BYTE* to1, const BYTE* from2, const BYTE* to2,
+                                        WindowCounts::ColumnOrder& done) {
+  columns.FinishReplaceFine(done, from1, to1, from2, to2);
   std::size_t c = 0;
   for (; c + 32 <= width; c += 32) {
     const __m256i gone1 = RunsOf(from1 + c);
@@ -619,17 +641,26 @@ bool RunWindowMedian(const NoiseWindow& win) {
     const int mult = win.RowMultiplicity(y);
     const int m = win.hw * mult;
     const RowContext row{&win, &columns, original, t - m, 2 * m + 1, m, mult};
+    const bool lastRow = y + 1 >= win.EndY();
+    int change[11] = {};
+    int leaving = -1, entering = -1;
+    const std::ptrdiff_t top = y - win.hh;
+    const bool oneRow = !lastRow && mult == 1 && OneRowChanges(win, y, change, leaving, entering);
+    const BYTE* const leavingRow = oneRow ? win.Row(top + leaving) : nullptr;
+    const BYTE* const enteringRow = oneRow ? win.Row(top + entering) : nullptr;
+    // In windows of one or two rows the row leaving is the own row, whose
+    // results the serial step is writing: its change waits for the row.
+    const bool early = oneRow && top + leaving != y;
+    BandSpread band{columns.GetSpreader(), WindowCounts::ColumnOrder(early ? width : 0), original,
+                    leavingRow, enteringRow};
     if (mult == 1)
-      FilterRowWide(row, pixels, rRanks, ranks);
+      FilterRowWide(row, pixels, rRanks, ranks, band);
     else
       FilterRow(row, pixels, rRanks, ranks);  // the last row of a two-row window
-    if (y + 1 < win.EndY()) {
-      int change[11] = {};
-      int leaving = -1, entering = -1;
-      const std::ptrdiff_t top = y - win.hh;
-      if (mult == 1 && OneRowChanges(win, y, change, leaving, entering)) {
-        ReplaceTwoRows(columns, width, original, pixels, win.Row(top + leaving),
-                       win.Row(top + entering));
+    if (!lastRow) {
+      if (oneRow) {
+        WindowCounts::ColumnOrder done = early ? band.order : WindowCounts::ColumnOrder(width);
+        ReplaceTwoRows(columns, width, original, pixels, leavingRow, enteringRow, done);
       } else {
         columns.ReplaceRow(original, pixels, mult);
         MoveBand(columns, win, y);
