@@ -259,6 +259,18 @@ ZENTREL_MEDIAN_WIDE void PrepareRanksWide(const RowContext& row, std::ptrdiff_t 
     const int end = 16 * (highest + 1);
     int v = counted;
     __m256i running = lowest > 0 ? below[lowest - 1] : _mm256_setzero_si256();
+    // Two values a step while both count for every rank (the running
+    // count only grows), then one.
+    for (; v + 1 < end; v += 2) {
+      const __m256i both = _mm256_add_epi8(
+          running,
+          _mm256_add_epi8(Load32(columns.Fine(v) + x0 + j), Load32(columns.Fine(v + 1) + x0 + j)));
+      const unsigned atOrBelow =
+          static_cast<unsigned>(_mm256_movemask_epi8(_mm256_cmpgt_epi8(atMost[first], both)));
+      if ((atOrBelow | ~validBits) != 0xFFFFFFFFu) break;
+      running = both;
+      counted += 2;
+    }
     for (; v < end; ++v) {
       running = _mm256_add_epi8(running, Load32(columns.Fine(v) + x0 + j));
       const unsigned atOrBelow =
@@ -278,18 +290,23 @@ ZENTREL_MEDIAN_WIDE void PrepareRanksWide(const RowContext& row, std::ptrdiff_t 
                                 _mm256_cmpeq_epi8(_mm256_min_epu8(removed[s], value), removed[s]));
     }
     const __m256i one = _mm256_set1_epi8(1);
+    // Whether any pixel has ranks left is asked every second value: one
+    // value more, once every running count lies above every rank, changes
+    // no count.
     while (v < end) {
       const unsigned anyLeft =
           static_cast<unsigned>(_mm256_movemask_epi8(_mm256_cmpgt_epi8(atMost[kM], running)));
       if ((anyLeft & validBits) == 0) break;
-      for (int i = 0; i <= kM; ++i)
-        values[i] = _mm256_sub_epi8(values[i], _mm256_cmpgt_epi8(atMost[i], running));
-      if (++v < end) {
-        value = _mm256_add_epi8(value, one);
-        __m256i step = Load32(columns.Fine(v) + x0 + j);
-        for (int s = 0; s < kM; ++s)
-          step = _mm256_add_epi8(step, _mm256_cmpeq_epi8(removed[s], value));
-        running = _mm256_add_epi8(running, step);
+      for (int k = 0; k < 2 && v < end; ++k) {
+        for (int i = 0; i <= kM; ++i)
+          values[i] = _mm256_sub_epi8(values[i], _mm256_cmpgt_epi8(atMost[i], running));
+        if (++v < end) {
+          value = _mm256_add_epi8(value, one);
+          __m256i step = Load32(columns.Fine(v) + x0 + j);
+          for (int s = 0; s < kM; ++s)
+            step = _mm256_add_epi8(step, _mm256_cmpeq_epi8(removed[s], value));
+          running = _mm256_add_epi8(running, step);
+        }
       }
     }
     const __m256i base = _mm256_set1_epi8(static_cast<char>(counted));
