@@ -380,19 +380,20 @@ ZENTREL_MEDIAN_WIDE_INLINE void RingStep(__m128i& low, __m128i& high, __m128i& p
 }
 
 /// The change of the value counts to the next row's band that does not
-/// need this row's results (the own row's originals and the row leaving at
-/// the top out, the row entering at the bottom in), a few columns after
-/// each serial step: the serial step neither reads nor writes the counts,
-/// and its chain leaves the processor room for other work beside it.
+/// involve the own row (the row leaving at the top out, the row entering
+/// at the bottom in), a few columns after each serial step: the serial
+/// step neither reads nor writes the counts, and its chain leaves the
+/// processor room for other work beside it. (With the own row's originals
+/// out as well it was slower, the processor then busy; see
+/// docs/performance.md.)
 struct BandSpread {
   WindowCounts::Spreader spreader;
   WindowCounts::ColumnOrder order;
-  const BYTE* from1;
-  const BYTE* from2;
-  const BYTE* to2;
+  const BYTE* from;
+  const BYTE* to;
 
   void Step() {
-    if (!order.Done()) WindowCounts::LeaveAndEnter(spreader, from1, from2, to2, order.Next());
+    if (!order.Done()) WindowCounts::LeaveAndEnter(spreader, from, to, order.Next());
   }
 };
 
@@ -668,8 +669,8 @@ bool RunWindowMedian(const NoiseWindow& win) {
     // In windows of one or two rows the row leaving is the own row, whose
     // results the serial step is writing: its change waits for the row.
     const bool early = oneRow && top + leaving != y;
-    BandSpread band{columns.GetSpreader(), WindowCounts::ColumnOrder(early ? width : 0), original,
-                    leavingRow, enteringRow};
+    BandSpread band{columns.GetSpreader(), WindowCounts::ColumnOrder(early ? width : 0), leavingRow,
+                    enteringRow};
     if (mult == 1)
       FilterRowWide(row, pixels, rRanks, ranks, band);
     else

@@ -85,11 +85,9 @@ class WindowCounts {
     return Spreader{m_fine + m_spreadOffset, m_stride, Delta(1), Delta(-1)};
   }
 
-  /// The part of ReplaceFine that does not need `to1`, for column c (taken
-  /// from a ColumnOrder of this width).
-  static void LeaveAndEnter(const Spreader& s, const BYTE* from1, const BYTE* from2,
-                            const BYTE* to2, std::size_t c) {
-    Spread(s.fine, s.stride, from1[c], c, s.minus);
+  /// The part of ReplaceFine for the second row, from2 to to2, in column
+  /// c (taken from a ColumnOrder of this width).
+  static void LeaveAndEnter(const Spreader& s, const BYTE* from2, const BYTE* to2, std::size_t c) {
     Spread(s.fine, s.stride, from2[c], c, s.minus);
     Spread(s.fine, s.stride, to2[c], c, s.plus);
   }
@@ -194,18 +192,19 @@ class WindowCounts {
   }
 
   /// ReplaceFine for a caller that has already called LeaveAndEnter for
-  /// the columns `order` has given: the other columns, then `to1`.
+  /// the columns `order` has given: the second row's other columns, then
+  /// the first row.
   void FinishReplaceFine(ColumnOrder& order, const BYTE* from1, const BYTE* to1, const BYTE* from2,
                          const BYTE* to2) {
     const Spreader s = GetSpreader();
-    while (!order.Done()) LeaveAndEnter(s, from1, from2, to2, order.Next());
+    while (!order.Done()) LeaveAndEnter(s, from2, to2, order.Next());
     if (m_edgeRepeated && m_width > 0) {
       const std::size_t c = m_width - 1;
-      Spread(s.fine, s.stride, from1[c], m_width, s.minus);
       Spread(s.fine, s.stride, from2[c], m_width, s.minus);
       Spread(s.fine, s.stride, to2[c], m_width, s.plus);
     }
     Interleaved([=](std::size_t sample, std::size_t c) {
+      Spread(s.fine, s.stride, from1[sample], c, s.minus);
       Spread(s.fine, s.stride, to1[sample], c, s.plus);
     });
   }
