@@ -632,7 +632,8 @@ ZENTREL_MEDIAN_WIDE void ReplaceTwoRows(WindowCounts& columns, std::size_t width
 bool RunWindowMedian(const NoiseWindow& win) {
   if (!__builtin_cpu_supports("avx2")) return false;
   const std::size_t width = static_cast<std::size_t>(win.width);
-  // About 290 bytes a column; a row wider than this cannot be held anyway.
+  // About 290 bytes a column and up to 280 KB more; a row wider than this
+  // cannot be held anyway.
   if (width > (SIZE_MAX >> 10)) return false;
   const std::size_t histogramBytes = WindowCounts::Bytes(width);
   const std::size_t rRankBytes = (width + kRankPadding) * kRankStride;
