@@ -85,8 +85,8 @@ class WindowCounts {
     return Spreader{m_fine + m_spreadOffset, m_stride, Delta(1), Delta(-1)};
   }
 
-  /// The part of ReplaceFine for the second row, from2 to to2, in column
-  /// c (taken from a ColumnOrder of this width).
+  /// The second row's change of FinishReplaceFine, from2 to to2, in
+  /// column c (taken from a ColumnOrder of this width).
   static void LeaveAndEnter(const Spreader& s, const BYTE* from2, const BYTE* to2, std::size_t c) {
     Spread(s.fine, s.stride, from2[c], c, s.minus);
     Spread(s.fine, s.stride, to2[c], c, s.plus);
@@ -137,8 +137,8 @@ class WindowCounts {
   const BYTE* Fine(int v) const { return m_fine + static_cast<std::size_t>(v) * m_stride + kLead; }
   /// The counts of run k (values 16k … 16k + 15), by column.
   const BYTE* Coarse(int k) const { return m_coarse + static_cast<std::size_t>(k) * m_stride; }
-  /// The same, to be changed by a caller that keeps them itself (after
-  /// ReplaceFine), who then calls RepeatLastColumn.
+  /// The same, to be changed by a caller that keeps them itself (with
+  /// FinishReplaceFine), who then calls RepeatLastColumn.
   BYTE* CoarseToChange(int k) { return m_coarse + static_cast<std::size_t>(k) * m_stride; }
 
   /// Adds (times > 0) or removes (times < 0) a row's samples, |times| each.
@@ -177,23 +177,10 @@ class WindowCounts {
   }
 
   /// Two rows counted once each changed, from1 to to1 and from2 to to2:
-  /// the value counts only (the caller brings the run counts up to date).
-  void ReplaceFine(const BYTE* from1, const BYTE* to1, const BYTE* from2, const BYTE* to2) {
-    const __m128i plus = Delta(1);
-    const __m128i minus = Delta(-1);
-    BYTE* const fine = m_fine + m_spreadOffset;
-    const std::size_t stride = m_stride;
-    Interleaved([=](std::size_t sample, std::size_t c) {
-      Spread(fine, stride, from1[sample], c, minus);
-      Spread(fine, stride, to1[sample], c, plus);
-      Spread(fine, stride, from2[sample], c, minus);
-      Spread(fine, stride, to2[sample], c, plus);
-    });
-  }
-
-  /// ReplaceFine for a caller that has already called LeaveAndEnter for
-  /// the columns `order` has given: the second row's other columns, then
-  /// the first row.
+  /// the value counts only (the caller brings the run counts up to date and
+  /// then calls RepeatLastColumn). The second row's change may already be
+  /// spread for the columns `order` has given (LeaveAndEnter); the rest of
+  /// it follows, then the first row's.
   void FinishReplaceFine(ColumnOrder& order, const BYTE* from1, const BYTE* to1, const BYTE* from2,
                          const BYTE* to2) {
     const Spreader s = GetSpreader();
