@@ -14,16 +14,17 @@
 // serves for them, since only equal values can take their places.
 //
 // Each row therefore runs in two phases. Ahead, a block of pixels at a
-// time: the ranks t − m … t + m of the window with the own row as it was
-// before the pass are read off column histograms (a coarse level of runs
-// of 16 values and a fine level), and the m original own-row samples left
-// of x are taken out of them, which leaves R's ranks t − m … t. Then the
-// serial step puts the written samples in and reads rank m. The counting
-// takes 32 neighbouring windows at once, one byte lane each, and the serial
-// step keeps its pending lists in the slots of a vector, both with AVX2;
-// only the last row of a two-row window (its own row counted twice, so
-// m = 2hw) slides one window histogram along the row and steps one pixel
-// at a time. Without AVX2 the caller keeps to its sliding histogram: this
+// time: R's ranks t − m … t are read off histograms of the window with
+// the own row as it was before the pass (a coarse level of runs of 16
+// values kept per column, and a fine level kept per window), less the m
+// original own-row samples left of x. Then the serial step puts the
+// written samples in and reads rank m. The counting takes 32 neighbouring
+// windows at once, one byte lane each, and the serial step keeps its
+// pending lists in the slots of a vector, both with AVX2; only the last
+// row of a two-row window (its own row counted twice, so m = 2hw) slides
+// the run counts along the row, finds the window's ranks t − m … t + m
+// one pixel at a time, takes the m samples out of them and steps one
+// pixel at a time. Without AVX2 the caller keeps to its sliding histogram: this
 // counting in 16-byte or scalar steps was several times slower than that.
 #include "cleanup/MedianWindow.h"
 
@@ -31,7 +32,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "cleanup/ColumnHistograms.h"
+#include "cleanup/WindowCounts.h"
 #include "platform/Memory.h"
 
 // As in RankFilters.cpp: the AVX2 loops are built where GCC or Clang build
@@ -48,7 +49,7 @@
 namespace zentrel::detail::cleanup {
 namespace {
 
-constexpr int kRuns = ColumnHistograms::kRuns;
+constexpr int kRuns = WindowCounts::kRuns;
 constexpr std::ptrdiff_t kBlock = 256;
 // Ranks t − m … t + m with m up to 8 (a 10-wide window over a doubled row).
 constexpr int kMaxRanks = 17;
@@ -59,20 +60,17 @@ constexpr std::size_t kRingStride = 8;  // the same for m ≤ 4 on the AVX2 path
 // pixels ahead, the packing writes up to 15 past the row.
 constexpr std::size_t kRankPadding = 16;
 
-/// The window histogram of one row's pixels: the coarse counts for the
-/// current pixel and, per run of 16 values, the fine counts as of the pixel
-/// they were last brought up to (only runs that ranks fall in are asked).
+/// The run counts of one row's window, slid along the row (the value
+/// counts are read for the pixel where a rank falls in their run).
 struct SlidingCounts {
   alignas(16) BYTE coarse[kRuns];
-  alignas(16) BYTE fine[kRuns][16];
-  std::ptrdiff_t fineAt[kRuns];
   std::ptrdiff_t x;
 };
 
 /// What one row's phases share.
 struct RowContext {
   const NoiseWindow* win;
-  const ColumnHistograms* columns;
+  const WindowCounts* columns;
   const BYTE* original;  // the own row before the pass
   int lo;                // the lowest rank of the window wanted (may be < 0)
   int count;             // ranks lo … lo + count − 1
@@ -92,7 +90,6 @@ void StartRow(SlidingCounts& counts, const RowContext& row) {
     for (int i = 0; i < kRuns; ++i)
       counts.coarse[i] = static_cast<BYTE>(counts.coarse[i] + row.columns->Coarse(i)[c]);
   }
-  for (std::ptrdiff_t& at : counts.fineAt) at = -1;
   counts.x = win.FirstX();
 }
 
@@ -106,33 +103,6 @@ void SlideTo(SlidingCounts& counts, const RowContext& row, std::ptrdiff_t x) {
       counts.coarse[i] = static_cast<BYTE>(counts.coarse[i] + run[in] - run[out]);
     }
   }
-}
-
-/// Brings the fine counts of run b up to pixel x: column by column from
-/// where they were, or summed afresh where that is shorter.
-void CatchUp(SlidingCounts& counts, const RowContext& row, int b, std::ptrdiff_t x) {
-  const NoiseWindow& win = *row.win;
-  BYTE* fine = counts.fine[b];
-  std::ptrdiff_t at = counts.fineAt[b];
-  const int offset = 16 * b;
-  if (at < 0 || 2 * (x - at) > win.w) {
-    std::memset(fine, 0, 16);
-    for (int c = 0; c < win.w; ++c) {
-      const std::ptrdiff_t column = win.ClampColumn(x - win.hw + c);
-      for (int i = 0; i < 16; ++i)
-        fine[i] = static_cast<BYTE>(fine[i] + row.columns->Fine(offset + i)[column]);
-    }
-  } else {
-    for (; at < x; ++at) {
-      const std::ptrdiff_t in = row.Entering(at);
-      const std::ptrdiff_t out = row.Leaving(at);
-      for (int i = 0; i < 16; ++i) {
-        const BYTE* value = row.columns->Fine(offset + i);
-        fine[i] = static_cast<BYTE>(fine[i] + value[in] - value[out]);
-      }
-    }
-  }
-  counts.fineAt[b] = x;
 }
 
 /// The window's ranks lo … lo + count − 1 for pixels x0 … x0 + length − 1:
@@ -155,9 +125,8 @@ void PrepareRanks(SlidingCounts& counts, const RowContext& row, std::ptrdiff_t x
         while (prefix[run] <= r) ++run;  // prefix[15] = N > r
         if (run != b) {
           b = run;
-          CatchUp(counts, row, b, x);
           int fineSum = b > 0 ? prefix[b - 1] : 0;
-          for (int f = 0; f < 16; ++f) finePrefix[f] = fineSum += counts.fine[b][f];
+          for (int f = 0; f < 16; ++f) finePrefix[f] = fineSum += row.columns->Fine(16 * b + f)[x];
         }
         int v = 0;
         while (finePrefix[v] <= r) ++v;
@@ -204,20 +173,23 @@ ZENTREL_MEDIAN_WIDE_INLINE int ReduceMax(__m256i v) {
   return _mm_cvtsi128_si32(x) & 0xFF;
 }
 
-/// The window's ranks lo … lo + count − 1 for pixels x0 … x0 + length − 1
-/// (to ranks[i * kBlock + j]), 32 pixels side by side in the bytes of a
-/// vector: the window counts of each run and value are sums of W
-/// neighbouring column counts. The value at rank r is the number of
-/// values v whose running count (samples ≤ v) is at most r; runs below
-/// the lowest wanted rank of every pixel add 16, runs above the highest
-/// add nothing, and the runs between are counted value by value.
+/// R's ranks lo … lo + m for pixels x0 … x0 + length − 1 of a row counted
+/// once (to ranks[i * kBlock + j]), 32 pixels side by side in the bytes of
+/// a vector. The value at rank r is the number of values v whose running
+/// count (samples ≤ v) is at most r. The window's counts of each run are
+/// sums of W neighbouring column counts, those of each value one load.
+/// Runs below the lowest wanted rank of every pixel add 16, runs above the
+/// highest add nothing; in the runs between, values that lie at or below
+/// every pixel's lowest rank in the whole window (so in R too) add one
+/// each, and from the first that does not, R's running counts are
+/// compared with its m + 1 ranks value by value.
 template <int W>
 ZENTREL_MEDIAN_WIDE void PrepareRanksWide(const RowContext& row, std::ptrdiff_t x0,
                                           std::ptrdiff_t length, BYTE* ranks, bool& fromTop) {
-  const ColumnHistograms& columns = *row.columns;
-  // A row counted once wants ranks t − hw … t + hw: as many as this, known
-  // here so that the counts of every rank stay in registers.
-  constexpr int kRanks = 2 * ((W - 1) / 2) + 1;
+  const WindowCounts& columns = *row.columns;
+  // A row counted once has m = hw, known here so that the counts of every
+  // rank stay in registers.
+  constexpr int kM = (W - 1) / 2;
   const int first = row.lo < 0 ? -row.lo : 0;  // the first rank not below 0
   const int last = row.count - 1;
   __m256i atMost[kMaxRanks];  // rank + 1: a running count below it is at most the rank
@@ -279,34 +251,68 @@ ZENTREL_MEDIAN_WIDE void PrepareRanksWide(const RowContext& row, std::ptrdiff_t 
     // wanted rank, no later value counts. Only the values between are
     // compared rank by rank. (Lanes past the block do not hold this up.)
     // Ranks below 0 count nothing (no running count lies below 0) and are
-    // written as 0 below.
-    __m256i values[kRanks];
-    for (int i = 0; i < kRanks; ++i) values[i] = _mm256_setzero_si256();
+    // written as 0 below. The window's ranks t − m … t + m bound R's
+    // ranks t − m … t (m samples fewer), so its runs bound the values.
+    __m256i values[kM + 1];
+    for (int i = 0; i <= kM; ++i) values[i] = _mm256_setzero_si256();
     int counted = 16 * lowest;
     const int end = 16 * (highest + 1);
     int v = counted;
     __m256i running = lowest > 0 ? below[lowest - 1] : _mm256_setzero_si256();
+    // Two values a step while both count for every rank (the running
+    // count only grows), then one.
+    for (; v + 1 < end; v += 2) {
+      const __m256i both = _mm256_add_epi8(
+          running,
+          _mm256_add_epi8(Load32(columns.Fine(v) + x0 + j), Load32(columns.Fine(v + 1) + x0 + j)));
+      const unsigned atOrBelow =
+          static_cast<unsigned>(_mm256_movemask_epi8(_mm256_cmpgt_epi8(atMost[first], both)));
+      if ((atOrBelow | ~validBits) != 0xFFFFFFFFu) break;
+      running = both;
+      counted += 2;
+    }
     for (; v < end; ++v) {
-      running = _mm256_add_epi8(running, WindowSum<W>(columns.Fine(v) + start));
+      running = _mm256_add_epi8(running, Load32(columns.Fine(v) + x0 + j));
       const unsigned atOrBelow =
           static_cast<unsigned>(_mm256_movemask_epi8(_mm256_cmpgt_epi8(atMost[first], running)));
       if ((atOrBelow | ~validBits) != 0xFFFFFFFFu) break;
       ++counted;
     }
+    // From here R is counted: the window less the m original own-row
+    // samples left of each pixel (d_s), whose running count is the
+    // window's less the d_s at or below the value. Each compare of two
+    // equal bytes gives −1.
+    __m256i removed[kM > 0 ? kM : 1];
+    __m256i value = _mm256_set1_epi8(static_cast<char>(v));
+    for (int s = 0; s < kM; ++s) {
+      removed[s] = Load32(row.original + x0 + j - kM + s);
+      running = _mm256_add_epi8(running,
+                                _mm256_cmpeq_epi8(_mm256_min_epu8(removed[s], value), removed[s]));
+    }
+    const __m256i one = _mm256_set1_epi8(1);
+    // Whether any pixel has ranks left is asked every second value: one
+    // value more, once every running count lies above every rank, changes
+    // no count.
     while (v < end) {
       const unsigned anyLeft =
-          static_cast<unsigned>(_mm256_movemask_epi8(_mm256_cmpgt_epi8(atMost[last], running)));
+          static_cast<unsigned>(_mm256_movemask_epi8(_mm256_cmpgt_epi8(atMost[kM], running)));
       if ((anyLeft & validBits) == 0) break;
-      for (int i = 0; i < kRanks; ++i)
-        values[i] = _mm256_sub_epi8(values[i], _mm256_cmpgt_epi8(atMost[i], running));
-      if (++v < end) running = _mm256_add_epi8(running, WindowSum<W>(columns.Fine(v) + start));
+      for (int k = 0; k < 2 && v < end; ++k) {
+        for (int i = 0; i <= kM; ++i)
+          values[i] = _mm256_sub_epi8(values[i], _mm256_cmpgt_epi8(atMost[i], running));
+        if (++v < end) {
+          value = _mm256_add_epi8(value, one);
+          __m256i step = Load32(columns.Fine(v) + x0 + j);
+          for (int s = 0; s < kM; ++s)
+            step = _mm256_add_epi8(step, _mm256_cmpeq_epi8(removed[s], value));
+          running = _mm256_add_epi8(running, step);
+        }
+      }
     }
     const __m256i base = _mm256_set1_epi8(static_cast<char>(counted));
-    for (int i = 0; i < kRanks; ++i) values[i] = _mm256_add_epi8(values[i], base);
-    for (int i = 0; i < first; ++i)
-      _mm256_storeu_si256(reinterpret_cast<__m256i*>(ranks + i * kBlock + j),
-                          _mm256_setzero_si256());
-    for (int i = first; i <= last; ++i)
+    for (int i = 0; i <= kM; ++i)
+      values[i] = i < first ? _mm256_setzero_si256() : _mm256_add_epi8(values[i], base);
+    for (int i = 0; i <= kM; ++i)
       _mm256_storeu_si256(reinterpret_cast<__m256i*>(ranks + i * kBlock + j), values[i]);
   }
 }
@@ -326,28 +332,6 @@ void TakeOutLeftSamples(const RowContext& row, std::ptrdiff_t x0, std::ptrdiff_t
         const BYTE kept = a[j];
         const BYTE next = b[j];
         a[j] = kept < d[j] ? kept : next;
-      }
-    }
-  }
-}
-
-/// TakeOutLeftSamples 32 pixels a step; reads up to 31 pixels past the
-/// block's length (the block rows and the original row are padded).
-ZENTREL_MEDIAN_WIDE void TakeOutLeftSamplesWide(const RowContext& row, std::ptrdiff_t x0,
-                                                std::ptrdiff_t length, BYTE* ranks) {
-  for (int s = 0; s < row.m; ++s) {
-    const BYTE* d = row.original + x0 - row.win->hw + s / row.mult;
-    for (int i = 0; i + 1 < row.count - s; ++i) {
-      BYTE* a = ranks + i * kBlock;
-      const BYTE* b = a + kBlock;
-      for (std::ptrdiff_t j = 0; j < length; j += 32) {
-        const __m256i kept = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(a + j));
-        const __m256i next = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(b + j));
-        const __m256i removed = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(d + j));
-        // kept ≥ removed: the removed sample lay at or below this rank.
-        const __m256i atOrAbove = _mm256_cmpeq_epi8(_mm256_max_epu8(kept, removed), kept);
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(a + j),
-                            _mm256_blendv_epi8(kept, next, atOrAbove));
       }
     }
   }
@@ -395,6 +379,24 @@ ZENTREL_MEDIAN_WIDE_INLINE void RingStep(__m128i& low, __m128i& high, __m128i& p
     slots = _mm_blend_epi16(slots, _mm_slli_si128(fresh, 8), 0xF0);
 }
 
+/// The change of the value counts to the next row's band that does not
+/// involve the own row (the row leaving at the top out, the row entering
+/// at the bottom in), a few columns after each serial step: the serial
+/// step neither reads nor writes the counts, and its chain leaves the
+/// processor room for other work beside it. (With the own row's originals
+/// out as well it was slower, the processor then busy; see
+/// docs/performance.md.)
+struct BandSpread {
+  WindowCounts::Spreader spreader;
+  WindowCounts::ColumnOrder order;
+  const BYTE* from;
+  const BYTE* to;
+
+  void Step() {
+    if (!order.Done()) WindowCounts::LeaveAndEnter(spreader, from, to, order.Next());
+  }
+};
+
 /// The serial step for m = M (1 … 4) on a row counted once. The lists of
 /// the next M pixels wait in a ring of 8-byte slots (pixel x in slot
 /// (x − first) mod M), each holding ranks 0 … M of its set so far; a
@@ -402,7 +404,8 @@ ZENTREL_MEDIAN_WIDE_INLINE void RingStep(__m128i& low, __m128i& high, __m128i& p
 /// three operations and a byte broadcast lie between one result and the
 /// next.
 template <int M>
-ZENTREL_MEDIAN_WIDE void StepRing(const RowContext& row, BYTE* pixels, const BYTE* rRanks) {
+ZENTREL_MEDIAN_WIDE void StepRing(const RowContext& row, BYTE* pixels, const BYTE* rRanks,
+                                  BandSpread& bandSpread) {
   const NoiseWindow& win = *row.win;
   const std::ptrdiff_t first = win.FirstX();  // = M
   const std::ptrdiff_t end = win.EndX();
@@ -416,6 +419,7 @@ ZENTREL_MEDIAN_WIDE void StepRing(const RowContext& row, BYTE* pixels, const BYT
   __m128i low = _mm_load_si128(reinterpret_cast<const __m128i*>(start));
   __m128i high = _mm_load_si128(reinterpret_cast<const __m128i*>(start + 16));
   __m128i previous = _mm_set1_epi8(static_cast<char>(pixels[first - 1]));
+  BandSpread band = bandSpread;  // a local copy, whose fields the stores cannot change
   const BYTE* ahead = rRanks + M * kRingStride;
   std::ptrdiff_t x = first;
   for (; x + M <= end; x += M, ahead += M * kRingStride) {
@@ -425,12 +429,14 @@ ZENTREL_MEDIAN_WIDE void StepRing(const RowContext& row, BYTE* pixels, const BYT
       RingStep<M, 2>(low, high, previous, pixels + x + 2, ahead + 2 * kRingStride);
     if constexpr (M > 3)
       RingStep<M, 3>(low, high, previous, pixels + x + 3, ahead + 3 * kRingStride);
+    for (int k = 0; k < M; ++k) band.Step();
   }
   if (x < end) RingStep<M, 0>(low, high, previous, pixels + x, ahead);
   if constexpr (M > 1)
     if (x + 1 < end) RingStep<M, 1>(low, high, previous, pixels + x + 1, ahead + kRingStride);
   if constexpr (M > 2)
     if (x + 2 < end) RingStep<M, 2>(low, high, previous, pixels + x + 2, ahead + 2 * kRingStride);
+  bandSpread.order = band.order;
 }
 
 /// PrepareRanksWide for the row's window width.
@@ -489,13 +495,12 @@ ZENTREL_MEDIAN_WIDE_INLINE void PackRecords(const BYTE* ranks, int m, BYTE* reco
 /// A row counted once with m = hw ≤ 4, in 32-byte and 16-byte lanes: the
 /// ranks, R's ranks as 8-byte records (kRingStride), then the ring.
 ZENTREL_MEDIAN_WIDE void FilterRowWide(const RowContext& row, BYTE* pixels, BYTE* rRanks,
-                                       BYTE* ranks) {
+                                       BYTE* ranks, BandSpread& band) {
   const NoiseWindow& win = *row.win;
   bool fromTop = true;
   for (std::ptrdiff_t x0 = win.FirstX(); x0 < win.EndX(); x0 += kBlock) {
     const std::ptrdiff_t length = std::min(kBlock, win.EndX() - x0);
     PrepareRanksFor(row, x0, length, ranks, fromTop);
-    TakeOutLeftSamplesWide(row, x0, length, ranks);
     BYTE* records = rRanks + (x0 - win.FirstX()) * kRingStride;
     for (std::ptrdiff_t j = 0; j < length; j += 16)
       PackRecords(ranks + j, row.m, records + j * kRingStride);
@@ -506,16 +511,16 @@ ZENTREL_MEDIAN_WIDE void FilterRowWide(const RowContext& row, BYTE* pixels, BYTE
         pixels[x] = rRanks[(x - win.FirstX()) * kRingStride];
       break;
     case 1:
-      StepRing<1>(row, pixels, rRanks);
+      StepRing<1>(row, pixels, rRanks, band);
       break;
     case 2:
-      StepRing<2>(row, pixels, rRanks);
+      StepRing<2>(row, pixels, rRanks, band);
       break;
     case 3:
-      StepRing<3>(row, pixels, rRanks);
+      StepRing<3>(row, pixels, rRanks, band);
       break;
     default:
-      StepRing<4>(row, pixels, rRanks);
+      StepRing<4>(row, pixels, rRanks, band);
       break;
   }
 }
@@ -558,7 +563,7 @@ bool OneRowChanges(const NoiseWindow& win, std::ptrdiff_t y, int change[11], int
 
 /// Moves the column histograms from the window rows of row y to those of
 /// row y + 1.
-void MoveBand(ColumnHistograms& columns, const NoiseWindow& win, std::ptrdiff_t y) {
+void MoveBand(WindowCounts& columns, const NoiseWindow& win, std::ptrdiff_t y) {
   int change[11] = {};
   int leaving = -1, entering = -1;
   const std::ptrdiff_t top = y - win.hh;
@@ -579,20 +584,24 @@ ZENTREL_MEDIAN_WIDE_INLINE __m256i RunsOf(const BYTE* samples) {
 
 /// Two rows counted once each changed, from1 to to1 and from2 to to2: the
 /// counts of the values sample by sample, those of the runs 32 columns a
-/// step for every run (four compares a run, instead of four scattered
-/// read-modify-writes a column).
-ZENTREL_MEDIAN_WIDE void ReplaceTwoRows(ColumnHistograms& columns, std::size_t width,
-                                        const BYTE* from1, const BYTE* to1, const BYTE* from2,
-                                        const BYTE* to2) {
-  columns.ReplaceFine(from1, to1);
-  columns.ReplaceFine(from2, to2);
+/// step for every run the samples there meet (four compares a run, instead
+/// of four scattered read-modify-writes a column).
+ZENTREL_MEDIAN_WIDE void ReplaceTwoRows(WindowCounts& columns, std::size_t width, const BYTE* from1,
+                                        const BYTE* to1, const BYTE* from2, const BYTE* to2,
+                                        WindowCounts::ColumnOrder& done) {
+  columns.FinishReplaceFine(done, from1, to1, from2, to2);
   std::size_t c = 0;
   for (; c + 32 <= width; c += 32) {
     const __m256i gone1 = RunsOf(from1 + c);
     const __m256i gone2 = RunsOf(from2 + c);
     const __m256i come1 = RunsOf(to1 + c);
     const __m256i come2 = RunsOf(to2 + c);
-    for (int k = 0; k < kRuns; ++k) {
+    // Only runs between the lowest and the highest of these samples change.
+    const int lowest =
+        ReduceMin(_mm256_min_epu8(_mm256_min_epu8(gone1, gone2), _mm256_min_epu8(come1, come2)));
+    const int highest =
+        ReduceMax(_mm256_max_epu8(_mm256_max_epu8(gone1, gone2), _mm256_max_epu8(come1, come2)));
+    for (int k = lowest; k <= highest; ++k) {
       const __m256i run = _mm256_set1_epi8(static_cast<char>(k));
       // Each equal compare gives −1: minus the samples leaving run k, and
       // minus those entering it.
@@ -623,9 +632,10 @@ ZENTREL_MEDIAN_WIDE void ReplaceTwoRows(ColumnHistograms& columns, std::size_t w
 bool RunWindowMedian(const NoiseWindow& win) {
   if (!__builtin_cpu_supports("avx2")) return false;
   const std::size_t width = static_cast<std::size_t>(win.width);
-  // About 290 bytes a column; a row wider than this cannot be held anyway.
+  // About 290 bytes a column and up to 280 KB more; a row wider than this
+  // cannot be held anyway.
   if (width > (SIZE_MAX >> 10)) return false;
-  const std::size_t histogramBytes = ColumnHistograms::Bytes(width);
+  const std::size_t histogramBytes = WindowCounts::Bytes(width);
   const std::size_t rRankBytes = (width + kRankPadding) * kRankStride;
   const std::size_t blockBytes = kMaxRanks * static_cast<std::size_t>(kBlock);
   // The original row and the block rows have 32 bytes of padding for the
@@ -639,7 +649,7 @@ bool RunWindowMedian(const NoiseWindow& win) {
   BYTE* const ranks = rRanks + rRankBytes;
   std::memset(original + width, 0, 32);
   std::memset(rRanks, 0, rRankBytes + blockBytes + 32);
-  ColumnHistograms columns(scratch.get(), width);
+  WindowCounts columns(scratch.get(), width, win.w, win.hw);
   for (int r = 0; r < win.h; ++r)
     columns.AddRow(win.Row(win.ClampRow(win.FirstY() - win.hh + r)), 1);
 
@@ -650,17 +660,26 @@ bool RunWindowMedian(const NoiseWindow& win) {
     const int mult = win.RowMultiplicity(y);
     const int m = win.hw * mult;
     const RowContext row{&win, &columns, original, t - m, 2 * m + 1, m, mult};
+    const bool lastRow = y + 1 >= win.EndY();
+    int change[11] = {};
+    int leaving = -1, entering = -1;
+    const std::ptrdiff_t top = y - win.hh;
+    const bool oneRow = !lastRow && mult == 1 && OneRowChanges(win, y, change, leaving, entering);
+    const BYTE* const leavingRow = oneRow ? win.Row(top + leaving) : nullptr;
+    const BYTE* const enteringRow = oneRow ? win.Row(top + entering) : nullptr;
+    // In windows of one or two rows the row leaving is the own row, whose
+    // results the serial step is writing: its change waits for the row.
+    const bool early = oneRow && top + leaving != y;
+    BandSpread band{columns.GetSpreader(), WindowCounts::ColumnOrder(early ? width : 0), leavingRow,
+                    enteringRow};
     if (mult == 1)
-      FilterRowWide(row, pixels, rRanks, ranks);
+      FilterRowWide(row, pixels, rRanks, ranks, band);
     else
       FilterRow(row, pixels, rRanks, ranks);  // the last row of a two-row window
-    if (y + 1 < win.EndY()) {
-      int change[11] = {};
-      int leaving = -1, entering = -1;
-      const std::ptrdiff_t top = y - win.hh;
-      if (mult == 1 && OneRowChanges(win, y, change, leaving, entering)) {
-        ReplaceTwoRows(columns, width, original, pixels, win.Row(top + leaving),
-                       win.Row(top + entering));
+    if (!lastRow) {
+      if (oneRow) {
+        WindowCounts::ColumnOrder done = early ? band.order : WindowCounts::ColumnOrder(width);
+        ReplaceTwoRows(columns, width, original, pixels, leavingRow, enteringRow, done);
       } else {
         columns.ReplaceRow(original, pixels, mult);
         MoveBand(columns, win, y);

@@ -152,6 +152,38 @@ TEST(RemoveNoiseDifferential, MedianOfImagesMixingDarkAndLight) {
   }
 }
 
+TEST(RemoveNoiseDifferential, MedianCountsAcrossUpdateBlocksAndAtExtremeValues) {
+  // The larger medians keep per-window counts of every value, brought to
+  // the next row 32 columns apart in blocks of 512 (part of it between the
+  // serial steps): widths around one and two blocks and a last block
+  // shorter than 32 columns, windows of one and two rows (whose leaving
+  // row is the own row) and even ones (the edge column counted twice).
+  // Samples crowd at 0 and 255, the first and last rows of counts.
+  zt::TestRandom random(2718);
+  const Case windows[] = {{10, 10, 0, 3}, {5, 5, 0, 3}, {4, 4, 0, 3},
+                          {10, 2, 0, 3},  {7, 1, 0, 3}, {9, 3, 0, 3}};
+  const int widths[] = {511, 512, 513, 1041};
+  for (const Case& c : windows) {
+    for (int width : widths) {
+      CImageDataModel image;
+      zt::MakeImage(image, width, c.h + random.Between(1, 3), 8);
+      const bool extremes = random.Between(0, 1) == 0;
+      for (UINT y = 0; y < image.GetHeight(); ++y) {
+        for (UINT x = 0; x < image.GetWidth(); ++x) {
+          const int pick = random.Between(0, 5);
+          const int value = !extremes  ? random.Between(0, 255)
+                            : pick < 2 ? 0
+                            : pick < 4 ? 255
+                                       : random.Between(0, 3) * 85;
+          zt::SetIndexAt(image, x, y, static_cast<std::uint8_t>(value));
+        }
+      }
+      ExpectSameAsReference(image, c);
+      if (HasFatalFailure()) return;
+    }
+  }
+}
+
 TEST(RemoveNoiseDifferential, RankFiltersOnRowsOfSeveralBlocks) {
   // The 3 × 3 rank filters work out what does not depend on the previous
   // result for blocks of pixels ahead; rows across block boundaries, every
