@@ -65,22 +65,18 @@ struct WindowRows {
 /// older, r the newest (the previous result); v the pixel's value and the
 /// rest its plan (see MergeWritten). Returns the result and moves w and r
 /// on. What depends on w is apart from what depends on r, so that only the
-/// part after r lies on the chain between results.
+/// part after r lies on the chain between results, and the sum is chosen
+/// before the one division.
 ZENTREL_NEAREST_ALWAYS_INLINE int NextOfTwoWritten(int v, int first, int second, int sums0,
                                                    int sums1, int sums2,
                                                    const ExactDivider& divide, int& w, int& r) {
   const int d = w < v ? v - w : w - v;
-  // Selected by masks: as branches these would miss often.
-  const int inFirst = -static_cast<int>(d <= first);
-  const int inSecond = -static_cast<int>(d <= second);
-  const int withoutNewest = divide(((w + sums1) & inFirst) | (sums0 & ~inFirst));
-  const int withNewest = ((w + sums2) & inSecond) | (sums1 & ~inSecond);
+  const int withoutNewest = d <= first ? w + sums1 : sums0;
+  const int withNewest = r + (d <= second ? w + sums2 : sums1);
   const int bound = first < d - 1 ? first : d - 1;
   const int reachOfNewest = bound > second ? bound : second;
   const int e = r < v ? v - r : r - v;
-  const int with = divide(r + withNewest);
-  const int mask = -static_cast<int>(e <= reachOfNewest);
-  const int result = (with & mask) | (withoutNewest & ~mask);
+  const int result = divide(e <= reachOfNewest ? withNewest : withoutNewest);
   w = r;
   r = result;
   return result;
