@@ -68,8 +68,8 @@ struct WindowRows {
 /// part after r lies on the chain between results, and the sum is chosen
 /// before the one division.
 ZENTREL_NEAREST_ALWAYS_INLINE int NextOfTwoWritten(int v, int first, int second, int sums0,
-                                                   int sums1, int sums2,
-                                                   const ExactDivider& divide, int& w, int& r) {
+                                                   int sums1, int sums2, const ExactDivider& divide,
+                                                   int& w, int& r) {
   const int d = w < v ? v - w : w - v;
   const int withoutNewest = d <= first ? w + sums1 : sums0;
   const int withNewest = r + (d <= second ? w + sums2 : sums1);
@@ -353,12 +353,12 @@ __attribute__((target("avx2"), always_inline)) inline void PlanSixteenStepping(
 
 /// The rows and samples of one image row of the 5 × 5 window.
 struct FiveByFiveRow {
-  const BYTE* source[23];   // R's rows in reading order, each at its column offset
-  std::int16_t place[23];   // as KeyOfSixteen takes them
-  const BYTE* own;          // the row being filtered, as it was
-  BYTE* row;                // the same row, written
+  const BYTE* source[23];  // R's rows in reading order, each at its column offset
+  std::int16_t place[23];  // as KeyOfSixteen takes them
+  const BYTE* own;         // the row being filtered, as it was
+  BYTE* row;               // the same row, written
   std::ptrdiff_t firstX;
-  std::ptrdiff_t endX;      // at least sixteen pixels past firstX
+  std::ptrdiff_t endX;  // at least sixteen pixels past firstX
 };
 
 /// Filters one row of the 5 × 5 window for k = K in groups of sixteen
@@ -378,7 +378,9 @@ __attribute__((target("avx2"))) void FilterRowFiveByFive(const FiveByFiveRow& jo
   const std::ptrdiff_t full = (job.endX - job.firstX) / 16;
   const std::ptrdiff_t rest = (job.endX - job.firstX) % 16;
   const std::ptrdiff_t groups = full + (rest != 0 ? 1 : 0);
-  const auto startOf = [&](std::ptrdiff_t g) { return g < full ? job.firstX + 16 * g : job.endX - 16; };
+  const auto startOf = [&](std::ptrdiff_t g) {
+    return g < full ? job.firstX + 16 * g : job.endX - 16;
+  };
   const auto targetOf = [&](std::ptrdiff_t slot) {
     PlanTarget target{};
     for (int j = 0; j <= kM; ++j) target.sums[j] = plan.sums[j] + slot;
@@ -398,7 +400,8 @@ __attribute__((target("avx2"))) void FilterRowFiveByFive(const FiveByFiveRow& jo
     if (t > 0 && t <= kN) continue;
     std::fill(plan.sums[K - t], plan.sums[K - t] + 32, std::int16_t{0});
     if (K - t < kM)
-      std::fill(plan.reach[K - t], plan.reach[K - t] + 32, static_cast<std::int16_t>(t <= 0 ? -1 : 255));
+      std::fill(plan.reach[K - t], plan.reach[K - t] + 32,
+                static_cast<std::int16_t>(t <= 0 ? -1 : 255));
   }
   const auto none = [](auto) {};
   PlanSixteenStepping<kN, K, kM>(targetOf(0), job.source, job.place, startOf(0) - 2,
@@ -695,8 +698,8 @@ class SortedRemainder {
   BYTE m_samplePlace[100];
   MergeNetwork<kMaxSlots, kMaxPairs> m_network;
 #if defined(ZENTREL_NEAREST_HAVE_AVX2)
-  SortGroupFunction m_fixed = nullptr;  // the network in registers, where there is one
-  bool m_fixedPlans = false;            // m_fixed pruned for k, writing the plan itself
+  SortGroupFunction m_fixed = nullptr;     // the network in registers, where there is one
+  bool m_fixedPlans = false;               // m_fixed pruned for k, writing the plan itself
   FilterRowFunction m_fixedRow = nullptr;  // the 5 × 5 row kernel for k
 #endif
 };
