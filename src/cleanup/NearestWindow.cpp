@@ -61,40 +61,23 @@ struct WindowRows {
   int belowCount;
 };
 
-/// The serial step with two written samples (the 5 × 5 window): w the
+/// The serial step of the 5 × 5 row kernel (two written samples): w the
 /// older, r the newest (the previous result); v the pixel's value and the
-/// rest its plan (see MergeWritten). Returns the result and moves w and r
-/// on. What depends on w is apart from what depends on r, so that only the
-/// part after r lies on the chain between results, and the sum is chosen
-/// before the one division. kMoves writes the choices as `?:`, which the
-/// compiler makes conditional moves in the row kernel (where that is
-/// faster); elsewhere it made some of them branches, which miss often, so
-/// the block loop takes them as masks.
-template <bool kMoves>
+/// rest its plan. Returns the result and moves w and r on. The same step
+/// as MergeWritten<2>, with the sum chosen before the one division; the
+/// choices are written as `?:`, which the compiler makes conditional moves
+/// here (in MergeWritten's loop it made some of them branches, which miss
+/// often, so that loop keeps masks).
 ZENTREL_NEAREST_ALWAYS_INLINE int NextOfTwoWritten(int v, int first, int second, int sums0,
                                                    int sums1, int sums2, const ExactDivider& divide,
                                                    int& w, int& r) {
   const int d = w < v ? v - w : w - v;
-  int sum = 0;
-  if constexpr (kMoves) {
-    const int withoutNewest = d <= first ? w + sums1 : sums0;
-    const int withNewest = r + (d <= second ? w + sums2 : sums1);
-    const int bound = first < d - 1 ? first : d - 1;
-    const int reachOfNewest = bound > second ? bound : second;
-    const int e = r < v ? v - r : r - v;
-    sum = e <= reachOfNewest ? withNewest : withoutNewest;
-  } else {
-    const int inFirst = -static_cast<int>(d <= first);
-    const int inSecond = -static_cast<int>(d <= second);
-    const int withoutNewest = ((w + sums1) & inFirst) | (sums0 & ~inFirst);
-    const int withNewest = r + (((w + sums2) & inSecond) | (sums1 & ~inSecond));
-    const int bound = first < d - 1 ? first : d - 1;
-    const int reachOfNewest = bound > second ? bound : second;
-    const int e = r < v ? v - r : r - v;
-    const int mask = -static_cast<int>(e <= reachOfNewest);
-    sum = (withNewest & mask) | (withoutNewest & ~mask);
-  }
-  const int result = divide(sum);
+  const int withoutNewest = d <= first ? w + sums1 : sums0;
+  const int withNewest = r + (d <= second ? w + sums2 : sums1);
+  const int bound = first < d - 1 ? first : d - 1;
+  const int reachOfNewest = bound > second ? bound : second;
+  const int e = r < v ? v - r : r - v;
+  const int result = divide(e <= reachOfNewest ? withNewest : withoutNewest);
   w = r;
   r = result;
   return result;
@@ -408,9 +391,9 @@ __attribute__((target("avx2"))) void FilterRowFiveByFive(const FiveByFiveRow& jo
   };
   // The serial step of pixel x, its plan at index i.
   const auto step = [&](std::ptrdiff_t i, std::ptrdiff_t x) {
-    row[x] = static_cast<BYTE>(NextOfTwoWritten<true>(row[x], plan.reach[0][i], plan.reach[1][i],
-                                                      plan.sums[0][i], plan.sums[1][i],
-                                                      plan.sums[2][i], divide, w, r));
+    row[x] = static_cast<BYTE>(NextOfTwoWritten(row[x], plan.reach[0][i], plan.reach[1][i],
+                                                plan.sums[0][i], plan.sums[1][i], plan.sums[2][i],
+                                                divide, w, r));
   };
   // The ranks the network has no sample for (k within m of 0 or past R's
   // size), as PlanGroupLoops fills them, once for both slots.
@@ -761,8 +744,24 @@ void MergeWritten(const Plan& plan, BYTE* row, std::ptrdiff_t x0, std::ptrdiff_t
     const std::int16_t* sums1 = plan.sums[1];
     const std::int16_t* sums2 = plan.sums[2];
     for (std::ptrdiff_t i = 0; i < length; ++i) {
-      row[x0 + i] = static_cast<BYTE>(NextOfTwoWritten<false>(
-          row[x0 + i], reach0[i], reach1[i], sums0[i], sums1[i], sums2[i], divide, w, r));
+      const int v = row[x0 + i];
+      const int d = w < v ? v - w : w - v;
+      const int first = reach0[i];
+      const int second = reach1[i];
+      // Selected by masks: as branches these would miss often.
+      const int inFirst = -static_cast<int>(d <= first);
+      const int inSecond = -static_cast<int>(d <= second);
+      const int withoutNewest = divide(((w + sums1[i]) & inFirst) | (sums0[i] & ~inFirst));
+      const int withNewest = ((w + sums2[i]) & inSecond) | (sums1[i] & ~inSecond);
+      const int bound = first < d - 1 ? first : d - 1;
+      const int reachOfNewest = bound > second ? bound : second;
+      const int e = r < v ? v - r : r - v;
+      const int with = divide(r + withNewest);
+      const int mask = -static_cast<int>(e <= reachOfNewest);
+      const int result = (with & mask) | (withoutNewest & ~mask);
+      row[x0 + i] = static_cast<BYTE>(result);
+      w = r;
+      r = result;
     }
   } else {
     constexpr int N = M - 1;
