@@ -17,7 +17,8 @@
 // sums of R's first k − j samples (j = 0 .. m). The serial step per pixel
 // places the written samples against those distances and picks the sum.
 // With AVX2 and R of at most 32 samples the network is fixed at compile
-// time and keeps sixteen pixels' keys in registers.
+// time and keeps sixteen pixels' keys in registers; at 5 × 5 a row kernel
+// also weaves each group's serial steps into the next group's network.
 #include "cleanup/NearestWindow.h"
 
 #include <algorithm>
