@@ -370,13 +370,14 @@ struct FiveByFiveRow {
 template <int K>
 __attribute__((target("avx2"))) void FilterRowFiveByFive(const FiveByFiveRow& job, Plan& plan,
                                                          const ExactDivider& divideByK) {
-  constexpr int kN = 23;
-  constexpr int kM = 2;
+  constexpr int kN = 23;         // R's samples
+  constexpr int kM = 2;          // the written ones, hw
+  constexpr int kOwnPlace = 10;  // the own row's first place in reading order, hh × W
   constexpr std::size_t kCount = FixedNetworkTable<kN, K, kM>::kNet.count;
   const ExactDivider divide = divideByK;
   BYTE* const row = job.row;
-  int w = row[job.firstX - 2];
-  int r = row[job.firstX - 1];
+  int w = row[job.firstX - kM];
+  int r = row[job.firstX - kM + 1];
   const std::ptrdiff_t full = (job.endX - job.firstX) / 16;
   const std::ptrdiff_t rest = (job.endX - job.firstX) % 16;
   const std::ptrdiff_t groups = full + (rest != 0 ? 1 : 0);
@@ -387,7 +388,7 @@ __attribute__((target("avx2"))) void FilterRowFiveByFive(const FiveByFiveRow& jo
     PlanTarget target{};
     for (int j = 0; j <= kM; ++j) target.sums[j] = plan.sums[j] + slot;
     for (int j = 0; j < kM; ++j) target.reach[j] = plan.reach[j] + slot;
-    target.ownPlace = 10;
+    target.ownPlace = kOwnPlace;
     return target;
   };
   // The serial step of pixel x, its plan at index i.
@@ -406,7 +407,7 @@ __attribute__((target("avx2"))) void FilterRowFiveByFive(const FiveByFiveRow& jo
                 static_cast<std::int16_t>(t <= 0 ? -1 : 255));
   }
   const auto none = [](auto) {};
-  PlanSixteenStepping<kN, K, kM>(targetOf(0), job.source, job.place, startOf(0) - 2,
+  PlanSixteenStepping<kN, K, kM>(targetOf(0), job.source, job.place, startOf(0) - kM,
                                  job.own + startOf(0), none, std::make_index_sequence<kN>(),
                                  std::make_index_sequence<kCount>());
   for (std::ptrdiff_t g = 1; g < groups; ++g) {
@@ -416,7 +417,7 @@ __attribute__((target("avx2"))) void FilterRowFiveByFive(const FiveByFiveRow& jo
       step(previousSlot + decltype(p)::value, previous + decltype(p)::value);
     };
     const std::ptrdiff_t start = startOf(g);
-    PlanSixteenStepping<kN, K, kM>(targetOf((g & 1) * 16), job.source, job.place, start - 2,
+    PlanSixteenStepping<kN, K, kM>(targetOf((g & 1) * 16), job.source, job.place, start - kM,
                                    job.own + start, steps, std::make_index_sequence<kN>(),
                                    std::make_index_sequence<kCount>());
   }
