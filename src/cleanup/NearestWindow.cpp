@@ -17,7 +17,8 @@
 // sums of R's first k − j samples (j = 0 .. m). The serial step per pixel
 // places the written samples against those distances and picks the sum.
 // With AVX2 and R of at most 32 samples the network is fixed at compile
-// time and keeps sixteen pixels' keys in registers.
+// time and keeps sixteen pixels' keys in registers; at 5 × 5 a row kernel
+// also weaves each group's serial steps into the next group's network.
 #include "cleanup/NearestWindow.h"
 
 #include <algorithm>
@@ -60,6 +61,28 @@ struct WindowRows {
   const BYTE* below[10];  // rows y + 1 .. y − hh + H − 1 (clamped), not yet filtered
   int belowCount;
 };
+
+/// The serial step of the 5 × 5 row kernel (two written samples): w the
+/// older, r the newest (the previous result); v the pixel's value and the
+/// rest its plan. Returns the result and moves w and r on. The same step
+/// as MergeWritten<2>, with the sum chosen before the one division; the
+/// choices are written as `?:`, which the compiler makes conditional moves
+/// here (in MergeWritten's loop it made some of them branches, which miss
+/// often, so that loop keeps masks).
+ZENTREL_NEAREST_ALWAYS_INLINE int NextOfTwoWritten(int v, int first, int second, int sums0,
+                                                   int sums1, int sums2, const ExactDivider& divide,
+                                                   int& w, int& r) {
+  const int d = w < v ? v - w : w - v;
+  const int withoutNewest = d <= first ? w + sums1 : sums0;
+  const int withNewest = r + (d <= second ? w + sums2 : sums1);
+  const int bound = first < d - 1 ? first : d - 1;
+  const int reachOfNewest = bound > second ? bound : second;
+  const int e = r < v ? v - r : r - v;
+  const int result = divide(e <= reachOfNewest ? withNewest : withoutNewest);
+  w = r;
+  r = result;
+  return result;
+}
 
 /// A sorting network: comparators (lower wire, upper wire) in the order
 /// they run, and the wire that ends up holding each place of the sorted
@@ -291,6 +314,127 @@ SortGroupFunction SortGroupFiveByFive(int k, std::index_sequence<K...>) {
   return k >= 1 && k <= static_cast<int>(sizeof...(K)) ? table[k - 1] : nullptr;
 }
 
+/// Runs the serial steps P .. End − 1 of the previous group.
+template <int P, int End, class Steps>
+__attribute__((target("avx2"), always_inline)) inline void StepsFrom(Steps& steps) {
+  if constexpr (P < End) {
+    steps(std::integral_constant<int, P>());
+    StepsFrom<P + 1, End>(steps);
+  }
+}
+
+/// Comparator C of the network, then the previous group's serial steps
+/// that fall after it when sixteen are spread evenly over the network.
+template <int N, int K, int M, std::size_t C, class Steps>
+__attribute__((target("avx2"), always_inline)) inline void OrderThenStep(__m256i* key,
+                                                                         Steps& steps) {
+  constexpr const FixedNetwork<N>& net = FixedNetworkTable<N, K, M>::kNet;
+  OrderInRegisters<net.pair[C][0], net.pair[C][1]>(key);
+  StepsFrom<static_cast<int>(C) * 16 / net.count, (static_cast<int>(C) + 1) * 16 / net.count>(
+      steps);
+}
+
+/// SortSixteen with the plan written at once and the sixteen serial steps
+/// of the previous group woven into the network: the steps wait on each
+/// other's results while the comparators do not, so the core runs both
+/// side by side. The keys are loaded before the first step, so a step
+/// that writes a pixel this group also reads (the last group of a row
+/// overlaps the one before) leaves the group's keys as they were.
+template <int N, int K, int M, class Steps, std::size_t... I, std::size_t... C>
+__attribute__((target("avx2"), always_inline)) inline void PlanSixteenStepping(
+    const PlanTarget& target, const BYTE* const* source, const std::int16_t* place,
+    std::ptrdiff_t left, const BYTE* values, Steps& steps, std::index_sequence<I...>,
+    std::index_sequence<C...>) {
+  const __m256i v = _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(values)));
+  __m256i key[N];
+  ((key[I] = KeyOfSixteen(source[I] + left, place[I], v)), ...);
+  (OrderThenStep<N, K, M, C>(key, steps), ...);
+  if constexpr (sizeof...(C) == 0) StepsFrom<0, 16>(steps);
+  PlanFromPlace<N, K, M, 1>(key, _mm256_setzero_si256(), v, target, 0);
+}
+
+/// The rows and samples of one image row of the 5 × 5 window.
+struct FiveByFiveRow {
+  const BYTE* source[23];  // R's rows in reading order, each at its column offset
+  std::int16_t place[23];  // as KeyOfSixteen takes them
+  const BYTE* own;         // the row being filtered, as it was
+  BYTE* row;               // the same row, written
+  std::ptrdiff_t firstX;
+  std::ptrdiff_t endX;  // at least sixteen pixels past firstX
+};
+
+/// Filters one row of the 5 × 5 window for k = K in groups of sixteen
+/// pixels, planning each group while the serial steps of the one before
+/// run. The last group is moved back to end with the row; of it only the
+/// pixels the group before left are stepped.
+template <int K>
+__attribute__((target("avx2"))) void FilterRowFiveByFive(const FiveByFiveRow& job, Plan& plan,
+                                                         const ExactDivider& divideByK) {
+  constexpr int kN = 23;         // R's samples
+  constexpr int kM = 2;          // the written ones, hw
+  constexpr int kOwnPlace = 10;  // the own row's first place in reading order, hh × W
+  constexpr std::size_t kCount = FixedNetworkTable<kN, K, kM>::kNet.count;
+  const ExactDivider divide = divideByK;
+  BYTE* const row = job.row;
+  int w = row[job.firstX - kM];
+  int r = row[job.firstX - kM + 1];
+  const std::ptrdiff_t full = (job.endX - job.firstX) / 16;
+  const std::ptrdiff_t rest = (job.endX - job.firstX) % 16;
+  const std::ptrdiff_t groups = full + (rest != 0 ? 1 : 0);
+  const auto startOf = [&](std::ptrdiff_t g) {
+    return g < full ? job.firstX + 16 * g : job.endX - 16;
+  };
+  const auto targetOf = [&](std::ptrdiff_t slot) {
+    PlanTarget target{};
+    for (int j = 0; j <= kM; ++j) target.sums[j] = plan.sums[j] + slot;
+    for (int j = 0; j < kM; ++j) target.reach[j] = plan.reach[j] + slot;
+    target.ownPlace = kOwnPlace;
+    return target;
+  };
+  // The serial step of pixel x, its plan at index i.
+  const auto step = [&](std::ptrdiff_t i, std::ptrdiff_t x) {
+    row[x] = static_cast<BYTE>(NextOfTwoWritten(row[x], plan.reach[0][i], plan.reach[1][i],
+                                                plan.sums[0][i], plan.sums[1][i], plan.sums[2][i],
+                                                divide, w, r));
+  };
+  // The ranks the network has no sample for (k within m of 0 or past R's
+  // size), as PlanGroupLoops fills them, once for both slots.
+  for (int t = K - kM; t <= K; ++t) {
+    if (t > 0 && t <= kN) continue;
+    std::fill(plan.sums[K - t], plan.sums[K - t] + 32, std::int16_t{0});
+    if (K - t < kM)
+      std::fill(plan.reach[K - t], plan.reach[K - t] + 32,
+                static_cast<std::int16_t>(t <= 0 ? -1 : 255));
+  }
+  const auto none = [](auto) {};
+  PlanSixteenStepping<kN, K, kM>(targetOf(0), job.source, job.place, startOf(0) - kM,
+                                 job.own + startOf(0), none, std::make_index_sequence<kN>(),
+                                 std::make_index_sequence<kCount>());
+  for (std::ptrdiff_t g = 1; g < groups; ++g) {
+    const std::ptrdiff_t previous = startOf(g - 1);
+    const std::ptrdiff_t previousSlot = ((g - 1) & 1) * 16;
+    const auto steps = [&](auto p) {
+      step(previousSlot + decltype(p)::value, previous + decltype(p)::value);
+    };
+    const std::ptrdiff_t start = startOf(g);
+    PlanSixteenStepping<kN, K, kM>(targetOf((g & 1) * 16), job.source, job.place, start - kM,
+                                   job.own + start, steps, std::make_index_sequence<kN>(),
+                                   std::make_index_sequence<kCount>());
+  }
+  const std::ptrdiff_t last = startOf(groups - 1);
+  const std::ptrdiff_t lastSlot = ((groups - 1) & 1) * 16;
+  for (std::ptrdiff_t p = groups > full ? 16 - rest : 0; p < 16; ++p) step(lastSlot + p, last + p);
+}
+
+using FilterRowFunction = void (*)(const FiveByFiveRow&, Plan&, const ExactDivider&);
+
+/// FilterRowFiveByFive for each k of the 5 × 5 window.
+template <std::size_t... K>
+FilterRowFunction RowFiveByFive(int k, std::index_sequence<K...>) {
+  constexpr FilterRowFunction table[] = {&FilterRowFiveByFive<static_cast<int>(K) + 1>...};
+  return k >= 1 && k <= static_cast<int>(sizeof...(K)) ? table[k - 1] : nullptr;
+}
+
 /// The sorting function kept in registers for R of `size` samples (at most
 /// 32), the 5 × 5 window's pruned for k; others sort fully.
 template <std::size_t... N>
@@ -321,6 +465,37 @@ class SortedRemainder {
 #if defined(ZENTREL_NEAREST_HAVE_AVX2)
     if (wide) m_fixed = FixedSortGroup(m_size, k, m_m, std::make_index_sequence<31>());
     m_fixedPlans = m_fixed != nullptr && m_size == 23 && m_m == 2;
+    if (m_fixedPlans) m_fixedRow = RowFiveByFive(k, std::make_index_sequence<25>());
+#endif
+  }
+
+  /// Filters a whole row in place where a row kernel serves the window
+  /// (5 × 5 with AVX2, rows of sixteen pixels or more); false leaves the
+  /// row untouched for PlanGroup and MergeBlock.
+  bool FilterRow(Plan& plan, const WindowRows& rows, BYTE* row,
+                 const ExactDivider& divideByK) const {
+#if defined(ZENTREL_NEAREST_HAVE_AVX2)
+    if (m_fixedRow == nullptr || m_win.EndX() - m_win.FirstX() < 16) return false;
+    FiveByFiveRow job{};
+    for (int n = 0; n < m_size; ++n) {
+      const int r = m_sampleRow[n];
+      const BYTE* source =
+          r < m_win.hh ? rows.above[r] : (r == m_win.hh ? rows.own : rows.below[r - m_win.hh - 1]);
+      job.source[n] = source + m_sampleColumn[n];
+      job.place[n] = static_cast<std::int16_t>((m_samplePlace[n] * 2) ^ 0x8000);
+    }
+    job.own = rows.own;
+    job.row = row;
+    job.firstX = m_win.FirstX();
+    job.endX = m_win.EndX();
+    m_fixedRow(job, plan, divideByK);
+    return true;
+#else
+    static_cast<void>(plan);
+    static_cast<void>(rows);
+    static_cast<void>(row);
+    static_cast<void>(divideByK);
+    return false;
 #endif
   }
 
@@ -526,8 +701,9 @@ class SortedRemainder {
   BYTE m_samplePlace[100];
   MergeNetwork<kMaxSlots, kMaxPairs> m_network;
 #if defined(ZENTREL_NEAREST_HAVE_AVX2)
-  SortGroupFunction m_fixed = nullptr;  // the network in registers, where there is one
-  bool m_fixedPlans = false;            // m_fixed pruned for k, writing the plan itself
+  SortGroupFunction m_fixed = nullptr;     // the network in registers, where there is one
+  bool m_fixedPlans = false;               // m_fixed pruned for k, writing the plan itself
+  FilterRowFunction m_fixedRow = nullptr;  // the 5 × 5 row kernel for k
 #endif
 };
 
@@ -721,6 +897,7 @@ void RunNearestWindow(const NoiseWindow& window, int k) {
       continue;
     }
     BYTE* const row = window.Row(y);
+    if (sorted.FilterRow(plan, rows, row, divideByK)) continue;
     for (std::ptrdiff_t x0 = window.FirstX(); x0 < window.EndX(); x0 += kBlock) {
       const std::ptrdiff_t length = std::min(kBlock, window.EndX() - x0);
       for (std::ptrdiff_t i = 0; i < length; i += SortedRemainder::kLanes) {

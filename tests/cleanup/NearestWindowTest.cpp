@@ -4,8 +4,9 @@
 // for one pixel, k at and next to m = hw (the samples written to the left)
 // and to W × H − 1 (every k for 5 × 5, whose networks are pruned for k),
 // every remainder size with a network kept in registers, images full of
-// ties, and the last row of a two-row window (which holds its own row
-// twice). Also through the portable copy.
+// ties, the last row of a two-row window (which holds its own row
+// twice), and the 5 × 5 rows around their groups of sixteen pixels. Also
+// through the portable copy.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -112,6 +113,28 @@ TEST_P(NearestWindowPaths, EveryNetworkKeptInRegistersMatchesTheLiteralFilter) {
       }
       for (int k : counts) {
         ExpectSameAsReference(image, Window{w, h}, k, GetParam());
+        if (HasFatalFailure()) return;
+      }
+    }
+  }
+}
+
+TEST_P(NearestWindowPaths, FiveByFiveRowsAroundGroupsOfSixteenMatchTheLiteralFilter) {
+  // The 5 × 5 rows run in groups of sixteen pixels, each group planned
+  // while the one before is stepped, the last group moved back to end with
+  // the row: rows one short of a group, of one and several groups, with
+  // and without a short last group, and an odd and even count of groups;
+  // from one filtered row to four.
+  zt::TestRandom random(1616);
+  int height = 5;
+  for (int filtered : {15, 16, 17, 31, 32, 33, 47, 48, 50}) {
+    for (const auto pattern : {zt::GreyPattern::kFewLevels, zt::GreyPattern::kNoise}) {
+      height = height == 8 ? 5 : height + 1;
+      CImageDataModel image;
+      zt::MakeImage(image, filtered + 4, height, 8);
+      zt::FillGrey(image, pattern, random);
+      for (int k = 1; k < 25; ++k) {
+        ExpectSameAsReference(image, Window{5, 5}, k, GetParam());
         if (HasFatalFailure()) return;
       }
     }
