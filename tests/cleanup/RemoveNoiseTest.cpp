@@ -180,7 +180,7 @@ TEST(RemoveNoise, OutOfMemoryLeavesTheImageUnchanged) {
 }
 
 // median-without-scratch: the larger medians take scratch memory for their
-// column histograms; without it they filter through a histogram that needs
+// window counts; without it they filter through a histogram that needs
 // none, so the call still filters and succeeds as the written filter does.
 TEST(RemoveNoise, MedianWithoutScratchMemoryStillFilters) {
   zt::TestRandom random(12);
