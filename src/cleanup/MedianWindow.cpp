@@ -35,14 +35,20 @@
 #include "cleanup/WindowCounts.h"
 #include "platform/Memory.h"
 
-// As in RankFilters.cpp: the AVX2 loops are built where GCC or Clang build
-// for x86-64 and chosen at run time; ZENTREL_CLEANUP_PORTABLE leaves them
-// out (and with them this filter).
-#if defined(__GNUC__) && defined(__x86_64__) && !defined(ZENTREL_CLEANUP_PORTABLE)
+// The AVX2 loops are built where GCC or Clang build for x86-64 and chosen
+// at run time. In a build with ZENTREL_CLEANUP_PORTABLE (the test program's
+// copy) they are taken only when the caller names them, so that each path
+// can be checked whatever the machine picks.
+#if defined(__GNUC__) && defined(__x86_64__)
 #define ZENTREL_MEDIAN_HAVE_AVX2 1
 #include <immintrin.h>
 #define ZENTREL_MEDIAN_WIDE __attribute__((target("avx2")))
 #define ZENTREL_MEDIAN_WIDE_INLINE __attribute__((target("avx2"), always_inline)) inline
+// The counting also comes with 64-byte lanes, chosen where the processor
+// has AVX-512BW.
+#define ZENTREL_MEDIAN_HAVE_AVX512 1
+#define ZENTREL_MEDIAN_WIDEST __attribute__((target("avx512bw")))
+#define ZENTREL_MEDIAN_WIDEST_INLINE __attribute__((target("avx512bw"), always_inline)) inline
 #endif
 
 #if defined(ZENTREL_MEDIAN_HAVE_AVX2)
@@ -50,6 +56,15 @@ namespace zentrel::detail::cleanup {
 namespace {
 
 constexpr int kRuns = WindowCounts::kRuns;
+
+/// Whether the processor and this build have the 64-pixel counting.
+bool IsAvx512Available() {
+#if defined(ZENTREL_MEDIAN_HAVE_AVX512)
+  return __builtin_cpu_supports("avx512bw");
+#else
+  return false;
+#endif
+}
 constexpr std::ptrdiff_t kBlock = 256;
 // Ranks t − m … t + m with m up to 8 (a 10-wide window over a doubled row).
 constexpr int kMaxRanks = 17;
@@ -76,6 +91,7 @@ struct RowContext {
   int count;             // ranks lo … lo + count − 1
   int m;                 // written samples in each window
   int mult;              // how often the own row counts
+  bool lanes64;          // count 64 pixels at once (AVX-512BW)
 
   std::ptrdiff_t Entering(std::ptrdiff_t x) const {  // column entering from x to x + 1
     return win->ClampColumn(x + 1 - win->hw + win->w - 1);
@@ -317,6 +333,142 @@ ZENTREL_MEDIAN_WIDE void PrepareRanksWide(const RowContext& row, std::ptrdiff_t 
   }
 }
 
+#if defined(ZENTREL_MEDIAN_HAVE_AVX512)
+// GCC 12's AVX-512 headers fill unused merge operands from a variable set
+// to itself, which its flow analysis takes for one used unset.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+ZENTREL_MEDIAN_WIDEST_INLINE __m512i Load64(const BYTE* p) { return _mm512_loadu_si512(p); }
+
+/// WindowSum for 64 neighbouring windows.
+template <int W>
+ZENTREL_MEDIAN_WIDEST_INLINE __m512i WindowSum64(const BYTE* counts) {
+  if constexpr (W == 1) {
+    return Load64(counts);
+  } else {
+    return _mm512_add_epi8(WindowSum64<W / 2>(counts), WindowSum64<W - W / 2>(counts + W / 2));
+  }
+}
+
+/// The upper 32 bytes (by a shuffle: GCC 12 warns of the extract's
+/// unset merge operand).
+ZENTREL_MEDIAN_WIDEST_INLINE __m256i UpperHalf(__m512i v) {
+  return _mm512_castsi512_si256(_mm512_shuffle_i64x2(v, v, 0xEE));
+}
+ZENTREL_MEDIAN_WIDEST_INLINE int ReduceMin64(__m512i v) {
+  return ReduceMin(_mm256_min_epu8(_mm512_castsi512_si256(v), UpperHalf(v)));
+}
+ZENTREL_MEDIAN_WIDEST_INLINE int ReduceMax64(__m512i v) {
+  return ReduceMax(_mm256_max_epu8(_mm512_castsi512_si256(v), UpperHalf(v)));
+}
+
+/// PrepareRanksWide with 64 pixels side by side, the compares giving masks
+/// (the same counting, step for step).
+template <int W>
+ZENTREL_MEDIAN_WIDEST void PrepareRanksWidest(const RowContext& row, std::ptrdiff_t x0,
+                                              std::ptrdiff_t length, BYTE* ranks, bool& fromTop) {
+  const WindowCounts& columns = *row.columns;
+  constexpr int kM = (W - 1) / 2;
+  const int first = row.lo < 0 ? -row.lo : 0;
+  const int last = row.count - 1;
+  __m512i atMost[kMaxRanks];
+  for (int i = 0; i < row.count; ++i)
+    atMost[i] = _mm512_set1_epi8(static_cast<char>(row.lo + i + 1));
+  const __m512i total = _mm512_set1_epi8(static_cast<char>(row.win->Samples()));
+  const __m512i one = _mm512_set1_epi8(1);
+  for (std::ptrdiff_t j = 0; j < length; j += 64) {
+    const std::ptrdiff_t start = x0 + j - row.win->hw;
+    const std::ptrdiff_t lanes = std::min<std::ptrdiff_t>(64, length - j);
+    const __mmask64 valid = lanes == 64 ? ~__mmask64{0} : (__mmask64{1} << lanes) - 1;
+    __m512i below[kRuns];
+    __m512i lowRun = _mm512_setzero_si512();
+    __m512i highRun = _mm512_setzero_si512();
+    if (fromTop) {
+      __m512i above = _mm512_setzero_si512();
+      for (int k = kRuns - 1;; --k) {
+        below[k] = _mm512_sub_epi8(total, above);
+        const __mmask64 low = _mm512_cmpgt_epi8_mask(atMost[first], below[k]);
+        lowRun = _mm512_mask_add_epi8(lowRun, low, lowRun, one);
+        highRun = _mm512_mask_add_epi8(highRun, _mm512_cmpgt_epi8_mask(atMost[last], below[k]),
+                                       highRun, one);
+        if ((low | ~valid) == ~__mmask64{0}) {
+          const __m512i lower = _mm512_set1_epi8(static_cast<char>(k));
+          lowRun = _mm512_add_epi8(lowRun, lower);
+          highRun = _mm512_add_epi8(highRun, lower);
+          break;
+        }
+        if (k == 0) break;
+        above = _mm512_add_epi8(above, WindowSum64<W>(columns.Coarse(k) + start));
+      }
+    } else {
+      __m512i running = _mm512_setzero_si512();
+      for (int k = 0; k < kRuns; ++k) {
+        running = _mm512_add_epi8(running, WindowSum64<W>(columns.Coarse(k) + start));
+        below[k] = running;
+        lowRun = _mm512_mask_add_epi8(lowRun, _mm512_cmpgt_epi8_mask(atMost[first], running),
+                                      lowRun, one);
+        const __mmask64 high = _mm512_cmpgt_epi8_mask(atMost[last], running);
+        highRun = _mm512_mask_add_epi8(highRun, high, highRun, one);
+        if ((high & valid) == 0) break;
+      }
+    }
+    lowRun = _mm512_mask_blend_epi8(valid, _mm512_set1_epi8(kRuns), lowRun);
+    highRun = _mm512_maskz_mov_epi8(valid, highRun);
+    const int lowest = ReduceMin64(lowRun);
+    const int highest = ReduceMax64(highRun);
+    fromTop = lowest >= kRuns / 2;
+    __m512i values[kM + 1];
+    for (int i = 0; i <= kM; ++i) values[i] = _mm512_setzero_si512();
+    int counted = 16 * lowest;
+    const int end = 16 * (highest + 1);
+    int v = counted;
+    __m512i running = lowest > 0 ? below[lowest - 1] : _mm512_setzero_si512();
+    for (; v + 1 < end; v += 2) {
+      const __m512i both = _mm512_add_epi8(
+          running,
+          _mm512_add_epi8(Load64(columns.Fine(v) + x0 + j), Load64(columns.Fine(v + 1) + x0 + j)));
+      const __mmask64 atOrBelow = _mm512_cmpgt_epi8_mask(atMost[first], both);
+      if ((atOrBelow | ~valid) != ~__mmask64{0}) break;
+      running = both;
+      counted += 2;
+    }
+    for (; v < end; ++v) {
+      running = _mm512_add_epi8(running, Load64(columns.Fine(v) + x0 + j));
+      const __mmask64 atOrBelow = _mm512_cmpgt_epi8_mask(atMost[first], running);
+      if ((atOrBelow | ~valid) != ~__mmask64{0}) break;
+      ++counted;
+    }
+    __m512i removed[kM > 0 ? kM : 1];
+    __m512i value = _mm512_set1_epi8(static_cast<char>(v));
+    for (int s = 0; s < kM; ++s) {
+      removed[s] = Load64(row.original + x0 + j - kM + s);
+      running =
+          _mm512_mask_sub_epi8(running, _mm512_cmple_epu8_mask(removed[s], value), running, one);
+    }
+    while (v < end) {
+      if ((_mm512_cmpgt_epi8_mask(atMost[kM], running) & valid) == 0) break;
+      for (int k = 0; k < 2 && v < end; ++k) {
+        for (int i = 0; i <= kM; ++i)
+          values[i] = _mm512_mask_add_epi8(values[i], _mm512_cmpgt_epi8_mask(atMost[i], running),
+                                           values[i], one);
+        if (++v < end) {
+          value = _mm512_add_epi8(value, one);
+          __m512i step = Load64(columns.Fine(v) + x0 + j);
+          for (int s = 0; s < kM; ++s)
+            step = _mm512_mask_sub_epi8(step, _mm512_cmpeq_epi8_mask(removed[s], value), step, one);
+          running = _mm512_add_epi8(running, step);
+        }
+      }
+    }
+    const __m512i base = _mm512_set1_epi8(static_cast<char>(counted));
+    for (int i = 0; i <= kM; ++i)
+      values[i] = i < first ? _mm512_setzero_si512() : _mm512_add_epi8(values[i], base);
+    for (int i = 0; i <= kM; ++i) _mm512_storeu_si512(ranks + i * kBlock + j, values[i]);
+  }
+}
+#pragma GCC diagnostic pop
+#endif
+
 /// Takes the m original own-row samples left of each pixel out of the
 /// window's ranks lo … lo + 2m, leaving R's ranks lo … lo + m in rows
 /// 0 … m. Taking d out of a sorted run: rank i becomes the old rank i
@@ -439,9 +591,43 @@ ZENTREL_MEDIAN_WIDE void StepRing(const RowContext& row, BYTE* pixels, const BYT
   bandSpread.order = band.order;
 }
 
-/// PrepareRanksWide for the row's window width.
+#if defined(ZENTREL_MEDIAN_HAVE_AVX512)
+/// PrepareRanksWidest for the row's window width.
+ZENTREL_MEDIAN_WIDEST void PrepareRanksWidestFor(const RowContext& row, std::ptrdiff_t x0,
+                                                 std::ptrdiff_t length, BYTE* ranks,
+                                                 bool& fromTop) {
+  switch (row.win->w) {
+    case 1:
+      return PrepareRanksWidest<1>(row, x0, length, ranks, fromTop);
+    case 2:
+      return PrepareRanksWidest<2>(row, x0, length, ranks, fromTop);
+    case 3:
+      return PrepareRanksWidest<3>(row, x0, length, ranks, fromTop);
+    case 4:
+      return PrepareRanksWidest<4>(row, x0, length, ranks, fromTop);
+    case 5:
+      return PrepareRanksWidest<5>(row, x0, length, ranks, fromTop);
+    case 6:
+      return PrepareRanksWidest<6>(row, x0, length, ranks, fromTop);
+    case 7:
+      return PrepareRanksWidest<7>(row, x0, length, ranks, fromTop);
+    case 8:
+      return PrepareRanksWidest<8>(row, x0, length, ranks, fromTop);
+    case 9:
+      return PrepareRanksWidest<9>(row, x0, length, ranks, fromTop);
+    default:
+      return PrepareRanksWidest<10>(row, x0, length, ranks, fromTop);
+  }
+}
+#endif
+
+/// PrepareRanksWide for the row's window width (or the 64-lane counting
+/// where the row asks for it).
 ZENTREL_MEDIAN_WIDE void PrepareRanksFor(const RowContext& row, std::ptrdiff_t x0,
                                          std::ptrdiff_t length, BYTE* ranks, bool& fromTop) {
+#if defined(ZENTREL_MEDIAN_HAVE_AVX512)
+  if (row.lanes64) return PrepareRanksWidestFor(row, x0, length, ranks, fromTop);
+#endif
   switch (row.win->w) {
     case 1:
       return PrepareRanksWide<1>(row, x0, length, ranks, fromTop);
@@ -629,8 +815,13 @@ ZENTREL_MEDIAN_WIDE void ReplaceTwoRows(WindowCounts& columns, std::size_t width
 
 }  // namespace
 
-bool RunWindowMedian(const NoiseWindow& win) {
-  if (!__builtin_cpu_supports("avx2")) return false;
+bool RunWindowMedian(const NoiseWindow& win, MedianLanes widest) {
+#if defined(ZENTREL_CLEANUP_PORTABLE)
+  // The portable build leaves these loops to a caller that asks for them.
+  if (widest == MedianLanes::kWidest) return false;
+#endif
+  if (widest == MedianLanes::kNone || !__builtin_cpu_supports("avx2")) return false;
+  const bool lanes64 = widest != MedianLanes::kAvx2 && IsAvx512Available();
   const std::size_t width = static_cast<std::size_t>(win.width);
   // About 290 bytes a column and up to 280 KB more; a row wider than this
   // cannot be held anyway.
@@ -638,16 +829,16 @@ bool RunWindowMedian(const NoiseWindow& win) {
   const std::size_t histogramBytes = WindowCounts::Bytes(width);
   const std::size_t rRankBytes = (width + kRankPadding) * kRankStride;
   const std::size_t blockBytes = kMaxRanks * static_cast<std::size_t>(kBlock);
-  // The original row and the block rows have 32 bytes of padding for the
-  // 32-pixel steps.
-  const std::size_t originalBytes = width + 32;
+  // The original row has 64 bytes of padding for the 64-pixel steps, the
+  // block rows 32 for the 32-pixel ones (the 64-pixel ones stay inside).
+  const std::size_t originalBytes = width + 64;
   ScratchBuffer scratch =
       AllocateScratch(histogramBytes + originalBytes + rRankBytes + blockBytes + 32);
   if (!scratch) return false;
   BYTE* const original = scratch.get() + histogramBytes;
   BYTE* const rRanks = original + originalBytes;
   BYTE* const ranks = rRanks + rRankBytes;
-  std::memset(original + width, 0, 32);
+  std::memset(original + width, 0, 64);
   std::memset(rRanks, 0, rRankBytes + blockBytes + 32);
   WindowCounts columns(scratch.get(), width, win.w, win.hw);
   for (int r = 0; r < win.h; ++r)
@@ -659,7 +850,7 @@ bool RunWindowMedian(const NoiseWindow& win) {
     std::memcpy(original, pixels, width);
     const int mult = win.RowMultiplicity(y);
     const int m = win.hw * mult;
-    const RowContext row{&win, &columns, original, t - m, 2 * m + 1, m, mult};
+    const RowContext row{&win, &columns, original, t - m, 2 * m + 1, m, mult, lanes64};
     const bool lastRow = y + 1 >= win.EndY();
     int change[11] = {};
     int leaving = -1, entering = -1;
@@ -695,7 +886,7 @@ bool RunWindowMedian(const NoiseWindow& win) {
 
 namespace zentrel::detail::cleanup {
 
-bool RunWindowMedian(const NoiseWindow&) { return false; }
+bool RunWindowMedian(const NoiseWindow&, MedianLanes) { return false; }
 
 }  // namespace zentrel::detail::cleanup
 
