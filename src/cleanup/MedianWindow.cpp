@@ -816,12 +816,15 @@ ZENTREL_MEDIAN_WIDE void ReplaceTwoRows(WindowCounts& columns, std::size_t width
 }  // namespace
 
 bool RunWindowMedian(const NoiseWindow& win, MedianLanes widest) {
+  if (widest == MedianLanes::kChosen) {
 #if defined(ZENTREL_CLEANUP_PORTABLE)
-  // The portable build leaves these loops to a caller that asks for them.
-  if (widest == MedianLanes::kWidest) return false;
+    widest = MedianLanes::kNone;  // the loops only for a caller that names them
+#else
+    widest = MedianLanes::kAvx512;
 #endif
+  }
   if (widest == MedianLanes::kNone || !__builtin_cpu_supports("avx2")) return false;
-  const bool lanes64 = widest != MedianLanes::kAvx2 && IsAvx512Available();
+  const bool lanes64 = widest == MedianLanes::kAvx512 && IsAvx512Available();
   const std::size_t width = static_cast<std::size_t>(win.width);
   // About 290 bytes a column and up to 280 KB more; a row wider than this
   // cannot be held anyway.
