@@ -768,15 +768,54 @@ ZENTREL_MEDIAN_WIDE_INLINE __m256i RunsOf(const BYTE* samples) {
   return _mm256_and_si256(_mm256_srli_epi16(Load32(samples), 4), _mm256_set1_epi8(0x0F));
 }
 
+#if defined(ZENTREL_MEDIAN_HAVE_AVX512)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+/// The run counts' part of ReplaceTwoRows 64 columns a step, as far as
+/// whole steps go; returns the first column left.
+ZENTREL_MEDIAN_WIDEST std::size_t ReplaceRunsWidest(WindowCounts& columns, std::size_t width,
+                                                    const BYTE* from1, const BYTE* to1,
+                                                    const BYTE* from2, const BYTE* to2) {
+  const __m512i low4 = _mm512_set1_epi8(0x0F);
+  const __m512i one = _mm512_set1_epi8(1);
+  std::size_t c = 0;
+  for (; c + 64 <= width; c += 64) {
+    const __m512i gone1 = _mm512_and_si512(_mm512_srli_epi16(Load64(from1 + c), 4), low4);
+    const __m512i gone2 = _mm512_and_si512(_mm512_srli_epi16(Load64(from2 + c), 4), low4);
+    const __m512i come1 = _mm512_and_si512(_mm512_srli_epi16(Load64(to1 + c), 4), low4);
+    const __m512i come2 = _mm512_and_si512(_mm512_srli_epi16(Load64(to2 + c), 4), low4);
+    const int lowest =
+        ReduceMin64(_mm512_min_epu8(_mm512_min_epu8(gone1, gone2), _mm512_min_epu8(come1, come2)));
+    const int highest =
+        ReduceMax64(_mm512_max_epu8(_mm512_max_epu8(gone1, gone2), _mm512_max_epu8(come1, come2)));
+    for (int k = lowest; k <= highest; ++k) {
+      const __m512i run = _mm512_set1_epi8(static_cast<char>(k));
+      BYTE* counts = columns.CoarseToChange(k) + c;
+      __m512i sum = Load64(counts);
+      sum = _mm512_mask_sub_epi8(sum, _mm512_cmpeq_epi8_mask(gone1, run), sum, one);
+      sum = _mm512_mask_sub_epi8(sum, _mm512_cmpeq_epi8_mask(gone2, run), sum, one);
+      sum = _mm512_mask_add_epi8(sum, _mm512_cmpeq_epi8_mask(come1, run), sum, one);
+      sum = _mm512_mask_add_epi8(sum, _mm512_cmpeq_epi8_mask(come2, run), sum, one);
+      _mm512_storeu_si512(counts, sum);
+    }
+  }
+  return c;
+}
+#pragma GCC diagnostic pop
+#endif
+
 /// Two rows counted once each changed, from1 to to1 and from2 to to2: the
 /// counts of the values sample by sample, those of the runs 32 columns a
 /// step for every run the samples there meet (four compares a run, instead
 /// of four scattered read-modify-writes a column).
 ZENTREL_MEDIAN_WIDE void ReplaceTwoRows(WindowCounts& columns, std::size_t width, const BYTE* from1,
                                         const BYTE* to1, const BYTE* from2, const BYTE* to2,
-                                        WindowCounts::ColumnOrder& done) {
+                                        WindowCounts::ColumnOrder& done, bool lanes64) {
   columns.FinishReplaceFine(done, from1, to1, from2, to2);
   std::size_t c = 0;
+#if defined(ZENTREL_MEDIAN_HAVE_AVX512)
+  if (lanes64) c = ReplaceRunsWidest(columns, width, from1, to1, from2, to2);
+#endif
   for (; c + 32 <= width; c += 32) {
     const __m256i gone1 = RunsOf(from1 + c);
     const __m256i gone2 = RunsOf(from2 + c);
@@ -873,7 +912,7 @@ bool RunWindowMedian(const NoiseWindow& win, MedianLanes widest) {
     if (!lastRow) {
       if (oneRow) {
         WindowCounts::ColumnOrder done = early ? band.order : WindowCounts::ColumnOrder(width);
-        ReplaceTwoRows(columns, width, original, pixels, leavingRow, enteringRow, done);
+        ReplaceTwoRows(columns, width, original, pixels, leavingRow, enteringRow, done, lanes64);
       } else {
         columns.ReplaceRow(original, pixels, mult);
         MoveBand(columns, win, y);
