@@ -19,8 +19,9 @@
 // values kept per column, and a fine level kept per window), less the m
 // original own-row samples left of x. Then the serial step puts the
 // written samples in and reads rank m. The counting takes 32 neighbouring
-// windows at once, one byte lane each, and the serial step keeps its
-// pending lists in the slots of a vector, both with AVX2; only the last
+// windows at once, one byte lane each (64 where the processor has
+// AVX-512BW), and the serial step keeps its pending lists in the slots of
+// a vector, both with AVX2; only the last
 // row of a two-row window (its own row counted twice, so m = 2hw) slides
 // the run counts along the row, finds the window's ranks t − m … t + m
 // one pixel at a time, takes the m samples out of them and steps one
