@@ -337,8 +337,10 @@ ZENTREL_MEDIAN_WIDE void PrepareRanksWide(const RowContext& row, std::ptrdiff_t 
 #if defined(ZENTREL_MEDIAN_HAVE_AVX512)
 // GCC 12's AVX-512 headers fill unused merge operands from a variable set
 // to itself, which its flow analysis takes for one used unset.
+#if !defined(__clang__)  // a warning of GCC alone
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
 ZENTREL_MEDIAN_WIDEST_INLINE __m512i Load64(const BYTE* p) { return _mm512_loadu_si512(p); }
 
 /// WindowSum for 64 neighbouring windows.
@@ -467,7 +469,9 @@ ZENTREL_MEDIAN_WIDEST void PrepareRanksWidest(const RowContext& row, std::ptrdif
     for (int i = 0; i <= kM; ++i) _mm512_storeu_si512(ranks + i * kBlock + j, values[i]);
   }
 }
+#if !defined(__clang__)
 #pragma GCC diagnostic pop
+#endif
 #endif
 
 /// Takes the m original own-row samples left of each pixel out of the
@@ -770,8 +774,10 @@ ZENTREL_MEDIAN_WIDE_INLINE __m256i RunsOf(const BYTE* samples) {
 }
 
 #if defined(ZENTREL_MEDIAN_HAVE_AVX512)
+#if !defined(__clang__)  // a warning of GCC alone
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
 /// The run counts' part of ReplaceTwoRows 64 columns a step, as far as
 /// whole steps go; returns the first column left.
 ZENTREL_MEDIAN_WIDEST std::size_t ReplaceRunsWidest(WindowCounts& columns, std::size_t width,
@@ -802,7 +808,9 @@ ZENTREL_MEDIAN_WIDEST std::size_t ReplaceRunsWidest(WindowCounts& columns, std::
   }
   return c;
 }
+#if !defined(__clang__)
 #pragma GCC diagnostic pop
+#endif
 #endif
 
 /// Two rows counted once each changed, from1 to to1 and from2 to to2: the
