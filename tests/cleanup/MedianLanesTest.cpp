@@ -31,12 +31,10 @@ TEST(MedianLanes, EachLaneWidthMatchesTheLiteralFilter) {
         zt::FillGrey(image, static_cast<zt::GreyPattern>(random.Between(0, 3)), random);
         CImageDataModel reference;
         zt::CopyImage(image, reference);
-        const cleanup::NoiseWindow noise = cleanup::MakeNoiseWindow(
-            zentrel::detail::Raster::Rows(image.GetBuffer(), image.GetWidth(), image.GetHeight(),
-                                          image.GetLineBytes(), 8),
-            w, h);
+        const cleanup::NoiseWindow noise = zt::NoiseWindowOver(image, w, h);
         if (noise.Empty()) continue;
-        if (!cleanup::RunWindowMedian(noise, lane)) GTEST_SKIP() << "no AVX2 on this processor";
+        if (!cleanup::RunWindowMedian(noise, lane))
+          GTEST_SKIP() << "the processor lacks these lanes";
         ASSERT_EQ(zt::ReferenceRemoveNoise(reference, w, h, 0, 3), 1);
         ASSERT_EQ(zt::BlockBytes(image), zt::BlockBytes(reference))
             << w << "x" << h << " image " << image.GetWidth() << "x" << image.GetHeight()
@@ -53,10 +51,7 @@ TEST(MedianLanes, NoLanesLeavesTheImageToTheCaller) {
   zt::FillGrey(image, zt::GreyPattern::kNoise, random);
   CImageDataModel before;
   zt::CopyImage(image, before);
-  const cleanup::NoiseWindow noise = cleanup::MakeNoiseWindow(
-      zentrel::detail::Raster::Rows(image.GetBuffer(), image.GetWidth(), image.GetHeight(),
-                                    image.GetLineBytes(), 8),
-      5, 5);
+  const cleanup::NoiseWindow noise = zt::NoiseWindowOver(image, 5, 5);
   // This copy is built portable: the lanes it would choose and kNone both
   // decline.
   EXPECT_FALSE(cleanup::RunWindowMedian(noise));

@@ -62,10 +62,7 @@ void ExpectSameAsReference(const CImageDataModel& source, const Window& window, 
   zt::CopyImage(source, reference);
   ASSERT_EQ(zt::ReferenceRemoveNoise(reference, window.w, window.h, k, 2), 1);
   if (portable) {
-    const cleanup::NoiseWindow rows = cleanup::MakeNoiseWindow(
-        zentrel::detail::Raster::Rows(fast.GetBuffer(), fast.GetWidth(), fast.GetHeight(),
-                                      fast.GetLineBytes(), 8),
-        window.w, window.h);
+    const cleanup::NoiseWindow rows = zt::NoiseWindowOver(fast, window.w, window.h);
     if (!rows.Empty()) cleanup::RunRankFilter(rows, k, 2);
   } else {
     ASSERT_EQ(fast.RemoveNoise(window.w, window.h, k, 2), 1);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "ImageDataModel.h"
+#include "cleanup/NoiseWindow.h"
 #include "support/TestSupport.h"
 
 namespace zt {
@@ -81,6 +82,15 @@ inline void CopyImage(const CImageDataModel& image, CImageDataModel& copy) {
             image.GetColorPixel());
   const std::vector<std::uint8_t> bytes = BlockBytes(image);
   std::memcpy(copy.GetBmh(), bytes.data(), bytes.size());
+}
+
+/// The W × H window over an 8-bit image's rows, for the filters' internal
+/// entry points.
+inline zentrel::detail::cleanup::NoiseWindow NoiseWindowOver(CImageDataModel& image, int w, int h) {
+  return zentrel::detail::cleanup::MakeNoiseWindow(
+      zentrel::detail::Raster::Rows(image.GetBuffer(), image.GetWidth(), image.GetHeight(),
+                                    image.GetLineBytes(), 8),
+      w, h);
 }
 
 }  // namespace zt

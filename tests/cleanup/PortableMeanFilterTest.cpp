@@ -12,10 +12,7 @@ namespace {
 
 /// Runs the portable mean filter directly on the image's rows.
 bool PortableMeanFilter(CImageDataModel& image, int w, int h, int type) {
-  const cleanup::NoiseWindow window = cleanup::MakeNoiseWindow(
-      zentrel::detail::Raster::Rows(image.GetBuffer(), image.GetWidth(), image.GetHeight(),
-                                    image.GetLineBytes(), 8),
-      w, h);
+  const cleanup::NoiseWindow window = zt::NoiseWindowOver(image, w, h);
   return window.Empty() || cleanup::RunMeanFilter(window, type);
 }
 

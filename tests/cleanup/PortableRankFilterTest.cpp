@@ -27,10 +27,7 @@ TEST(PortableRankFilter, MatchesTheLiteralFilter) {
     zt::FillGrey(image, static_cast<zt::GreyPattern>(random.Between(0, 3)), random);
     CImageDataModel reference;
     zt::CopyImage(image, reference);
-    const cleanup::NoiseWindow window = cleanup::MakeNoiseWindow(
-        zentrel::detail::Raster::Rows(image.GetBuffer(), image.GetWidth(), image.GetHeight(),
-                                      image.GetLineBytes(), 8),
-        w, h);
+    const cleanup::NoiseWindow window = zt::NoiseWindowOver(image, w, h);
     if (!window.Empty()) cleanup::RunRankFilter(window, k, type);
     ASSERT_EQ(zt::ReferenceRemoveNoise(reference, w, h, k, type), 1);
     ASSERT_EQ(zt::BlockBytes(image), zt::BlockBytes(reference))
@@ -55,10 +52,7 @@ TEST(PortableRankFilter, LargerMediansMatchTheLiteralFilter) {
       zt::FillGrey(image, static_cast<zt::GreyPattern>(pattern), random);
       CImageDataModel reference;
       zt::CopyImage(image, reference);
-      const cleanup::NoiseWindow noise = cleanup::MakeNoiseWindow(
-          zentrel::detail::Raster::Rows(image.GetBuffer(), image.GetWidth(), image.GetHeight(),
-                                        image.GetLineBytes(), 8),
-          w, h);
+      const cleanup::NoiseWindow noise = zt::NoiseWindowOver(image, w, h);
       if (!noise.Empty()) cleanup::RunRankFilter(noise, 0, 3);
       ASSERT_EQ(zt::ReferenceRemoveNoise(reference, w, h, 0, 3), 1);
       ASSERT_EQ(zt::BlockBytes(image), zt::BlockBytes(reference))
