@@ -347,8 +347,11 @@ class ZENTREL_API CImageDataModel : public CObject {
   /// Rotates the picture by angle degrees (positive is clockwise, pi taken
   /// as 3.1415) about column width / 2 of stored row height / 2, keeping its
   /// size; each pixel takes the source pixel its position maps back to,
-  /// truncated toward zero, and pixels without a source become 0. Needs a
-  /// scratch image as large as the image.
+  /// truncated toward zero, and pixels without a source become 0. Returns 1,
+  /// or 0 with the image unchanged when it is empty or the scratch cannot be
+  /// had: a block of the image's size plus a few bytes per 128 × 128 tile,
+  /// of which only the pixels the turn must keep while it writes over the
+  /// image are touched (about angle / 360 of them near 30 degrees).
   int Rotate(int angle);
 
   // ---- Outlines, noise and shrinking ---------------------------------------

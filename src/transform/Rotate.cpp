@@ -16,6 +16,7 @@
 #include "platform/Memory.h"
 #include "transform/RotateRows.h"
 #include "transform/RowKernels.h"
+#include "transform/TurnSchedule.h"
 
 using namespace zentrel::detail;
 
@@ -27,8 +28,9 @@ namespace {
 constexpr double kRadiansPerDegree = 3.1415 / 180.0;
 
 /// Destination pixels are visited in tiles so that the source pixels read
-/// for one tile (a turned square) stay in cache at any angle.
-constexpr std::size_t kTile = 64;
+/// for one tile (a turned square) stay in cache at any angle. Of 32, 64,
+/// 128 and 256, 128 turned a 4000² image fastest at both depths.
+constexpr std::size_t kTile = 128;
 
 struct Rotation {
   double s;
@@ -93,14 +95,42 @@ void Gather(const Raster& rows, const std::int32_t* sourceRows, const std::int32
               B);
 }
 
+/// The source box of destination rows i0 .. i1 − 1, columns j0 .. j1 − 1:
+/// the extremes of the unrounded source row and column. Each sum moves one
+/// way along a row and one way down a column (every IEEE operation is
+/// monotonic in each operand), so the extremes lie at the corners.
+struct SourceBox {
+  double rowLow, rowHigh, columnLow, columnHigh;
+
+  /// Whether no pixel of the tile has its source inside the image.
+  bool Outside(double height, double width) const {
+    return rowHigh <= -1.0 || rowLow >= height || columnHigh <= -1.0 || columnLow >= width;
+  }
+};
+
+SourceBox BoxOf(const Rotation& rot, double dxsFirst, double dxcFirst, double dxsLast,
+                double dxcLast, std::size_t i0, std::size_t i1) {
+  SourceBox box{HUGE_VAL, -HUGE_VAL, HUGE_VAL, -HUGE_VAL};
+  for (std::size_t i : {i0, i1 - 1}) {
+    const double dy = static_cast<double>(i) - rot.cy;
+    for (int corner = 0; corner < 2; ++corner) {
+      const double r = (corner ? dxsLast : dxsFirst) + dy * rot.c + rot.cy;
+      const double q = (corner ? dxcLast : dxcFirst) - dy * rot.s + rot.cx;
+      box.rowLow = std::min(box.rowLow, r), box.rowHigh = std::max(box.rowHigh, r);
+      box.columnLow = std::min(box.columnLow, q), box.columnHigh = std::max(box.columnHigh, q);
+    }
+  }
+  return box;
+}
+
 /// Fills the destination rows i0..i1−1, columns j0..j1−1 with pixels of B
-/// bytes. Each source position is (dx × s + dy × c) + cy for the row and
-/// (dx × c − dy × s) + cx for the column, summed in that order; the products
-/// are formed once per column and once per row, which changes no bit of the
-/// sums.
+/// bytes, row i at out + (i − i0) × outLine. Each source position is
+/// (dx × s + dy × c) + cy for the row and (dx × c − dy × s) + cx for the
+/// column, summed in that order; the products are formed once per column
+/// and once per row, which changes no bit of the sums.
 template <std::size_t B>
-void RotateTile(const Raster& rows, const Rotation& rot, bool wide, BYTE* dst, std::size_t i0,
-                std::size_t i1, std::size_t j0, std::size_t j1) {
+void RotateTile(const Raster& rows, const Rotation& rot, bool wide, BYTE* dst, std::size_t dstLine,
+                std::size_t i0, std::size_t i1, std::size_t j0, std::size_t j1) {
   const std::size_t n = j1 - j0;
   double dxs[kTile];
   double dxc[kTile];
@@ -113,21 +143,8 @@ void RotateTile(const Raster& rows, const Rotation& rot, bool wide, BYTE* dst, s
   }
   const double height = static_cast<double>(rows.height);
   const double width = static_cast<double>(rows.width);
-  // Each rounded sum moves one way along a row and one way down a column,
-  // so a source coordinate takes its extremes over the tile at the corners:
-  // when all four corners lie past one edge of the source, every pixel does.
-  double rowLow = height, rowHigh = -1.0, columnLow = width, columnHigh = -1.0;
-  for (std::size_t i : {i0, i1 - 1}) {
-    const double dy = static_cast<double>(i) - rot.cy;
-    for (std::size_t k : {std::size_t{0}, n - 1}) {
-      const double r = dxs[k] + dy * rot.c + rot.cy;
-      const double q = dxc[k] - dy * rot.s + rot.cx;
-      rowLow = std::min(rowLow, r), rowHigh = std::max(rowHigh, r);
-      columnLow = std::min(columnLow, q), columnHigh = std::max(columnHigh, q);
-    }
-  }
-  if (rowHigh <= -1.0 || rowLow >= height || columnHigh <= -1.0 || columnLow >= width) {
-    for (std::size_t i = i0; i < i1; ++i) std::memset(dst + i * rows.lineBytes + j0 * B, 0, n * B);
+  if (BoxOf(rot, dxs[0], dxc[0], dxs[n - 1], dxc[n - 1], i0, i1).Outside(height, width)) {
+    for (std::size_t i = i0; i < i1; ++i) std::memset(dst + (i - i0) * dstLine, 0, n * B);
     return;
   }
   for (std::size_t i = i0; i < i1; ++i) {
@@ -149,7 +166,7 @@ void RotateTile(const Raster& rows, const Rotation& rot, bool wide, BYTE* dst, s
     std::size_t end = n;
     while (end > first && !inside(end - 1)) --end;
 
-    BYTE* out = dst + i * rows.lineBytes + j0 * B;
+    BYTE* out = dst + (i - i0) * dstLine;
     std::size_t done = first;
     if (wide) {
       const rotation::TurnedRow turned{rows.bits, rows.lineBytes, B,     dxs, dxc, dyc,
@@ -163,34 +180,155 @@ void RotateTile(const Raster& rows, const Rotation& rot, bool wide, BYTE* dst, s
   }
 }
 
+/// The source pixels a destination tile can read: stored rows rowFirst ..
+/// rowLast and columns columnFirst .. columnLast.
+struct PixelBox {
+  std::size_t rowFirst, rowLast, columnFirst, columnLast;
+};
+
+/// The pixel box read by the destination tile of rows i0 .. i1 − 1 and
+/// columns j0 .. j1 − 1; false when every source lies outside the image.
+/// Truncation is monotonic too, so every pixel read lies within the
+/// truncated source box, cut to the image.
+bool PixelsRead(const Raster& rows, const Rotation& rot, std::size_t i0, std::size_t i1,
+                std::size_t j0, std::size_t j1, PixelBox& pixels) {
+  const double dxFirst = static_cast<double>(j0) - rot.cx;
+  const double dxLast = static_cast<double>(j1 - 1) - rot.cx;
+  const SourceBox box =
+      BoxOf(rot, dxFirst * rot.s, dxFirst * rot.c, dxLast * rot.s, dxLast * rot.c, i0, i1);
+  const double height = static_cast<double>(rows.height);
+  const double width = static_cast<double>(rows.width);
+  if (box.Outside(height, width)) return false;
+  // Inside, low < size and high > −1, so both conversions are in range.
+  auto first = [](double low) { return low <= 0.0 ? 0 : static_cast<std::size_t>(low); };
+  auto last = [](double high, double size) {
+    return static_cast<std::size_t>(high >= size ? size - 1.0 : high);
+  };
+  pixels = {first(box.rowLow), last(box.rowHigh, height), first(box.columnLow),
+            last(box.columnHigh, width)};
+  return true;
+}
+
+/// The source tiles that the destination tile of rows i0 .. i1 − 1 and
+/// columns j0 .. j1 − 1 reads (none when every source lies outside).
+rotation::TileSpan TilesRead(const Raster& rows, const Rotation& rot, std::size_t i0,
+                             std::size_t i1, std::size_t j0, std::size_t j1) {
+  rotation::TileSpan span;
+  PixelBox pixels{};
+  if (!PixelsRead(rows, rot, i0, i1, j0, j1, pixels)) return span;
+  span.rowFirst = static_cast<std::int32_t>(pixels.rowFirst / kTile);
+  span.rowLast = static_cast<std::int32_t>(pixels.rowLast / kTile);
+  span.columnFirst = static_cast<std::int32_t>(pixels.columnFirst / kTile);
+  span.columnLast = static_cast<std::int32_t>(pixels.columnLast / kTile);
+  return span;
+}
+
+/// Reads a byte of every cache line of the image that the tile of rows
+/// i0 .. i1 − 1 and columns j0 .. j1 − 1 can read, and returns their sum.
+/// These loads do not wait on one another, so their misses overlap, where
+/// the gathers of the turn would meet them a few at a time: at 30 degrees
+/// this halves the time of a 24-bit turn. (Prefetch hints for the same
+/// lines changed nothing.)
+unsigned WarmSource(const Raster& rows, const Rotation& rot, std::size_t i0, std::size_t i1,
+                    std::size_t j0, std::size_t j1) {
+  PixelBox pixels{};
+  if (!PixelsRead(rows, rot, i0, i1, j0, j1, pixels)) return 0;
+  const std::size_t b0 = pixels.columnFirst * rows.pixelBytes;
+  const std::size_t b1 = pixels.columnLast * rows.pixelBytes;
+  unsigned sum = 0;
+  for (std::size_t r = pixels.rowFirst; r <= pixels.rowLast; ++r) {
+    const BYTE* row = rows.StoredRow(r);
+    for (std::size_t b = b0; b < b1; b += 64) sum += row[b];
+    sum += row[b1];
+  }
+  return sum;
+}
+
+/// Copies the pixels of rows i0 .. i1 − 1, bytes from .. from + bytes − 1,
+/// from one block of rows to another of the same layout.
+void CopyTileRows(const BYTE* from, BYTE* to, std::size_t line, std::size_t i0, std::size_t i1,
+                  std::size_t offset, std::size_t bytes) {
+  for (std::size_t i = i0; i < i1; ++i)
+    std::memcpy(to + i * line + offset, from + i * line + offset, bytes);
+}
+
 }  // namespace
 }  // namespace zentrel::detail
 
 int CImageDataModel::Rotate(int angle) {
   const Raster rows = ImageAccess::Checked(*this);
   if (rows.Empty()) return 0;
-  // The rotated rows are built in the scratch while every destination pixel
-  // reads the unrotated image, then copied over the rows in one pass.
-  ScratchBuffer scratch = AllocateScratch(rows.PixelAreaBytes());
-  if (!scratch) return 0;
-  Raster source = rows;
+  // The turned tiles are written straight over the image, in an order that
+  // TurnSchedule picks, with copies of the source pixels a later tile still
+  // needs kept in a scratch image of the same layout; only those copies
+  // touch its pages. Four spare bytes let the wide gather read a word at
+  // the last pixel; the schedule's own arrays follow in the same block.
+  const std::size_t area = rows.PixelAreaBytes();
+  const std::size_t scratchBytes = (area + 4 + 7) / 8 * 8;
+  const std::int32_t down = static_cast<std::int32_t>((rows.height + kTile - 1) / kTile);
+  const std::int32_t across = static_cast<std::int32_t>((rows.width + kTile - 1) / kTile);
+  const std::size_t tiles = static_cast<std::size_t>(down) * static_cast<std::size_t>(across);
+  const std::size_t turnedBytes = kTile * kTile * 3;
+  ScratchBuffer block =
+      AllocateScratch(scratchBytes + turnedBytes + rotation::TurnSchedule::BytesFor(tiles));
+  if (!block) return 0;
 
   const double a = angle * kRadiansPerDegree;
   const Rotation rot{std::sin(a), std::cos(a), static_cast<double>(rows.width / 2),
                      static_cast<double>(rows.height / 2)};
-  const bool wide = rotation::WideTurnUsable(rows.PixelAreaBytes(), rows.areaBytes);
-  for (std::size_t i0 = 0; i0 < rows.height; i0 += kTile) {
-    const std::size_t i1 = std::min<std::size_t>(rows.height, i0 + kTile);
-    for (std::size_t j0 = 0; j0 < rows.width; j0 += kTile) {
-      const std::size_t j1 = std::min<std::size_t>(rows.width, j0 + kTile);
-      if (rows.pixelBytes == 1)
-        RotateTile<1>(source, rot, wide, scratch.get(), i0, i1, j0, j1);
-      else
-        RotateTile<3>(source, rot, wide, scratch.get(), i0, i1, j0, j1);
-    }
+  BYTE* const turned = block.get() + scratchBytes;  // one turned tile
+  rotation::TurnSchedule schedule(turned + turnedBytes, down, across);
+  auto tileRows = [&](std::int32_t tile, std::size_t& i0, std::size_t& i1) {
+    i0 = static_cast<std::size_t>(schedule.TileRow(tile)) * kTile;
+    i1 = std::min<std::size_t>(rows.height, i0 + kTile);
+  };
+  auto tileColumns = [&](std::int32_t tile, std::size_t& j0, std::size_t& j1) {
+    j0 = static_cast<std::size_t>(schedule.TileColumn(tile)) * kTile;
+    j1 = std::min<std::size_t>(rows.width, j0 + kTile);
+  };
+  for (std::int32_t t = 0; t < schedule.Tiles(); ++t) {
+    std::size_t i0, i1, j0, j1;
+    tileRows(t, i0, i1);
+    tileColumns(t, j0, j1);
+    schedule.SetReads(t, TilesRead(rows, rot, i0, i1, j0, j1));
   }
-  ZeroRowPadding(scratch.get(), rows.lineBytes, rows.height,
+  schedule.ChooseOrder(rot.cy / kTile, rot.cx / kTile);
+
+  Raster kept = rows;
+  kept.bits = block.get();
+  kept.areaBytes = scratchBytes;
+  const bool wideImage = rotation::WideTurnUsable(area, rows.areaBytes);
+  const bool wideKept = rotation::WideTurnUsable(area, scratchBytes);
+  const std::size_t pixelBytes = rows.pixelBytes;
+  auto keep = [&](std::int32_t tile) {
+    std::size_t i0, i1, j0, j1;
+    tileRows(tile, i0, i1);
+    tileColumns(tile, j0, j1);
+    CopyTileRows(rows.bits, kept.bits, rows.lineBytes, i0, i1, j0 * pixelBytes,
+                 (j1 - j0) * pixelBytes);
+  };
+  volatile unsigned warmed = 0;  // kept, so the warming loads are made
+  for (std::int32_t position = 0; position < schedule.Tiles(); ++position) {
+    const std::int32_t tile = schedule.TileAt(position);
+    std::size_t i0, i1, j0, j1;
+    tileRows(tile, i0, i1);
+    tileColumns(tile, j0, j1);
+    const bool fromKept = schedule.ReadsScratch(position, keep);
+    const Raster& source = fromKept ? kept : rows;
+    // The copies were made just now or a little before, and only they
+    // hold the pixels, so only reads from the image are warmed.
+    if (!fromKept) warmed = warmed + WarmSource(rows, rot, i0, i1, j0, j1);
+    const bool wide = fromKept ? wideKept : wideImage;
+    const std::size_t line = (j1 - j0) * pixelBytes;
+    if (pixelBytes == 1)
+      RotateTile<1>(source, rot, wide, turned, line, i0, i1, j0, j1);
+    else
+      RotateTile<3>(source, rot, wide, turned, line, i0, i1, j0, j1);
+    schedule.BeforeWrite(position, keep);
+    for (std::size_t i = i0; i < i1; ++i)
+      std::memcpy(rows.StoredRow(i) + j0 * pixelBytes, turned + (i - i0) * line, line);
+  }
+  ZeroRowPadding(rows.bits, rows.lineBytes, rows.height,
                  static_cast<std::size_t>(rows.width) * rows.pixelBytes);
-  std::memcpy(rows.bits, scratch.get(), rows.PixelAreaBytes());
   return 1;
 }

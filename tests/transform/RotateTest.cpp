@@ -166,3 +166,31 @@ TEST(Rotate, EightPixelStepsMatchPlainVersionAtEveryFifthDegree) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(Rotate, TilesTurnedOverTheImageMatchPlainVersion) {
+  // Images of many tiles, square-ish and oblong, at angles where the turn
+  // reads tiles it has already written over (any angle but the smallest),
+  // near the half and full turns, and past a whole turn.
+  std::mt19937 random(2026);
+  const int sizes[][2] = {{900, 700}, {1300, 260}};
+  const int angles[] = {0, 1, -2, 30, -30, 45, 90, -91, 135, 179, 180, -181, 300, 3611};
+  for (int bits : {8, 24}) {
+    for (const auto& size : sizes) {
+      CImageDataModel image;
+      zt::MakeImage(image, size[0], size[1], bits);
+      tt::FillRandom(image, random);
+      const tt::Bytes original = tt::PixelArea(image);
+      for (int angle : angles) {
+        std::memcpy(image.GetBuffer(), original.data(), original.size());
+        ASSERT_EQ(image.Rotate(angle), 1);
+        ASSERT_EQ(tt::PixelArea(image),
+                  tt::ReferenceRotate(original, size[0], size[1], bits, angle))
+            << size[0] << "x" << size[1] << " at " << bits << " bits, angle " << angle;
+      }
+    }
+  }
+}
+
+}  // namespace
