@@ -349,9 +349,10 @@ class ZENTREL_API CImageDataModel : public CObject {
   /// size; each pixel takes the source pixel its position maps back to,
   /// truncated toward zero, and pixels without a source become 0. Returns 1,
   /// or 0 with the image unchanged when it is empty or the scratch cannot be
-  /// had: a block of the image's size plus a few bytes per 128 × 128 tile,
+  /// had: a block of the image's size, 48 KB and a few bytes per tile,
   /// of which only the pixels the turn must keep while it writes over the
-  /// image are touched (about angle / 360 of them near 30 degrees).
+  /// image are touched (on a large image about an eighth of them at 30
+  /// degrees, a quarter at 90, half at 180).
   int Rotate(int angle);
 
   // ---- Outlines, noise and shrinking ---------------------------------------
