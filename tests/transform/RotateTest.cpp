@@ -6,6 +6,8 @@
 #include <climits>
 #include <cstring>
 #include <random>
+#include <utility>
+#include <vector>
 
 #include "ImageDataModel.h"
 #include "TransformTestSupport.h"
@@ -140,57 +142,46 @@ TEST(Rotate, MatchesPlainVersionAcrossTilesAndUnpaddedRows) {
 
 namespace {
 
-TEST(Rotate, EightPixelStepsMatchPlainVersionAtEveryFifthDegree) {
-  // Runs long enough for the eight-pixel steps with their scalar tails, at
-  // both depths, on rows with and without padding (a width of 256 has none
-  // at 24 bits, so the last pixel's four-byte read reaches the spare row).
-  std::mt19937 random(77);
-  const int sizes[][2] = {{256, 97}, {203, 150}, {97, 256}};
+using Sizes = std::vector<std::pair<int, int>>;
+
+/// Turns a random image of each size, at both depths, by each angle, each
+/// time from the same original, and compares with the plain per-pixel
+/// version.
+void ExpectTurnsMatchPlainVersion(const Sizes& sizes, const std::vector<int>& angles,
+                                  unsigned seed) {
+  std::mt19937 random(seed);
   for (int bits : {8, 24}) {
-    for (const auto& size : sizes) {
+    for (const auto& [width, height] : sizes) {
       CImageDataModel image;
-      zt::MakeImage(image, size[0], size[1], bits);
-      tt::FillRandom(image, random);
-      const tt::Bytes original = tt::PixelArea(image);
-      for (int angle = -360; angle <= 360; angle += 5) {
-        CImageDataModel turned;
-        zt::MakeImage(turned, size[0], size[1], bits);
-        std::memcpy(turned.GetBuffer(), original.data(), original.size());
-        ASSERT_EQ(turned.Rotate(angle), 1);
-        ASSERT_EQ(tt::PixelArea(turned),
-                  tt::ReferenceRotate(original, size[0], size[1], bits, angle))
-            << size[0] << "x" << size[1] << " at " << bits << " bits, angle " << angle;
-      }
-    }
-  }
-}
-
-}  // namespace
-
-namespace {
-
-TEST(Rotate, TilesTurnedOverTheImageMatchPlainVersion) {
-  // Images of many tiles, square-ish and oblong, at angles where the turn
-  // reads tiles it has already written over (any angle but the smallest),
-  // near the half and full turns, and past a whole turn.
-  std::mt19937 random(2026);
-  const int sizes[][2] = {{900, 700}, {1300, 260}};
-  const int angles[] = {0, 1, -2, 30, -30, 45, 90, -91, 135, 179, 180, -181, 300, 3611};
-  for (int bits : {8, 24}) {
-    for (const auto& size : sizes) {
-      CImageDataModel image;
-      zt::MakeImage(image, size[0], size[1], bits);
+      zt::MakeImage(image, width, height, bits);
       tt::FillRandom(image, random);
       const tt::Bytes original = tt::PixelArea(image);
       for (int angle : angles) {
         std::memcpy(image.GetBuffer(), original.data(), original.size());
         ASSERT_EQ(image.Rotate(angle), 1);
-        ASSERT_EQ(tt::PixelArea(image),
-                  tt::ReferenceRotate(original, size[0], size[1], bits, angle))
-            << size[0] << "x" << size[1] << " at " << bits << " bits, angle " << angle;
+        ASSERT_EQ(tt::PixelArea(image), tt::ReferenceRotate(original, width, height, bits, angle))
+            << width << "x" << height << " at " << bits << " bits, angle " << angle;
       }
     }
   }
+}
+
+TEST(Rotate, EightPixelStepsMatchPlainVersionAtEveryFifthDegree) {
+  // Runs long enough for the eight-pixel steps with their scalar tails, at
+  // both depths, on rows with and without padding (a width of 256 has none
+  // at 24 bits, so the last pixel's four-byte read reaches the spare row).
+  std::vector<int> angles;
+  for (int angle = -360; angle <= 360; angle += 5) angles.push_back(angle);
+  ExpectTurnsMatchPlainVersion({{256, 97}, {203, 150}, {97, 256}}, angles, 77);
+}
+
+TEST(Rotate, TilesTurnedOverTheImageMatchPlainVersion) {
+  // Images of many tiles, square-ish and oblong, at angles where the turn
+  // reads tiles it has already written over (any angle but the smallest),
+  // near the half and full turns, and past a whole turn.
+  ExpectTurnsMatchPlainVersion({{900, 700}, {1300, 260}},
+                               {0, 1, -2, 30, -30, 45, 90, -91, 135, 179, 180, -181, 300, 3611},
+                               2026);
 }
 
 }  // namespace
