@@ -38,7 +38,6 @@ TurnSchedule::TurnSchedule(void* memory, std::int32_t tilesDown, std::int32_t ti
   m_lastReader = Carve<std::int32_t>(at, n);
   m_kept = Carve<bool>(at, n);
   std::fill(m_reads, m_reads + n, TileSpan{});
-  UseRowOrder();
 }
 
 void TurnSchedule::ChooseOrder(double centreRow, double centreColumn) {

@@ -38,7 +38,8 @@ class TurnSchedule {
   static std::size_t BytesFor(std::size_t tiles);
 
   /// A schedule over tilesDown × tilesAcross tiles in the given memory.
-  /// Every tile reads nothing until SetReads says otherwise.
+  /// Every tile reads nothing until SetReads says otherwise; an order is
+  /// set (UseRowOrder or ChooseOrder) once every tile's reads are.
   TurnSchedule(void* memory, std::int32_t tilesDown, std::int32_t tilesAcross);
 
   std::int32_t Tiles() const { return m_tiles; }
@@ -49,6 +50,8 @@ class TurnSchedule {
   /// Picks, of the row-by-row order and the two orders round the centre
   /// (centreRow, centreColumn in tiles), the one that copies fewest tiles.
   void ChooseOrder(double centreRow, double centreColumn);
+  /// Visits the tiles row by row.
+  void UseRowOrder();
 
   std::int32_t TileAt(std::int32_t position) const { return m_order[position]; }
 
@@ -70,7 +73,6 @@ class TurnSchedule {
   /// Sets the order to the tiles sorted by m_key, and the positions and
   /// last readers that follow from it.
   void UseOrderByKey();
-  void UseRowOrder();
   void UseOrderRound(double centreRow, double centreColumn, bool clockwise);
   /// How many tiles the current order copies.
   std::int32_t CountCopies();
