@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 
 namespace zentrel::detail::rotation {
 namespace {
@@ -11,9 +12,12 @@ namespace {
 constexpr double kSectors = 720.0;
 constexpr double kTwoPi = 6.283185307179586;
 
+/// Starts count value-initialised objects of type T at `at` (suitably
+/// aligned) and moves `at` past them.
 template <class T>
 T* Carve(unsigned char*& at, std::size_t count) {
   T* const start = reinterpret_cast<T*>(at);
+  std::uninitialized_value_construct_n(start, count);
   at += sizeof(T) * count;
   return start;
 }
@@ -37,7 +41,6 @@ TurnSchedule::TurnSchedule(void* memory, std::int32_t tilesDown, std::int32_t ti
   m_position = Carve<std::int32_t>(at, n);
   m_lastReader = Carve<std::int32_t>(at, n);
   m_kept = Carve<bool>(at, n);
-  std::fill(m_reads, m_reads + n, TileSpan{});
 }
 
 void TurnSchedule::ChooseOrder(double centreRow, double centreColumn) {

@@ -7,11 +7,12 @@
 // pixels are copied to the scratch (at the same offsets). A tile whose
 // reads reach a tile already written gathers from the scratch instead, and
 // the tiles it reads that are still unwritten are copied then. Any order is
-// correct; the order only decides how much is copied. A turn by an angle a
-// reads each pixel from about a further round the centre, so visiting the
-// tiles by their angle about the centre, against the turn, leaves only a
-// wedge of about a / 360 of the image to copy, where a whole scratch image
-// would be written and copied back.
+// correct; the order only decides how much is copied. In a turn by a
+// degrees each pixel is read from the point a degrees further round the
+// centre, so visiting the tiles by their angle about the centre, against
+// the turn, leaves only a wedge of about a / 360 of the image to copy (plus
+// the tiles near the centre, which read one another), where a whole
+// scratch image would be written and copied back.
 #ifndef ZENTREL_TRANSFORM_TURNSCHEDULE_H
 #define ZENTREL_TRANSFORM_TURNSCHEDULE_H
 
