@@ -180,22 +180,26 @@ void RotateTile(const Raster& rows, const Rotation& rot, bool wide, BYTE* dst, s
   }
 }
 
+/// A destination tile: stored rows i0 .. i1 − 1, columns j0 .. j1 − 1.
+struct TileRectangle {
+  std::size_t i0, i1, j0, j1;
+};
+
 /// The source pixels a destination tile can read: stored rows rowFirst ..
 /// rowLast and columns columnFirst .. columnLast.
 struct PixelBox {
   std::size_t rowFirst, rowLast, columnFirst, columnLast;
 };
 
-/// The pixel box read by the destination tile of rows i0 .. i1 − 1 and
-/// columns j0 .. j1 − 1; false when every source lies outside the image.
-/// Truncation is monotonic too, so every pixel read lies within the
-/// truncated source box, cut to the image.
-bool PixelsRead(const Raster& rows, const Rotation& rot, std::size_t i0, std::size_t i1,
-                std::size_t j0, std::size_t j1, PixelBox& pixels) {
-  const double dxFirst = static_cast<double>(j0) - rot.cx;
-  const double dxLast = static_cast<double>(j1 - 1) - rot.cx;
-  const SourceBox box =
-      BoxOf(rot, dxFirst * rot.s, dxFirst * rot.c, dxLast * rot.s, dxLast * rot.c, i0, i1);
+/// The pixel box read by a destination tile; false when every source lies
+/// outside the image. Truncation is monotonic too, so every pixel read lies
+/// within the truncated source box, cut to the image.
+bool PixelsRead(const Raster& rows, const Rotation& rot, const TileRectangle& tile,
+                PixelBox& pixels) {
+  const double dxFirst = static_cast<double>(tile.j0) - rot.cx;
+  const double dxLast = static_cast<double>(tile.j1 - 1) - rot.cx;
+  const SourceBox box = BoxOf(rot, dxFirst * rot.s, dxFirst * rot.c, dxLast * rot.s, dxLast * rot.c,
+                              tile.i0, tile.i1);
   const double height = static_cast<double>(rows.height);
   const double width = static_cast<double>(rows.width);
   if (box.Outside(height, width)) return false;
@@ -209,13 +213,12 @@ bool PixelsRead(const Raster& rows, const Rotation& rot, std::size_t i0, std::si
   return true;
 }
 
-/// The source tiles that the destination tile of rows i0 .. i1 − 1 and
-/// columns j0 .. j1 − 1 reads (none when every source lies outside).
-rotation::TileSpan TilesRead(const Raster& rows, const Rotation& rot, std::size_t i0,
-                             std::size_t i1, std::size_t j0, std::size_t j1) {
+/// The source tiles that a destination tile reads (none when every source
+/// lies outside).
+rotation::TileSpan TilesRead(const Raster& rows, const Rotation& rot, const TileRectangle& tile) {
   rotation::TileSpan span;
   PixelBox pixels{};
-  if (!PixelsRead(rows, rot, i0, i1, j0, j1, pixels)) return span;
+  if (!PixelsRead(rows, rot, tile, pixels)) return span;
   span.rowFirst = static_cast<std::int32_t>(pixels.rowFirst / kTile);
   span.rowLast = static_cast<std::int32_t>(pixels.rowLast / kTile);
   span.columnFirst = static_cast<std::int32_t>(pixels.columnFirst / kTile);
@@ -223,16 +226,15 @@ rotation::TileSpan TilesRead(const Raster& rows, const Rotation& rot, std::size_
   return span;
 }
 
-/// Reads a byte of every cache line of the image that the tile of rows
-/// i0 .. i1 − 1 and columns j0 .. j1 − 1 can read, and returns their sum.
+/// Reads a byte of every cache line of the image that a destination tile
+/// can read, and returns their sum.
 /// These loads do not wait on one another, so their misses overlap, where
 /// the gathers of the turn would meet them a few at a time: at 30 degrees
 /// this halves the time of a 24-bit turn. (Prefetch hints for the same
 /// lines changed nothing.)
-unsigned WarmSource(const Raster& rows, const Rotation& rot, std::size_t i0, std::size_t i1,
-                    std::size_t j0, std::size_t j1) {
+unsigned WarmSource(const Raster& rows, const Rotation& rot, const TileRectangle& tile) {
   PixelBox pixels{};
-  if (!PixelsRead(rows, rot, i0, i1, j0, j1, pixels)) return 0;
+  if (!PixelsRead(rows, rot, tile, pixels)) return 0;
   const std::size_t b0 = pixels.columnFirst * rows.pixelBytes;
   const std::size_t b1 = pixels.columnLast * rows.pixelBytes;
   unsigned sum = 0;
@@ -278,19 +280,15 @@ int CImageDataModel::Rotate(int angle) {
                      static_cast<double>(rows.height / 2)};
   BYTE* const turned = block.get() + scratchBytes;  // one turned tile
   rotation::TurnSchedule schedule(turned + turnedBytes, down, across);
-  auto tileRows = [&](std::int32_t tile, std::size_t& i0, std::size_t& i1) {
-    i0 = static_cast<std::size_t>(schedule.TileRow(tile)) * kTile;
-    i1 = std::min<std::size_t>(rows.height, i0 + kTile);
-  };
-  auto tileColumns = [&](std::int32_t tile, std::size_t& j0, std::size_t& j1) {
-    j0 = static_cast<std::size_t>(schedule.TileColumn(tile)) * kTile;
-    j1 = std::min<std::size_t>(rows.width, j0 + kTile);
+  auto rectangleOf = [&](std::int32_t tile) {
+    const std::size_t i0 = static_cast<std::size_t>(schedule.TileRow(tile)) * kTile;
+    const std::size_t j0 = static_cast<std::size_t>(schedule.TileColumn(tile)) * kTile;
+    return TileRectangle{i0, std::min<std::size_t>(rows.height, i0 + kTile), j0,
+                         std::min<std::size_t>(rows.width, j0 + kTile)};
   };
   for (std::int32_t t = 0; t < schedule.Tiles(); ++t) {
-    std::size_t i0, i1, j0, j1;
-    tileRows(t, i0, i1);
-    tileColumns(t, j0, j1);
-    schedule.SetReads(t, TilesRead(rows, rot, i0, i1, j0, j1));
+    const TileRectangle at = rectangleOf(t);
+    schedule.SetReads(t, TilesRead(rows, rot, at));
   }
   schedule.ChooseOrder(rot.cy / kTile, rot.cx / kTile);
 
@@ -301,32 +299,28 @@ int CImageDataModel::Rotate(int angle) {
   const bool wideKept = rotation::WideTurnUsable(area, scratchBytes);
   const std::size_t pixelBytes = rows.pixelBytes;
   auto keep = [&](std::int32_t tile) {
-    std::size_t i0, i1, j0, j1;
-    tileRows(tile, i0, i1);
-    tileColumns(tile, j0, j1);
-    CopyTileRows(rows.bits, kept.bits, rows.lineBytes, i0, i1, j0 * pixelBytes,
-                 (j1 - j0) * pixelBytes);
+    const TileRectangle at = rectangleOf(tile);
+    CopyTileRows(rows.bits, kept.bits, rows.lineBytes, at.i0, at.i1, at.j0 * pixelBytes,
+                 (at.j1 - at.j0) * pixelBytes);
   };
   volatile unsigned warmed = 0;  // kept, so the warming loads are made
   for (std::int32_t position = 0; position < schedule.Tiles(); ++position) {
     const std::int32_t tile = schedule.TileAt(position);
-    std::size_t i0, i1, j0, j1;
-    tileRows(tile, i0, i1);
-    tileColumns(tile, j0, j1);
+    const TileRectangle at = rectangleOf(tile);
     const bool fromKept = schedule.ReadsScratch(position, keep);
     const Raster& source = fromKept ? kept : rows;
     // The copies were made just now or a little before, and only they
     // hold the pixels, so only reads from the image are warmed.
-    if (!fromKept) warmed = warmed + WarmSource(rows, rot, i0, i1, j0, j1);
+    if (!fromKept) warmed = warmed + WarmSource(rows, rot, at);
     const bool wide = fromKept ? wideKept : wideImage;
-    const std::size_t line = (j1 - j0) * pixelBytes;
+    const std::size_t line = (at.j1 - at.j0) * pixelBytes;
     if (pixelBytes == 1)
-      RotateTile<1>(source, rot, wide, turned, line, i0, i1, j0, j1);
+      RotateTile<1>(source, rot, wide, turned, line, at.i0, at.i1, at.j0, at.j1);
     else
-      RotateTile<3>(source, rot, wide, turned, line, i0, i1, j0, j1);
+      RotateTile<3>(source, rot, wide, turned, line, at.i0, at.i1, at.j0, at.j1);
     schedule.BeforeWrite(position, keep);
-    for (std::size_t i = i0; i < i1; ++i)
-      std::memcpy(rows.StoredRow(i) + j0 * pixelBytes, turned + (i - i0) * line, line);
+    for (std::size_t i = at.i0; i < at.i1; ++i)
+      std::memcpy(rows.StoredRow(i) + at.j0 * pixelBytes, turned + (i - at.i0) * line, line);
   }
   ZeroRowPadding(rows.bits, rows.lineBytes, rows.height,
                  static_cast<std::size_t>(rows.width) * rows.pixelBytes);
