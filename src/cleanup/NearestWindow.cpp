@@ -550,55 +550,59 @@ class SortedRemainder {
     const BYTE* windowRows[10];
     for (int r = 0, a = 0, b = 0; r < m_win.h; ++r)
       windowRows[r] = r < m_win.hh ? rows.above[a++] : (r == m_win.hh ? rows.own : rows.below[b++]);
-    // The last group of a row: its spare lanes repeat the last pixel, and
-    // columns past the edge (even windows) read the edge column.
+    // A group that reaches past the row's end (the last of a row, with an
+    // even window or spare lanes) reads a copy of its columns in which
+    // columns past the edge repeat the edge column, and takes the same
+    // loops as the others. Spare lanes read whatever lies in the copy and
+    // repeat the last pixel's value; their plans are never used.
     const std::ptrdiff_t left = x0 - m_win.hw;
     const bool clamped = length < kLanes || left + kLanes - 1 + m_win.w - 1 >= m_win.width;
+    alignas(32) BYTE strip[10][kLanes + 16];
+    alignas(32) BYTE ownValues[kLanes];
+    const BYTE* start[10];  // column `left` of each window row
+    const BYTE* own = rows.own + x0;
+    for (int r = 0; r < m_win.h; ++r) start[r] = windowRows[r] + (clamped ? 0 : left);
+    if (clamped) {
+      const std::ptrdiff_t last = length - 1 + m_win.w - 1;
+      for (int r = 0; r < m_win.h; ++r) {
+        for (std::ptrdiff_t i = 0; i < kLanes + m_win.w - 1; ++i)
+          strip[r][i] = start[r][m_win.ClampColumn(left + std::min(i, last))];
+        start[r] = strip[r];
+      }
+      for (std::ptrdiff_t l = 0; l < kLanes; ++l) ownValues[l] = own[std::min(l, length - 1)];
+      own = ownValues;
+    }
+    for (int l = 0; l < kLanes; ++l) values[l] = own[l];
     bool sorted = false;
     bool planned = false;  // the sums and reaches too
 #if defined(ZENTREL_NEAREST_HAVE_AVX2)
     if constexpr (Wide) {
-      if (!clamped && m_fixed != nullptr) {
+      if (m_fixed != nullptr) {
         const BYTE* source[kMaxSlots];
         std::int16_t place[kMaxSlots];
         for (int n = 0; n < m_size; ++n) {
-          source[n] = windowRows[m_sampleRow[n]] + left + m_sampleColumn[n];
+          source[n] = start[m_sampleRow[n]] + m_sampleColumn[n];
           place[n] = static_cast<std::int16_t>((m_samplePlace[n] * 2) ^ 0x8000);
         }
         PlanTarget target{};
         for (int j = 0; j <= m_m; ++j) target.sums[j] = plan.sums[j] + first;
         for (int j = 0; j < m_m; ++j) target.reach[j] = plan.reach[j] + first;
         target.ownPlace = m_win.hh * m_win.w;
-        m_fixed(keys, target, source, place, rows.own + x0);
-        for (int l = 0; l < kLanes; ++l) values[l] = rows.own[x0 + l];
+        m_fixed(keys, target, source, place, own);
         sorted = true;
         planned = m_fixedPlans;
       }
     }
 #endif
-    if (sorted) {
-    } else if (!clamped) {
-      for (int l = 0; l < kLanes; ++l) values[l] = rows.own[x0 + l];
+    if (!sorted) {
       for (int n = 0; n < m_size; ++n) {
-        const BYTE* source = windowRows[m_sampleRow[n]] + left + m_sampleColumn[n];
+        const BYTE* source = start[m_sampleRow[n]] + m_sampleColumn[n];
         const std::uint16_t place = static_cast<std::uint16_t>(m_samplePlace[n] * 2);
         for (int l = 0; l < kLanes; ++l) keys[n][l] = Key(source[l], values[l], place);
       }
-    } else {
-      for (int l = 0; l < kLanes; ++l) values[l] = rows.own[x0 + (l < length ? l : length - 1)];
-      for (int n = 0; n < m_size; ++n) {
-        const BYTE* source = windowRows[m_sampleRow[n]];
-        const std::uint16_t place = static_cast<std::uint16_t>(m_samplePlace[n] * 2);
-        for (int l = 0; l < kLanes; ++l) {
-          const std::ptrdiff_t column =
-              m_win.ClampColumn(left + (l < length ? l : length - 1) + m_sampleColumn[n]);
-          keys[n][l] = Key(source[column], values[l], place);
-        }
-      }
-    }
-    if (!sorted)
       for (int c = 0; c < m_network.count; ++c)
         Order(keys[m_network.pair[c][0]], keys[m_network.pair[c][1]]);
+    }
     // Sums of the first t samples, t × v + their signed distances, for the
     // ranks t = k − m .. k the plan reads; a rank of 0 or below has sum 0
     // and no written sample before it, one past R's size every written one.
