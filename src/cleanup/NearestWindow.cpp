@@ -27,9 +27,10 @@
 #include <utility>
 
 // Where GCC or Clang build for x86-64, the loops across pixels are also
-// compiled for AVX2 and chosen at run time; ZENTREL_CLEANUP_PORTABLE (as the
-// tests set it for a second copy) keeps to the portable loops.
-#if defined(__GNUC__) && defined(__x86_64__) && !defined(ZENTREL_CLEANUP_PORTABLE)
+// compiled for AVX2 and AVX-512BW and chosen at run time; in the copy the
+// tests build with ZENTREL_CLEANUP_PORTABLE the portable loops are the
+// default and the others run when a test names them.
+#if defined(__GNUC__) && defined(__x86_64__)
 #define ZENTREL_NEAREST_HAVE_AVX2 1
 #define ZENTREL_NEAREST_ALWAYS_INLINE __attribute__((always_inline)) inline
 #include <immintrin.h>
@@ -458,14 +459,18 @@ class SortedRemainder {
   static constexpr int kLanes = 64;
   static constexpr int kMaxSlots = 64;
 
-  SortedRemainder(const NoiseWindow& win, int k, bool wide)
+  /// wide: AVX2 is there; widest: AVX-512BW too.
+  SortedRemainder(const NoiseWindow& win, int k, bool wide, bool widest)
       : m_win(win), m_k(k), m_m(win.hw), m_size(win.Samples() - win.hw), m_wide(wide) {
     BuildSamples();
     BuildNetwork();
 #if defined(ZENTREL_NEAREST_HAVE_AVX2)
+    m_widest = wide && widest;
     if (wide) m_fixed = FixedSortGroup(m_size, k, m_m, std::make_index_sequence<31>());
     m_fixedPlans = m_fixed != nullptr && m_size == 23 && m_m == 2;
     if (m_fixedPlans) m_fixedRow = RowFiveByFive(k, std::make_index_sequence<25>());
+#else
+    static_cast<void>(widest);
 #endif
   }
 
@@ -504,6 +509,10 @@ class SortedRemainder {
   void PlanGroup(Plan& plan, std::ptrdiff_t first, const WindowRows& rows, std::ptrdiff_t x0,
                  std::ptrdiff_t length) const {
 #if defined(ZENTREL_NEAREST_HAVE_AVX2)
+    if (m_widest && m_fixed == nullptr) {
+      PlanGroupWidest(plan, first, rows, x0, length);
+      return;
+    }
     if (m_wide) {
       PlanGroupWide(plan, first, rows, x0, length);
       return;
@@ -537,6 +546,14 @@ class SortedRemainder {
   __attribute__((target("avx2"))) void PlanGroupWide(Plan& plan, std::ptrdiff_t first,
                                                      const WindowRows& rows, std::ptrdiff_t x0,
                                                      std::ptrdiff_t length) const {
+    PlanGroupLoops<true>(plan, first, rows, x0, length);
+  }
+  /// And for AVX-512BW (32 keys a step), where the network is kept in
+  /// memory: R of more than 32 samples.
+  __attribute__((target("avx512bw"))) void PlanGroupWidest(Plan& plan, std::ptrdiff_t first,
+                                                           const WindowRows& rows,
+                                                           std::ptrdiff_t x0,
+                                                           std::ptrdiff_t length) const {
     PlanGroupLoops<true>(plan, first, rows, x0, length);
   }
 #endif
@@ -705,6 +722,7 @@ class SortedRemainder {
   BYTE m_samplePlace[100];
   MergeNetwork<kMaxSlots, kMaxPairs> m_network;
 #if defined(ZENTREL_NEAREST_HAVE_AVX2)
+  bool m_widest = false;                   // AVX-512BW is there too
   SortGroupFunction m_fixed = nullptr;     // the network in registers, where there is one
   bool m_fixedPlans = false;               // m_fixed pruned for k, writing the plan itself
   FilterRowFunction m_fixedRow = nullptr;  // the 5 × 5 row kernel for k
@@ -876,14 +894,24 @@ bool UsesSortedRemainder(const NoiseWindow& window) {
   return window.Samples() - window.hw <= 64;
 }
 
-void RunNearestWindow(const NoiseWindow& window, int k) {
-  if (!UsesSortedRemainder(window)) return;  // the network's arrays hold 64 keys
-  const ExactDivider divideByK(static_cast<std::uint32_t>(k));
-  bool wide = false;
-#if defined(ZENTREL_NEAREST_HAVE_AVX2)
-  wide = __builtin_cpu_supports("avx2");
+bool RunNearestWindow(const NoiseWindow& window, int k, NearestLanes widest) {
+  if (!UsesSortedRemainder(window)) return false;  // the network's arrays hold 64 keys
+  if (widest == NearestLanes::kChosen) {
+#if defined(ZENTREL_CLEANUP_PORTABLE)
+    widest = NearestLanes::kNone;
+#else
+    widest = NearestLanes::kAvx512;
 #endif
-  SortedRemainder sorted(window, k, wide);
+  }
+  bool wide = false;
+  bool widestLanes = false;
+#if defined(ZENTREL_NEAREST_HAVE_AVX2)
+  wide = widest != NearestLanes::kNone && __builtin_cpu_supports("avx2");
+  widestLanes = wide && widest == NearestLanes::kAvx512 && __builtin_cpu_supports("avx512bw");
+#endif
+  if (widest != NearestLanes::kNone && !wide) return false;
+  const ExactDivider divideByK(static_cast<std::uint32_t>(k));
+  SortedRemainder sorted(window, k, wide, widestLanes);
   Plan plan;
   for (std::ptrdiff_t y = window.FirstY(); y < window.EndY(); ++y) {
     WindowRows rows{};
@@ -919,6 +947,7 @@ void RunNearestWindow(const NoiseWindow& window, int k) {
       MergeBlock(window.hw, plan, row, x0, length, divideByK);
     }
   }
+  return true;
 }
 
 }  // namespace zentrel::detail::cleanup

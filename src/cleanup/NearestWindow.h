@@ -7,15 +7,24 @@
 
 namespace zentrel::detail::cleanup {
 
+/// The widest lanes the networks may use: kAvx2 sixteen keys a step with
+/// AVX2; kAvx512 as kAvx2, but the networks kept in memory (more than 32
+/// samples) 32 keys a step where the processor has AVX-512BW; kNone the
+/// portable loops. kChosen is kAvx512 in the library and kNone in the
+/// portable build (ZENTREL_CLEANUP_PORTABLE).
+enum class NearestLanes { kNone, kAvx2, kAvx512, kChosen };
+
 /// Whether RunNearestWindow is the faster way for this window: W × H − hw
 /// (the samples besides the written ones) at most 64.
 bool UsesSortedRemainder(const NoiseWindow& window);
 
 /// Filters the window's image in place with the mean of the k nearest
 /// values (1 ≤ k < W × H), exactly as the literal in-place filter does, for
-/// a window UsesSortedRemainder accepts (others are left alone). Needs no
-/// heap memory.
-void RunNearestWindow(const NoiseWindow& window, int k);
+/// a window UsesSortedRemainder accepts. Needs no heap memory. False (the
+/// image unchanged) for other windows, and when lanes named other than
+/// kNone and kChosen need AVX2 that the processor or the build lacks.
+bool RunNearestWindow(const NoiseWindow& window, int k,
+                      NearestLanes widest = NearestLanes::kChosen);
 
 }  // namespace zentrel::detail::cleanup
 

@@ -14,6 +14,7 @@
 
 #include "NoiseImages.h"
 #include "NoiseReference.h"
+#include "cleanup/NearestWindow.h"
 #include "cleanup/NoiseWindow.h"
 
 namespace cleanup = zentrel::detail::cleanup;
@@ -166,6 +167,37 @@ TEST_P(NearestWindowPaths, LastRowOfTwoRowWindowsMatchesTheLiteralFilter) {
     for (int k : EdgeCounts(Window{w, 2})) {
       ExpectSameAsReference(image, Window{w, 2}, k, GetParam());
       if (HasFatalFailure()) return;
+    }
+  }
+}
+
+TEST(NearestWindowLanes, EachLaneWidthMatchesTheLiteralFilter) {
+  // This program's copy with the lanes named, whatever the library picks
+  // here: networks in registers and in memory, odd and even windows, rows
+  // of one pixel, of one group, one pixel past it and of two groups and a
+  // part.
+  const Window windows[] = {{4, 4}, {5, 5}, {6, 6}, {7, 9}, {8, 8}, {10, 6}};
+  zt::TestRandom random(6464);
+  for (const auto lanes : {cleanup::NearestLanes::kAvx2, cleanup::NearestLanes::kAvx512}) {
+    for (const Window& window : windows) {
+      for (int filtered : {1, 64, 65, 150}) {
+        CImageDataModel image;
+        zt::MakeImage(image, 2 * ((window.w - 1) / 2) + filtered, window.h + 2, 8);
+        zt::FillGrey(image, filtered % 2 ? zt::GreyPattern::kFewLevels : zt::GreyPattern::kNoise,
+                     random);
+        for (int k : EdgeCounts(window)) {
+          CImageDataModel fast;
+          CImageDataModel reference;
+          zt::CopyImage(image, fast);
+          zt::CopyImage(image, reference);
+          if (!cleanup::RunNearestWindow(zt::NoiseWindowOver(fast, window.w, window.h), k, lanes))
+            GTEST_SKIP() << "the processor lacks AVX2";
+          ASSERT_EQ(zt::ReferenceRemoveNoise(reference, window.w, window.h, k, 2), 1);
+          ASSERT_EQ(zt::BlockBytes(fast), zt::BlockBytes(reference))
+              << "window " << window.w << "x" << window.h << " k " << k << " width "
+              << image.GetWidth() << " lanes " << static_cast<int>(lanes);
+        }
+      }
     }
   }
 }
