@@ -1,6 +1,7 @@
 // The mean of the k nearest values (noise filter type 2) for windows of up
-// to 64 samples besides the written ones, other than 3 × 3, with the part
-// that waits for the row's own results cut down to a short step per pixel.
+// to 64 samples besides the written ones (with AVX-512BW, all windows),
+// other than 3 × 3, with the part that waits for the row's own results cut
+// down to a short step per pixel.
 //
 // The window of (x, y) holds m = hw samples the pass has already written in
 // its own row (columns x − hw .. x − 1). Call R(x) the rest of the window:
@@ -457,7 +458,7 @@ SortGroupFunction FixedSortGroup(int size, int k, int m, std::index_sequence<N..
 class SortedRemainder {
  public:
   static constexpr int kLanes = 64;
-  static constexpr int kMaxSlots = 64;
+  static constexpr int kMaxSlots = 128;
 
   /// wide: AVX2 is there; widest: AVX-512BW too.
   SortedRemainder(const NoiseWindow& win, int k, bool wide, bool widest)
@@ -710,7 +711,7 @@ class SortedRemainder {
   }
 #endif
 
-  static constexpr int kMaxPairs = 543;  // Batcher's network of 64
+  static constexpr int kMaxPairs = 1471;  // Batcher's network of 128
 
   const NoiseWindow& m_win;
   int m_k;
@@ -888,14 +889,28 @@ void FilterRowLiterally(const NoiseWindow& win, std::ptrdiff_t y, int k,
 
 }  // namespace
 
+namespace {
+
+/// Past 64 samples (up to 96, a window of 10 × 10) the network runs on 128
+/// wires. With AVX2 that costs more per pixel than the sliding histogram
+/// (measured: 10 × 10 about 1.5 times its time); with AVX-512BW, 32 keys a
+/// step, less (10 × 10 about seven eighths of it, 7 × 10 two thirds).
+constexpr int kMaxRemainderWithAvx2 = 64;
+
+}  // namespace
+
 bool UsesSortedRemainder(const NoiseWindow& window) {
-  // Past 64 samples the network over 128 keys costs more per pixel than
-  // the sliding histogram (measured: 10 × 10 about 1.5 times its time).
-  return window.Samples() - window.hw <= 64;
+  if (window.Samples() - window.hw <= kMaxRemainderWithAvx2) return true;
+#if defined(ZENTREL_NEAREST_HAVE_AVX2) && !defined(ZENTREL_CLEANUP_PORTABLE)
+  return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("avx512bw");
+#else
+  return false;
+#endif
 }
 
 bool RunNearestWindow(const NoiseWindow& window, int k, NearestLanes widest) {
-  if (!UsesSortedRemainder(window)) return false;  // the network's arrays hold 64 keys
+  if (window.Samples() - window.hw > SortedRemainder::kMaxSlots)
+    return false;  // never up to 10 × 10
   if (widest == NearestLanes::kChosen) {
 #if defined(ZENTREL_CLEANUP_PORTABLE)
     widest = NearestLanes::kNone;
@@ -910,6 +925,7 @@ bool RunNearestWindow(const NoiseWindow& window, int k, NearestLanes widest) {
   widestLanes = wide && widest == NearestLanes::kAvx512 && __builtin_cpu_supports("avx512bw");
 #endif
   if (widest != NearestLanes::kNone && !wide) return false;
+  if (window.Samples() - window.hw > kMaxRemainderWithAvx2 && !widestLanes) return false;
   const ExactDivider divideByK(static_cast<std::uint32_t>(k));
   SortedRemainder sorted(window, k, wide, widestLanes);
   Plan plan;

@@ -1,5 +1,6 @@
 // The mean of the k nearest values (noise filter type 2) through a sorting
-// network across pixels, for windows of few samples other than 3 × 3.
+// network across pixels, for windows other than 3 × 3: those of up to 64
+// samples besides the written ones, and with AVX-512BW all of them.
 #ifndef ZENTREL_CLEANUP_NEARESTWINDOW_H
 #define ZENTREL_CLEANUP_NEARESTWINDOW_H
 
@@ -9,20 +10,22 @@ namespace zentrel::detail::cleanup {
 
 /// The widest lanes the networks may use: kAvx2 sixteen keys a step with
 /// AVX2; kAvx512 as kAvx2, but the networks kept in memory (more than 32
-/// samples) 32 keys a step where the processor has AVX-512BW; kNone the
-/// portable loops. kChosen is kAvx512 in the library and kNone in the
-/// portable build (ZENTREL_CLEANUP_PORTABLE).
+/// samples) 32 keys a step where the processor has AVX-512BW, which also
+/// takes windows of more than 64 samples; kNone the portable loops. kChosen is kAvx512 in the
+/// library and kNone in the portable build (ZENTREL_CLEANUP_PORTABLE).
 enum class NearestLanes { kNone, kAvx2, kAvx512, kChosen };
 
 /// Whether RunNearestWindow is the faster way for this window: W × H − hw
-/// (the samples besides the written ones) at most 64.
+/// (the samples besides the written ones) at most 64, or any window where
+/// the library runs on a processor with AVX-512BW.
 bool UsesSortedRemainder(const NoiseWindow& window);
 
 /// Filters the window's image in place with the mean of the k nearest
-/// values (1 ≤ k < W × H), exactly as the literal in-place filter does, for
-/// a window UsesSortedRemainder accepts. Needs no heap memory. False (the
-/// image unchanged) for other windows, and when lanes named other than
-/// kNone and kChosen need AVX2 that the processor or the build lacks.
+/// values (1 ≤ k < W × H), exactly as the literal in-place filter does.
+/// Needs no heap memory. False (the image unchanged) when lanes named
+/// other than kNone and kChosen need AVX2 that the processor or the build
+/// lacks, and for a window of more than 64 samples besides the written
+/// ones unless the lanes come to AVX-512BW.
 bool RunNearestWindow(const NoiseWindow& window, int k,
                       NearestLanes widest = NearestLanes::kChosen);
 

@@ -5,9 +5,10 @@
 // windows, the common filters against isolated noisy pixels, have a path of
 // their own on which only the previous result of the row is serial. The
 // median of other windows runs in MedianWindow.cpp where the processor has
-// AVX2, and the nearest-values mean of windows of few samples in
-// NearestWindow.cpp; the sliding histogram here serves the rest (and the
-// median when MedianWindow.cpp finds no scratch memory).
+// AVX2, and the nearest-values mean of windows of few samples (of every
+// window with AVX-512BW) in NearestWindow.cpp; the sliding histogram here
+// serves the rest (and the median when MedianWindow.cpp finds no scratch
+// memory).
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
