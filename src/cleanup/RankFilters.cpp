@@ -422,7 +422,7 @@ class Nearest3x3 {
 
   int m_k;
   ExactDivider m_divideByK;
-  bool m_wide = false;  // AVX2 is there
+  [[maybe_unused]] bool m_wide = false;  // AVX2 is there (never in the portable build)
 };
 
 }  // namespace
