@@ -44,6 +44,12 @@ namespace {
 
 constexpr int kMaxWritten = 4;  // hw of a window up to 10 wide
 constexpr std::ptrdiff_t kBlock = 256;
+/// Past 64 samples besides the written ones (up to 96, a window of
+/// 10 × 10) the network runs on 128 wires. With AVX2 that costs more per
+/// pixel than the sliding histogram (measured: 10 × 10 about 1.5 times its
+/// time); with AVX-512BW, 32 keys a step, less (10 × 10 about seven eighths
+/// of it, 7 × 10 two thirds).
+constexpr int kMaxRemainderWithAvx2 = 64;
 
 /// What the serial step needs for a block of pixels.
 struct Plan {
@@ -889,16 +895,6 @@ void FilterRowLiterally(const NoiseWindow& win, std::ptrdiff_t y, int k,
 
 }  // namespace
 
-namespace {
-
-/// Past 64 samples (up to 96, a window of 10 × 10) the network runs on 128
-/// wires. With AVX2 that costs more per pixel than the sliding histogram
-/// (measured: 10 × 10 about 1.5 times its time); with AVX-512BW, 32 keys a
-/// step, less (10 × 10 about seven eighths of it, 7 × 10 two thirds).
-constexpr int kMaxRemainderWithAvx2 = 64;
-
-}  // namespace
-
 bool UsesSortedRemainder(const NoiseWindow& window) {
   if (window.Samples() - window.hw <= kMaxRemainderWithAvx2) return true;
 #if defined(ZENTREL_NEAREST_HAVE_AVX2) && !defined(ZENTREL_CLEANUP_PORTABLE)
@@ -950,7 +946,7 @@ bool RunNearestWindow(const NoiseWindow& window, int k, NearestLanes widest) {
       const std::ptrdiff_t length = std::min(kBlock, window.EndX() - x0);
       for (std::ptrdiff_t i = 0; i < length; i += SortedRemainder::kLanes) {
         // A short last group is moved back to end with the block, its lanes
-        // all real pixels: partial groups take the slow per-lane loads.
+        // all real pixels: partial groups read copied columns.
         // The lanes planned twice get the same plan again (nothing of the
         // block is written before its plan is complete).
         const std::ptrdiff_t start =
