@@ -585,12 +585,12 @@ class SortedRemainder {
     alignas(32) BYTE ownValues[kLanes];
     const BYTE* start[10];  // column `left` of each window row
     const BYTE* own = rows.own + x0;
-    for (int r = 0; r < m_win.h; ++r) start[r] = windowRows[r] + (clamped ? 0 : left);
+    for (int r = 0; r < m_win.h; ++r) start[r] = windowRows[r] + left;
     if (clamped) {
       const std::ptrdiff_t last = length - 1 + m_win.w - 1;
       for (int r = 0; r < m_win.h; ++r) {
         for (std::ptrdiff_t i = 0; i < kLanes + m_win.w - 1; ++i)
-          strip[r][i] = start[r][m_win.ClampColumn(left + std::min(i, last))];
+          strip[r][i] = windowRows[r][m_win.ClampColumn(left + std::min(i, last))];
         start[r] = strip[r];
       }
       for (std::ptrdiff_t l = 0; l < kLanes; ++l) ownValues[l] = own[std::min(l, length - 1)];
@@ -895,35 +895,52 @@ void FilterRowLiterally(const NoiseWindow& win, std::ptrdiff_t y, int k,
 
 }  // namespace
 
-bool UsesSortedRemainder(const NoiseWindow& window) {
-  if (window.Samples() - window.hw <= kMaxRemainderWithAvx2) return true;
-#if defined(ZENTREL_NEAREST_HAVE_AVX2) && !defined(ZENTREL_CLEANUP_PORTABLE)
-  return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("avx512bw");
-#else
-  return false;
-#endif
-}
+namespace {
 
-bool RunNearestWindow(const NoiseWindow& window, int k, NearestLanes widest) {
-  if (window.Samples() - window.hw > SortedRemainder::kMaxSlots)
-    return false;  // never up to 10 × 10
-  if (widest == NearestLanes::kChosen) {
+/// The loops a call may take on this processor.
+struct Lanes {
+  bool missing = false;  // lanes named that the processor or build lacks
+  bool wide = false;     // AVX2
+  bool widest = false;   // AVX-512BW too
+};
+
+Lanes ResolveLanes(NearestLanes widest) {
+  const bool named = widest != NearestLanes::kChosen;  // kChosen falls back to the portable loops
+  if (!named) {
 #if defined(ZENTREL_CLEANUP_PORTABLE)
     widest = NearestLanes::kNone;
 #else
     widest = NearestLanes::kAvx512;
 #endif
   }
-  bool wide = false;
-  bool widestLanes = false;
+  Lanes lanes;
 #if defined(ZENTREL_NEAREST_HAVE_AVX2)
-  wide = widest != NearestLanes::kNone && __builtin_cpu_supports("avx2");
-  widestLanes = wide && widest == NearestLanes::kAvx512 && __builtin_cpu_supports("avx512bw");
+  lanes.wide = widest != NearestLanes::kNone && __builtin_cpu_supports("avx2");
+  lanes.widest =
+      lanes.wide && widest == NearestLanes::kAvx512 && __builtin_cpu_supports("avx512bw");
 #endif
-  if (widest != NearestLanes::kNone && !wide) return false;
-  if (window.Samples() - window.hw > kMaxRemainderWithAvx2 && !widestLanes) return false;
+  lanes.missing = named && widest != NearestLanes::kNone && !lanes.wide;
+  return lanes;
+}
+
+/// Whether the network serves the window with these lanes.
+bool Serves(const NoiseWindow& window, const Lanes& lanes) {
+  const int remainder = window.Samples() - window.hw;
+  return !lanes.missing && (remainder <= kMaxRemainderWithAvx2 ||
+                            (lanes.widest && remainder <= SortedRemainder::kMaxSlots));
+}
+
+}  // namespace
+
+bool UsesSortedRemainder(const NoiseWindow& window) {
+  return Serves(window, ResolveLanes(NearestLanes::kChosen));
+}
+
+bool RunNearestWindow(const NoiseWindow& window, int k, NearestLanes widest) {
+  const Lanes lanes = ResolveLanes(widest);
+  if (!Serves(window, lanes)) return false;
   const ExactDivider divideByK(static_cast<std::uint32_t>(k));
-  SortedRemainder sorted(window, k, wide, widestLanes);
+  SortedRemainder sorted(window, k, lanes.wide, lanes.widest);
   Plan plan;
   for (std::ptrdiff_t y = window.FirstY(); y < window.EndY(); ++y) {
     WindowRows rows{};

@@ -11,8 +11,10 @@ namespace zentrel::detail::cleanup {
 /// The widest lanes the networks may use: kAvx2 sixteen keys a step with
 /// AVX2; kAvx512 as kAvx2, but the networks kept in memory (more than 32
 /// samples) 32 keys a step where the processor has AVX-512BW, which also
-/// takes windows of more than 64 samples; kNone the portable loops. kChosen is kAvx512 in the
-/// library and kNone in the portable build (ZENTREL_CLEANUP_PORTABLE).
+/// takes windows of more than 64 samples; kNone the portable loops.
+/// kChosen is kAvx512 in the library, falling back to the portable loops
+/// where the processor lacks AVX2, and kNone in the portable build
+/// (ZENTREL_CLEANUP_PORTABLE).
 enum class NearestLanes { kNone, kAvx2, kAvx512, kChosen };
 
 /// Whether RunNearestWindow is the faster way for this window: W × H − hw
