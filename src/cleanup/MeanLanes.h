@@ -15,28 +15,13 @@
 #include <cstdint>
 
 #include "ZentrelPlatform.h"
+#include "cleanup/NoiseWindow.h"
 
 namespace zentrel::detail::cleanup {
 
 constexpr int kLaneCount = 8;
 /// The most pixels FilterLanes takes per lane at once.
 constexpr std::ptrdiff_t kLaneMaxLength = 128;
-
-/// Exact division of window sums s ≤ 255·n by n (2 ≤ n ≤ 100) in 16-bit
-/// lanes: s / n = ((s × M) >> 16) >> shift with M = ceil(2^k / n) < 2^16,
-/// k = 16 + shift. With e = M·n − 2^k < n the product overshoots s / n by
-/// s·e / (n·2^k) < 1/n whenever s·e < 2^k, which 2^k > 255·n·(n − 1)
-/// guarantees; such a k with M < 2^16 exists for every n ≤ 100.
-struct LaneDivider {
-  explicit LaneDivider(int n) {
-    int k = 16;
-    while ((std::int64_t{1} << k) <= 255 * static_cast<std::int64_t>(n) * (n - 1)) ++k;
-    multiplier = static_cast<std::uint16_t>(((std::int64_t{1} << k) + n - 1) / n);
-    shift = k - 16;
-  }
-  std::uint16_t multiplier;
-  int shift;
-};
 
 /// Transposes an 8 × 8 block of 16-bit values held in eight registers.
 inline void Transpose8x8(__m128i v[8]) {

@@ -20,6 +20,9 @@
 // With AVX2 and R of at most 32 samples the network is fixed at compile
 // time and keeps sixteen pixels' keys in registers; at 5 × 5 a row kernel
 // also weaves each group's serial steps into the next group's network.
+// Elsewhere sixteen rows are filtered side by side, each two or more
+// groups behind the row above, so that their serial steps run as one
+// step across vector lanes.
 #include "cleanup/NearestWindow.h"
 
 #include <algorithm>
@@ -59,6 +62,23 @@ struct Plan {
   std::int16_t reach[kMaxWritten][kBlock];
   /// sums[j][i]: the sum of R's first k − j samples in the sorted order.
   std::int16_t sums[kMaxWritten + 1][kBlock];
+};
+
+/// Where PlanGroup writes a group's plan: the entry of pixel l of the
+/// group at sums[j][l × stride] and reach[c][l × stride].
+struct PlanOut {
+  std::int16_t* sums[kMaxWritten + 1];
+  std::int16_t* reach[kMaxWritten];
+  std::ptrdiff_t stride;
+
+  /// The entries from `first` on of a block's plan.
+  static PlanOut Into(Plan& plan, std::ptrdiff_t first) {
+    PlanOut out{};
+    for (int j = 0; j <= kMaxWritten; ++j) out.sums[j] = plan.sums[j] + first;
+    for (int c = 0; c < kMaxWritten; ++c) out.reach[c] = plan.reach[c] + first;
+    out.stride = 1;
+    return out;
+  }
 };
 
 /// The image rows of the windows of one image row, grouped as R takes them.
@@ -511,21 +531,31 @@ class SortedRemainder {
 #endif
   }
 
-  /// Fills the plan of the pixels x0 .. x0 + length − 1 of a block (plan
-  /// index from `first`), length ≤ kLanes.
-  void PlanGroup(Plan& plan, std::ptrdiff_t first, const WindowRows& rows, std::ptrdiff_t x0,
+  /// Whether the networks kept in registers write the plan themselves
+  /// (5 × 5 with AVX2), only ever with a stride of 1.
+  bool PrunedForK() const {
+#if defined(ZENTREL_NEAREST_HAVE_AVX2)
+    return m_fixedPlans;
+#else
+    return false;
+#endif
+  }
+
+  /// Fills the plan of the pixels x0 .. x0 + length − 1 (length ≤ kLanes)
+  /// into out; a stride other than 1 only where !PrunedForK().
+  void PlanGroup(const PlanOut& out, const WindowRows& rows, std::ptrdiff_t x0,
                  std::ptrdiff_t length) const {
 #if defined(ZENTREL_NEAREST_HAVE_AVX2)
     if (m_widest && m_fixed == nullptr) {
-      PlanGroupWidest(plan, first, rows, x0, length);
+      PlanGroupWidest(out, rows, x0, length);
       return;
     }
     if (m_wide) {
-      PlanGroupWide(plan, first, rows, x0, length);
+      PlanGroupWide(out, rows, x0, length);
       return;
     }
 #endif
-    PlanGroupLoops<false>(plan, first, rows, x0, length);
+    PlanGroupLoops<false>(out, rows, x0, length);
   }
 
  private:
@@ -550,24 +580,24 @@ class SortedRemainder {
 
 #if defined(ZENTREL_NEAREST_HAVE_AVX2)
   /// The same loops compiled for AVX2 (sixteen keys a step instead of eight).
-  __attribute__((target("avx2"))) void PlanGroupWide(Plan& plan, std::ptrdiff_t first,
-                                                     const WindowRows& rows, std::ptrdiff_t x0,
+  __attribute__((target("avx2"))) void PlanGroupWide(const PlanOut& out, const WindowRows& rows,
+                                                     std::ptrdiff_t x0,
                                                      std::ptrdiff_t length) const {
-    PlanGroupLoops<true>(plan, first, rows, x0, length);
+    PlanGroupLoops<true>(out, rows, x0, length);
   }
   /// And for AVX-512BW (32 keys a step), where the network is kept in
   /// memory: R of more than 32 samples.
-  __attribute__((target("avx512bw"))) void PlanGroupWidest(Plan& plan, std::ptrdiff_t first,
+  __attribute__((target("avx512bw"))) void PlanGroupWidest(const PlanOut& out,
                                                            const WindowRows& rows,
                                                            std::ptrdiff_t x0,
                                                            std::ptrdiff_t length) const {
-    PlanGroupLoops<true>(plan, first, rows, x0, length);
+    PlanGroupLoops<true>(out, rows, x0, length);
   }
 #endif
 
   template <bool Wide>
-  ZENTREL_NEAREST_ALWAYS_INLINE void PlanGroupLoops(Plan& plan, std::ptrdiff_t first,
-                                                    const WindowRows& rows, std::ptrdiff_t x0,
+  ZENTREL_NEAREST_ALWAYS_INLINE void PlanGroupLoops(const PlanOut& out, const WindowRows& rows,
+                                                    std::ptrdiff_t x0,
                                                     std::ptrdiff_t length) const {
     alignas(32) std::int16_t keys[kMaxSlots][kLanes];
     alignas(32) std::uint16_t values[kLanes];
@@ -609,8 +639,8 @@ class SortedRemainder {
           place[n] = static_cast<std::int16_t>((m_samplePlace[n] * 2) ^ 0x8000);
         }
         PlanTarget target{};
-        for (int j = 0; j <= m_m; ++j) target.sums[j] = plan.sums[j] + first;
-        for (int j = 0; j < m_m; ++j) target.reach[j] = plan.reach[j] + first;
+        for (int j = 0; j <= m_m; ++j) target.sums[j] = out.sums[j];
+        for (int j = 0; j < m_m; ++j) target.reach[j] = out.reach[j];
         target.ownPlace = m_win.hh * m_win.w;
         m_fixed(keys, target, source, place, own);
         sorted = true;
@@ -645,25 +675,26 @@ class SortedRemainder {
 #endif
       if (t < m_k - m_m) continue;
       const int j = m_k - t;
-      std::int16_t* sums = plan.sums[j] + first;
+      std::int16_t* sums = out.sums[j];
       for (int l = 0; l < length; ++l)
-        sums[l] = static_cast<std::int16_t>(t * values[l] + static_cast<std::int16_t>(offsets[l]));
+        sums[l * out.stride] =
+            static_cast<std::int16_t>(t * values[l] + static_cast<std::int16_t>(offsets[l]));
       if (j == m_m) continue;
       // A written sample as far as the t-th sample comes before it when
       // that sample lies in the own row or below.
-      std::int16_t* reach = plan.reach[j] + first;
+      std::int16_t* reach = out.reach[j];
       for (int l = 0; l < length; ++l) {
         const int u = (key[l] ^ 0x8000) & 0xFFFF;
-        reach[l] = static_cast<std::int16_t>((u >> 8) - (((u >> 1) & 127) < ownPlace ? 1 : 0));
+        reach[l * out.stride] =
+            static_cast<std::int16_t>((u >> 8) - (((u >> 1) & 127) < ownPlace ? 1 : 0));
       }
     }
     for (int t = m_k - m_m; t <= m_k; ++t) {
       if (t > 0 && t <= m_size) continue;
       const int j = m_k - t;
-      std::fill(plan.sums[j] + first, plan.sums[j] + first + length, std::int16_t{0});
-      if (j < m_m) {
-        std::fill(plan.reach[j] + first, plan.reach[j] + first + length,
-                  static_cast<std::int16_t>(t <= 0 ? -1 : 255));
+      for (int l = 0; l < length; ++l) {
+        out.sums[j][l * out.stride] = 0;
+        if (j < m_m) out.reach[j][l * out.stride] = static_cast<std::int16_t>(t <= 0 ? -1 : 255);
       }
     }
   }
@@ -756,6 +787,50 @@ ZENTREL_NEAREST_ALWAYS_INLINE int Pick(const int* values, int index) {
 /// j of O taken, R gives sums[j] or sums[j + 1]. T, the greatest e with
 /// e ≤ reach[number of O at or below e], is the largest of reach[N] and
 /// min(reach[c], δ(c + 1) − 1), δ(c) the c-th smallest distance of O.
+template <int M, class Divider>
+ZENTREL_NEAREST_ALWAYS_INLINE int StepWithWritten(int v, const int* reach, const int* sums,
+                                                  const int* written, const Divider& divideByK) {
+  constexpr int N = M - 1;
+  int distance[M];
+  int ahead[M] = {};
+  for (int a = 0; a < N; ++a) distance[a] = written[a] < v ? v - written[a] : written[a] - v;
+  for (int a = 0; a < N; ++a) {
+    for (int b = a + 1; b < N; ++b) {
+      const int bFirst = distance[b] < distance[a] ? 1 : 0;
+      ahead[a] += bFirst;
+      ahead[b] += 1 - bFirst;
+    }
+  }
+  int takenFirstK = 0;
+  int takenFirstKLess1 = 0;
+  int sumFirstK = 0;
+  int sumFirstKLess1 = 0;
+  int reachOfNewest = reach[N];
+  for (int a = 0; a < N; ++a) {
+    const int reachHere = Pick<M>(reach, ahead[a]);
+    const int reachNext = Pick<M>(reach, ahead[a] + 1);
+    const int inFirstK = distance[a] <= reachHere ? 1 : 0;
+    const int inFirstKLess1 = distance[a] <= reachNext ? 1 : 0;
+    takenFirstK += inFirstK;
+    takenFirstKLess1 += inFirstKLess1;
+    sumFirstK += written[a] & -inFirstK;
+    sumFirstKLess1 += written[a] & -inFirstKLess1;
+    // O's sample of rank ahead[a] bounds T for the rank before it.
+    const int bound = reachHere < distance[a] - 1 ? reachHere : distance[a] - 1;
+    reachOfNewest = bound > reachOfNewest ? bound : reachOfNewest;
+  }
+  const int withNewest = sumFirstKLess1 + Pick<M>(sums, takenFirstKLess1 + 1);
+  const int withoutNewest = divideByK(sumFirstK + Pick<M>(sums, takenFirstK));
+  const int r = written[M - 1];
+  const int e = r < v ? v - r : r - v;
+  const int with = divideByK(r + withNewest);
+  // Both means are formed and one chosen by a mask: a branch would miss
+  // often.
+  const int mask = -static_cast<int>(e <= reachOfNewest);
+  return (with & mask) | (withoutNewest & ~mask);
+}
+
+/// The serial steps of a block of one row, one pixel after the other.
 template <int M>
 void MergeWritten(const Plan& plan, BYTE* row, std::ptrdiff_t x0, std::ptrdiff_t length,
                   const ExactDivider& divideByK) {
@@ -795,51 +870,15 @@ void MergeWritten(const Plan& plan, BYTE* row, std::ptrdiff_t x0, std::ptrdiff_t
       r = result;
     }
   } else {
-    constexpr int N = M - 1;
     int written[M];
     for (int i = 0; i < M; ++i) written[i] = row[x0 - M + i];
     for (std::ptrdiff_t i = 0; i < length; ++i) {
-      const int v = row[x0 + i];
       int reach[M + 1];
       int sums[M + 1];
       for (int c = 0; c < M; ++c) reach[c] = plan.reach[c][i];
       reach[M] = -1;
       for (int j = 0; j <= M; ++j) sums[j] = plan.sums[j][i];
-      int distance[M];
-      int ahead[M] = {};
-      for (int a = 0; a < N; ++a) distance[a] = written[a] < v ? v - written[a] : written[a] - v;
-      for (int a = 0; a < N; ++a) {
-        for (int b = a + 1; b < N; ++b) {
-          const int bFirst = distance[b] < distance[a] ? 1 : 0;
-          ahead[a] += bFirst;
-          ahead[b] += 1 - bFirst;
-        }
-      }
-      int takenFirstK = 0;
-      int takenFirstKLess1 = 0;
-      int sumFirstK = 0;
-      int sumFirstKLess1 = 0;
-      int reachOfNewest = reach[N];
-      for (int a = 0; a < N; ++a) {
-        const int inFirstK = distance[a] <= reach[ahead[a]] ? 1 : 0;
-        const int inFirstKLess1 = distance[a] <= reach[ahead[a] + 1] ? 1 : 0;
-        takenFirstK += inFirstK;
-        takenFirstKLess1 += inFirstKLess1;
-        sumFirstK += written[a] & -inFirstK;
-        sumFirstKLess1 += written[a] & -inFirstKLess1;
-        // O's sample of rank ahead[a] bounds T for the rank before it.
-        const int bound = reach[ahead[a]] < distance[a] - 1 ? reach[ahead[a]] : distance[a] - 1;
-        reachOfNewest = bound > reachOfNewest ? bound : reachOfNewest;
-      }
-      const int withNewest = sumFirstKLess1 + Pick<M>(sums, takenFirstKLess1 + 1);
-      const int withoutNewest = divideByK(sumFirstK + Pick<M>(sums, takenFirstK));
-      const int r = written[M - 1];
-      const int e = r < v ? v - r : r - v;
-      const int with = divideByK(r + withNewest);
-      // Both means are formed and one chosen by a mask: a branch would miss
-      // often.
-      const int mask = -static_cast<int>(e <= reachOfNewest);
-      const int result = (with & mask) | (withoutNewest & ~mask);
+      const int result = StepWithWritten<M>(row[x0 + i], reach, sums, written, divideByK);
       row[x0 + i] = static_cast<BYTE>(result);
       for (int a = 0; a + 1 < M; ++a) written[a] = written[a + 1];
       written[M - 1] = result;
@@ -865,6 +904,261 @@ void MergeBlock(int written, const Plan& plan, BYTE* row, std::ptrdiff_t x0, std
     default:
       MergeWritten<4>(plan, row, x0, length, divideByK);
       break;
+  }
+}
+
+/// Rows filtered side by side: the serial steps of one pixel in each of up
+/// to kRowLanes image rows run as one step across lanes, which vectorises,
+/// while each row's chain of results stays in its own lane. Row r starts
+/// `stagger` groups of 64 pixels after row r − 1, so the rows above a
+/// group are final as far as its windows reach and the rows below not yet
+/// written, and a lane takes its next row once its row is done.
+constexpr int kRowLanes = 16;
+constexpr int kGroupPixels = 64;  // SortedRemainder::kLanes
+
+/// The plans of the lanes' current groups, one lane per row (plan[..][i][lane]).
+struct LanePlans {
+  std::int16_t reach[kMaxWritten][kGroupPixels][kRowLanes];
+  std::int16_t sums[kMaxWritten + 1][kGroupPixels][kRowLanes];
+  std::int16_t value[kGroupPixels][kRowLanes];
+  std::int16_t result[kGroupPixels][kRowLanes];
+  std::int16_t written[kMaxWritten][kRowLanes];  // oldest first
+};
+
+/// Division by k, one lane at a time and across lanes (k ≥ 2).
+struct Divisors {
+  ExactDivider exact;
+  LaneDivider lanes;
+};
+
+/// The serial step of pixel i of every lane's group.
+template <int M>
+ZENTREL_NEAREST_ALWAYS_INLINE void StepLanes(LanePlans& lanes, int i, const ExactDivider& divide) {
+  for (int l = 0; l < kRowLanes; ++l) {
+    int reach[M + 1];
+    int sums[M + 1];
+    int written[M];
+    for (int c = 0; c < M; ++c) reach[c] = lanes.reach[c][i][l];
+    reach[M] = -1;
+    for (int j = 0; j <= M; ++j) sums[j] = lanes.sums[j][i][l];
+    for (int a = 0; a < M; ++a) written[a] = lanes.written[a][l];
+    const int result = StepWithWritten<M>(lanes.value[i][l], reach, sums, written, divide);
+    lanes.result[i][l] = static_cast<std::int16_t>(result);
+    for (int a = 0; a + 1 < M; ++a) lanes.written[a][l] = lanes.written[a + 1][l];
+    lanes.written[M - 1][l] = static_cast<std::int16_t>(result);
+  }
+}
+
+/// The lanes' steps one lane after the other, the portable way.
+template <int M>
+void StepLanesLoops(LanePlans& lanes, int steps, const Divisors& divide) {
+  for (int i = 0; i < steps; ++i) StepLanes<M>(lanes, i, divide.exact);
+}
+
+#if defined(ZENTREL_NEAREST_HAVE_AVX2)
+// The helpers below pass the lanes' vector by value, so they are built
+// for AVX2, which holds it in one register.
+#define ZENTREL_NEAREST_LANES_INLINE __attribute__((target("avx2"), always_inline)) inline
+
+/// The lanes of a step as one vector; its comparisons give −1 or 0.
+typedef std::int16_t LaneVector __attribute__((vector_size(2 * kRowLanes)));
+
+ZENTREL_NEAREST_LANES_INLINE LaneVector LoadLanes(const std::int16_t* from) {
+  LaneVector v;
+  std::memcpy(&v, from, sizeof v);
+  return v;
+}
+
+ZENTREL_NEAREST_LANES_INLINE void StoreLanes(std::int16_t* to, LaneVector v) {
+  std::memcpy(to, &v, sizeof v);
+}
+
+/// mask ? a : b, mask −1 or 0 in every lane.
+ZENTREL_NEAREST_LANES_INLINE LaneVector Select(LaneVector mask, LaneVector a, LaneVector b) {
+  return (a & mask) | (b & ~mask);
+}
+
+ZENTREL_NEAREST_LANES_INLINE LaneVector AbsoluteDifference(LaneVector a, LaneVector b) {
+  const LaneVector d = a - b;
+  const LaneVector negative = d >> 15;
+  return (d ^ negative) - negative;
+}
+
+template <int M>
+ZENTREL_NEAREST_LANES_INLINE LaneVector PickLanes(const LaneVector* values, LaneVector index) {
+  LaneVector picked = values[0];
+  for (int j = 1; j <= M; ++j)
+    picked = Select(index >= static_cast<std::int16_t>(j), values[j], picked);
+  return picked;
+}
+
+/// The unsigned high halves of the lanes' 16-bit products (one vector
+/// instruction where there is one).
+ZENTREL_NEAREST_LANES_INLINE LaneVector HighHalf(LaneVector n, LaneVector m) {
+  typedef std::uint16_t Unsigned __attribute__((vector_size(2 * kRowLanes)));
+  typedef std::uint32_t Product __attribute__((vector_size(4 * kRowLanes)));
+  const Product product = __builtin_convertvector(reinterpret_cast<Unsigned&>(n), Product) *
+                          __builtin_convertvector(reinterpret_cast<Unsigned&>(m), Product);
+  return reinterpret_cast<const LaneVector&>(
+      static_cast<const Unsigned&>(__builtin_convertvector(product >> 16, Unsigned)));
+}
+
+/// StepWithWritten across the lanes.
+template <int M>
+ZENTREL_NEAREST_LANES_INLINE void StepLanesVector(LanePlans& lanes, int steps,
+                                                  const Divisors& divide) {
+  constexpr int N = M - 1;
+  const LaneVector multiplier = LaneVector{} + static_cast<std::int16_t>(divide.lanes.multiplier);
+  const int shift = divide.lanes.shift;
+  LaneVector written[M];
+  for (int a = 0; a < M; ++a) written[a] = LoadLanes(lanes.written[a]);
+  for (int i = 0; i < steps; ++i) {
+    const LaneVector v = LoadLanes(lanes.value[i]);
+    LaneVector reach[M + 1];
+    LaneVector sums[M + 1];
+    for (int c = 0; c < M; ++c) reach[c] = LoadLanes(lanes.reach[c][i]);
+    reach[M] = LaneVector{} - 1;
+    for (int j = 0; j <= M; ++j) sums[j] = LoadLanes(lanes.sums[j][i]);
+    LaneVector distance[M];
+    LaneVector ahead[M] = {};
+    for (int a = 0; a < N; ++a) distance[a] = AbsoluteDifference(written[a], v);
+    for (int a = 0; a < N; ++a) {
+      for (int b = a + 1; b < N; ++b) {
+        const LaneVector bFirst = distance[b] < distance[a];  // −1 or 0
+        ahead[a] -= bFirst;
+        ahead[b] += 1 + bFirst;
+      }
+    }
+    LaneVector takenFirstK = {};
+    LaneVector takenFirstKLess1 = {};
+    LaneVector sumFirstK = {};
+    LaneVector sumFirstKLess1 = {};
+    LaneVector reachOfNewest = reach[N];
+    for (int a = 0; a < N; ++a) {
+      const LaneVector reachHere = PickLanes<M>(reach, ahead[a]);
+      const LaneVector reachNext = PickLanes<M>(reach, ahead[a] + 1);
+      const LaneVector inFirstK = distance[a] <= reachHere;
+      const LaneVector inFirstKLess1 = distance[a] <= reachNext;
+      takenFirstK -= inFirstK;
+      takenFirstKLess1 -= inFirstKLess1;
+      sumFirstK += written[a] & inFirstK;
+      sumFirstKLess1 += written[a] & inFirstKLess1;
+      const LaneVector lessOne = distance[a] - 1;
+      const LaneVector bound = Select(reachHere < lessOne, reachHere, lessOne);
+      reachOfNewest = Select(bound > reachOfNewest, bound, reachOfNewest);
+    }
+    const LaneVector withNewest = sumFirstKLess1 + PickLanes<M>(sums, takenFirstKLess1 + 1);
+    const LaneVector withoutNewest =
+        HighHalf(sumFirstK + PickLanes<M>(sums, takenFirstK), multiplier) >> shift;
+    const LaneVector r = written[M - 1];
+    const LaneVector with = HighHalf(r + withNewest, multiplier) >> shift;
+    const LaneVector result =
+        Select(AbsoluteDifference(r, v) <= reachOfNewest, with, withoutNewest);
+    StoreLanes(lanes.result[i], result);
+    for (int a = 0; a + 1 < M; ++a) written[a] = written[a + 1];
+    written[M - 1] = result;
+  }
+  for (int a = 0; a < M; ++a) StoreLanes(lanes.written[a], written[a]);
+}
+
+template <int M>
+__attribute__((target("avx2"))) void StepLanesAvx2(LanePlans& lanes, int steps,
+                                                   const Divisors& divide) {
+  StepLanesVector<M>(lanes, steps, divide);
+}
+
+template <int M>
+__attribute__((target("avx512bw"))) void StepLanesAvx512(LanePlans& lanes, int steps,
+                                                         const Divisors& divide) {
+  StepLanesVector<M>(lanes, steps, divide);
+}
+#endif
+
+using StepLanesFunction = void (*)(LanePlans&, int, const Divisors&);
+
+template <int M>
+StepLanesFunction StepsFor(bool wide, bool widest) {
+#if defined(ZENTREL_NEAREST_HAVE_AVX2)
+  if (widest) return &StepLanesAvx512<M>;
+  if (wide) return &StepLanesAvx2<M>;
+#else
+  static_cast<void>(wide);
+  static_cast<void>(widest);
+#endif
+  return &StepLanesLoops<M>;
+}
+
+StepLanesFunction ChooseStepLanes(int m, bool wide, bool widest) {
+  switch (m) {
+    case 1:
+      return StepsFor<1>(wide, widest);
+    case 2:
+      return StepsFor<2>(wide, widest);
+    case 3:
+      return StepsFor<3>(wide, widest);
+    default:
+      return StepsFor<4>(wide, widest);
+  }
+}
+
+/// The rows of the windows of row y. ownTwice: the window's clamped extra
+/// row is row y itself.
+WindowRows RowsOf(const NoiseWindow& window, std::ptrdiff_t y, bool& ownTwice) {
+  WindowRows rows{};
+  for (int r = 0; r < window.hh; ++r) rows.above[rows.aboveCount++] = window.Row(y - window.hh + r);
+  rows.own = window.Row(y);
+  ownTwice = false;
+  for (int r = window.hh + 1; r < window.h; ++r) {
+    const std::ptrdiff_t source = window.ClampRow(y - window.hh + r);
+    ownTwice = ownTwice || source == y;
+    rows.below[rows.belowCount++] = window.Row(source);
+  }
+  return rows;
+}
+
+/// Filters the rows first .. end − 1 (none holding its own row twice) with
+/// up to rowLanes of them side by side.
+void FilterRowsSideBySide(const NoiseWindow& window, std::ptrdiff_t first, std::ptrdiff_t end,
+                          int rowLanes, const SortedRemainder& sorted, StepLanesFunction steps,
+                          const Divisors& divide, LanePlans& lanes) {
+  const int m = window.hw;
+  const std::ptrdiff_t count = end - first;
+  const std::ptrdiff_t span = window.EndX() - window.FirstX();
+  const std::ptrdiff_t groups = (span + kGroupPixels - 1) / kGroupPixels;
+  // With fewer rows in flight than groups in a row, a lane is free again
+  // when its next row is due.
+  const std::ptrdiff_t stagger = std::max<std::ptrdiff_t>(2, (groups + rowLanes - 1) / rowLanes);
+  for (std::ptrdiff_t slot = 0; slot < (count - 1) * stagger + groups; ++slot) {
+    const std::ptrdiff_t firstRow = slot < groups ? 0 : (slot - groups + 1 + stagger - 1) / stagger;
+    const std::ptrdiff_t lastRow = std::min(count - 1, slot / stagger);
+    int longest = 0;
+    for (std::ptrdiff_t r = firstRow; r <= lastRow; ++r) {
+      const int lane = static_cast<int>(r % rowLanes);
+      const std::ptrdiff_t x0 = window.FirstX() + (slot - r * stagger) * kGroupPixels;
+      const int length =
+          static_cast<int>(std::min<std::ptrdiff_t>(kGroupPixels, window.EndX() - x0));
+      bool ownTwice = false;
+      const WindowRows rows = RowsOf(window, first + r, ownTwice);
+      const BYTE* row = rows.own;
+      if (x0 == window.FirstX())
+        for (int a = 0; a < m; ++a) lanes.written[a][lane] = row[x0 - m + a];
+      PlanOut out{};
+      for (int j = 0; j <= m; ++j) out.sums[j] = &lanes.sums[j][0][lane];
+      for (int c = 0; c < m; ++c) out.reach[c] = &lanes.reach[c][0][lane];
+      out.stride = kRowLanes;
+      sorted.PlanGroup(out, rows, x0, length);
+      for (int i = 0; i < length; ++i) lanes.value[i][lane] = row[x0 + i];
+      longest = std::max(longest, length);
+    }
+    steps(lanes, longest, divide);
+    for (std::ptrdiff_t r = firstRow; r <= lastRow; ++r) {
+      const int lane = static_cast<int>(r % rowLanes);
+      const std::ptrdiff_t x0 = window.FirstX() + (slot - r * stagger) * kGroupPixels;
+      const int length =
+          static_cast<int>(std::min<std::ptrdiff_t>(kGroupPixels, window.EndX() - x0));
+      BYTE* const row = window.Row(first + r);
+      for (int i = 0; i < length; ++i) row[x0 + i] = static_cast<BYTE>(lanes.result[i][lane]);
+    }
   }
 }
 
@@ -936,23 +1230,29 @@ bool UsesSortedRemainder(const NoiseWindow& window) {
   return Serves(window, ResolveLanes(NearestLanes::kChosen));
 }
 
-bool RunNearestWindow(const NoiseWindow& window, int k, NearestLanes widest) {
+bool RunNearestWindow(const NoiseWindow& window, int k, NearestLanes widest, int rowLanes) {
   const Lanes lanes = ResolveLanes(widest);
   if (!Serves(window, lanes)) return false;
   const ExactDivider divideByK(static_cast<std::uint32_t>(k));
   SortedRemainder sorted(window, k, lanes.wide, lanes.widest);
   Plan plan;
-  for (std::ptrdiff_t y = window.FirstY(); y < window.EndY(); ++y) {
-    WindowRows rows{};
-    for (int r = 0; r < window.hh; ++r)
-      rows.above[rows.aboveCount++] = window.Row(y - window.hh + r);
-    rows.own = window.Row(y);
-    bool ownTwice = false;
-    for (int r = window.hh + 1; r < window.h; ++r) {
-      const std::ptrdiff_t source = window.ClampRow(y - window.hh + r);
-      ownTwice = ownTwice || source == y;
-      rows.below[rows.belowCount++] = window.Row(source);
+  std::ptrdiff_t y = window.FirstY();
+  if (window.hw > 0 && !sorted.PrunedForK() && k >= 2) {
+    // The last row, when it holds itself twice, is left to the loop below.
+    std::ptrdiff_t end = window.EndY();
+    if (window.RowMultiplicity(end - 1) > 1) --end;
+    if (end > y) {
+      LanePlans lanePlans{};
+      const int inFlight = rowLanes >= 1 && rowLanes <= kRowLanes ? rowLanes : kRowLanes;
+      FilterRowsSideBySide(window, y, end, inFlight, sorted,
+                           ChooseStepLanes(window.hw, lanes.wide, lanes.widest),
+                           Divisors{divideByK, LaneDivider(k)}, lanePlans);
+      y = end;
     }
+  }
+  for (; y < window.EndY(); ++y) {
+    bool ownTwice = false;
+    const WindowRows rows = RowsOf(window, y, ownTwice);
     if (ownTwice) {
       FilterRowLiterally(window, y, k, divideByK);
       continue;
@@ -970,7 +1270,7 @@ bool RunNearestWindow(const NoiseWindow& window, int k, NearestLanes widest) {
             length - i < SortedRemainder::kLanes && length >= SortedRemainder::kLanes
                 ? length - SortedRemainder::kLanes
                 : i;
-        sorted.PlanGroup(plan, start, rows, x0 + start,
+        sorted.PlanGroup(PlanOut::Into(plan, start), rows, x0 + start,
                          std::min<std::ptrdiff_t>(SortedRemainder::kLanes, length - start));
       }
       MergeBlock(window.hw, plan, row, x0, length, divideByK);

@@ -28,8 +28,11 @@ bool UsesSortedRemainder(const NoiseWindow& window);
 /// other than kNone and kChosen need AVX2 that the processor or the build
 /// lacks, and for a window of more than 64 samples besides the written
 /// ones unless the lanes come to AVX-512BW.
-bool RunNearestWindow(const NoiseWindow& window, int k,
-                      NearestLanes widest = NearestLanes::kChosen);
+/// Rows are filtered up to rowLanes at a time side by side (1 .. 16;
+/// other values: 16), the rows after each other where the window holds
+/// no written sample, at k = 1, and on the 5 × 5 networks pruned for k.
+bool RunNearestWindow(const NoiseWindow& window, int k, NearestLanes widest = NearestLanes::kChosen,
+                      int rowLanes = 0);
 
 }  // namespace zentrel::detail::cleanup
 

@@ -31,6 +31,22 @@ class ExactDivider {
   std::uint64_t m_multiplier;
 };
 
+/// Exact division of window sums s ≤ 255·n by n (2 ≤ n ≤ 100) in 16-bit
+/// lanes: s / n = ((s × M) >> 16) >> shift with M = ceil(2^k / n) < 2^16,
+/// k = 16 + shift. With e = M·n − 2^k < n the product overshoots s / n by
+/// s·e / (n·2^k) < 1/n whenever s·e < 2^k, which 2^k > 255·n·(n − 1)
+/// guarantees; such a k with M < 2^16 exists for every n ≤ 100.
+struct LaneDivider {
+  explicit LaneDivider(int n) {
+    int k = 16;
+    while ((std::int64_t{1} << k) <= 255 * static_cast<std::int64_t>(n) * (n - 1)) ++k;
+    multiplier = static_cast<std::uint16_t>(((std::int64_t{1} << k) + n - 1) / n);
+    shift = k - 16;
+  }
+  std::uint16_t multiplier;
+  int shift;
+};
+
 /// The pixel rows of an 8-bit image and the filter window. The window of
 /// pixel (x, y) covers columns x − hw .. x − hw + W − 1 and rows
 /// y − hh .. y − hh + H − 1. An even window reaches one column (row) past the

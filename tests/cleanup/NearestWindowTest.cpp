@@ -209,6 +209,43 @@ TEST(NearestWindowLanes, EachLaneWidthMatchesTheLiteralFilter) {
   if (accepted == 0) GTEST_SKIP() << "the processor lacks AVX2";
 }
 
+TEST(NearestWindowRows, RowsSideBySideMatchTheLiteralFilter) {
+  // Rows run side by side, each a number of groups of 64 pixels behind the
+  // row above: fewer rows than lanes and more (lanes taking a second
+  // row), rows of one group, of two and of five (one lane then lags two
+  // groups, or three with two lanes), the last row of a two-row window
+  // left to the rows after each other, and k = 1, which never runs side
+  // by side. Portable and with the widest lanes the processor has.
+  const Window windows[] = {{4, 4}, {7, 7}, {6, 2}, {10, 10}};
+  zt::TestRandom random(1717);
+  for (const Window& window : windows) {
+    const int n = window.w * window.h;
+    for (int filtered : {60, 100, 300}) {
+      CImageDataModel image;
+      zt::MakeImage(image, 2 * ((window.w - 1) / 2) + filtered, 23, 8);
+      zt::FillGrey(image, zt::GreyPattern::kFewLevels, random);
+      for (int k : {1, 2, n / 2, n - 1}) {
+        CImageDataModel reference;
+        zt::CopyImage(image, reference);
+        ASSERT_EQ(zt::ReferenceRemoveNoise(reference, window.w, window.h, k, 2), 1);
+        for (const auto lanes : {cleanup::NearestLanes::kNone, cleanup::NearestLanes::kAvx512}) {
+          for (int rowLanes : {1, 2, 5, 16}) {
+            CImageDataModel fast;
+            zt::CopyImage(image, fast);
+            if (!cleanup::RunNearestWindow(zt::NoiseWindowOver(fast, window.w, window.h), k, lanes,
+                                           rowLanes))
+              continue;  // past 64 samples only with AVX-512BW
+            ASSERT_EQ(zt::BlockBytes(fast), zt::BlockBytes(reference))
+                << "window " << window.w << "x" << window.h << " k " << k << " width "
+                << image.GetWidth() << " lanes " << static_cast<int>(lanes) << " rows side by side "
+                << rowLanes;
+          }
+        }
+      }
+    }
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(LibraryAndPortable, NearestWindowPaths, ::testing::Bool(),
                          [](const ::testing::TestParamInfo<bool>& info) {
                            return info.param ? std::string("Portable") : std::string("Library");
