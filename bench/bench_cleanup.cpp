@@ -176,6 +176,24 @@ void BM_RemoveNoiseBaseline(benchmark::State& state) {
   SetRate(state, static_cast<double>(kNoiseSide) * rows);
 }
 
+// Arguments: window width and height. The mean of the k nearest values
+// (k half the window) on windows between the table's square ones, whose
+// ways through differ with the window's samples besides the written ones.
+void BM_NearestValuesWindow(benchmark::State& state) {
+  const int w = static_cast<int>(state.range(0));
+  const int h = static_cast<int>(state.range(1));
+  CImageDataModel image;
+  MakeGreySheet(image, kNoiseSide, kNoiseSide);
+  const std::vector<BYTE> original = Snapshot(image);
+  for (auto _ : state) {
+    state.PauseTiming();
+    Restore(image, original);
+    state.ResumeTiming();
+    if (image.RemoveNoise(w, h, w * h / 2, 2) != 1) state.SkipWithError("RemoveNoise failed");
+  }
+  SetRate(state, static_cast<double>(kNoiseSide) * kNoiseSide);
+}
+
 void NoiseArguments(benchmark::internal::Benchmark* b) {
   for (int type = 0; type <= 4; ++type)
     for (int side : {3, 5, 10}) b->Args({type, side});
@@ -193,6 +211,13 @@ void BaselineArguments(benchmark::internal::Benchmark* b) {
 
 BENCHMARK(BM_RemoveNoise)
     ->Apply(NoiseArguments)
+    ->Unit(benchmark::kMillisecond)
+    ->ComputeStatistics("min", Fastest);
+BENCHMARK(BM_NearestValuesWindow)
+    ->ArgsProduct({{3, 4, 6, 7, 8}, {4, 8}})
+    ->Args({9, 9})
+    ->Args({10, 6})
+    ->Args({7, 10})
     ->Unit(benchmark::kMillisecond)
     ->ComputeStatistics("min", Fastest);
 BENCHMARK(BM_RemoveNoiseBaseline)
