@@ -18,8 +18,9 @@
 // sums of R's first k − j samples (j = 0 .. m). The serial step per pixel
 // places the written samples against those distances and picks the sum.
 // With AVX2 and R of at most 32 samples the network is fixed at compile
-// time and keeps sixteen pixels' keys in registers; at 5 × 5 a row kernel
-// also weaves each group's serial steps into the next group's network.
+// time and keeps sixteen pixels' keys in registers (32 with AVX-512BW);
+// at 5 × 5 a row kernel also weaves each group's serial steps into the
+// next group's network.
 // Elsewhere sixteen rows are filtered side by side, each two or more
 // groups behind the row above, so that their serial steps run as one
 // step across vector lanes.
@@ -471,6 +472,64 @@ SortGroupFunction FixedSortGroup(int size, int k, int m, std::index_sequence<N..
   constexpr SortGroupFunction table[] = {&SortGroupFixed<static_cast<int>(N) + 2, 0, 0>...};
   return size >= 2 && size < static_cast<int>(sizeof...(N)) + 2 ? table[size - 2] : nullptr;
 }
+
+/// One comparator on 32 lanes held in registers.
+template <int A, int B>
+__attribute__((target("avx512bw"), always_inline)) inline void OrderInWideRegisters(__m512i* key) {
+  const __m512i low = _mm512_min_epi16(key[A], key[B]);
+  key[B] = _mm512_max_epi16(key[A], key[B]);
+  key[A] = low;
+}
+
+template <int N, std::size_t... C>
+__attribute__((target("avx512bw"), always_inline)) inline void RunFixedNetworkWide(
+    __m512i* key, std::index_sequence<C...>) {
+  constexpr const FixedNetwork<N>& net = FixedNetworkTable<N, 0, 0>::kNet;
+  (OrderInWideRegisters<net.pair[C][0], net.pair[C][1]>(key), ...);
+}
+
+/// KeyOfSixteen for 32 pixels.
+__attribute__((target("avx512bw"), always_inline)) inline __m512i KeyOfThirtyTwo(
+    const BYTE* samples, std::int16_t placeBits, __m512i v) {
+  const __m512i s =
+      _mm512_cvtepu8_epi16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(samples)));
+  const __m512i below = _mm512_movm_epi16(_mm512_cmpgt_epi16_mask(v, s));
+  const __m512i d = _mm512_abs_epi16(_mm512_sub_epi16(s, v));
+  return _mm512_sub_epi16(_mm512_xor_si512(_mm512_slli_epi16(d, 8), _mm512_set1_epi16(placeBits)),
+                          below);
+}
+
+/// SortSixteen's full sort for 32 pixels (one per 16-bit lane of an
+/// AVX-512 register), the keys stored slot by slot.
+template <int N, std::size_t... I>
+__attribute__((target("avx512bw"), always_inline)) inline void SortThirtyTwo(
+    std::int16_t (*keys)[64], int lane, const BYTE* const* source, const std::int16_t* place,
+    const BYTE* values, std::index_sequence<I...>) {
+  const __m512i v =
+      _mm512_cvtepu8_epi16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(values)));
+  __m512i key[N];
+  ((key[I] = KeyOfThirtyTwo(source[I] + lane, place[I], v)), ...);
+  RunFixedNetworkWide<N>(key, std::make_index_sequence<FixedNetworkTable<N, 0, 0>::kNet.count>());
+  ((_mm512_storeu_si512(keys[I] + lane, key[I])), ...);
+}
+
+/// SortGroupFixed's full sort with AVX-512BW, 32 pixels a step.
+template <int N>
+__attribute__((target("avx512bw"))) void SortGroupFixedWide(std::int16_t (*keys)[64],
+                                                            const PlanTarget&,
+                                                            const BYTE* const* source,
+                                                            const std::int16_t* place,
+                                                            const BYTE* values) {
+  for (int lane = 0; lane < 64; lane += 32)
+    SortThirtyTwo<N>(keys, lane, source, place, values + lane, std::make_index_sequence<N>());
+}
+
+/// The full sort in AVX-512 registers for R of `size` samples (at most 32).
+template <std::size_t... N>
+SortGroupFunction FixedSortGroupWide(int size, std::index_sequence<N...>) {
+  constexpr SortGroupFunction table[] = {&SortGroupFixedWide<static_cast<int>(N) + 2>...};
+  return size >= 2 && size < static_cast<int>(sizeof...(N)) + 2 ? table[size - 2] : nullptr;
+}
 #endif
 
 /// R's samples of a group of pixels sorted by a sorting network, one pixel
@@ -495,6 +554,9 @@ class SortedRemainder {
     m_widest = wide && widest;
     if (wide) m_fixed = FixedSortGroup(m_size, k, m_m, std::make_index_sequence<31>());
     m_fixedPlans = m_fixed != nullptr && m_size == 23 && m_m == 2;
+    // With AVX-512BW the full sorts take 32 pixels a step.
+    if (m_widest && m_fixed != nullptr && !m_fixedPlans)
+      m_fixed = FixedSortGroupWide(m_size, std::make_index_sequence<31>());
     if (m_fixedPlans) m_fixedRow = RowFiveByFive(k, std::make_index_sequence<25>());
 #else
     static_cast<void>(widest);
@@ -546,7 +608,7 @@ class SortedRemainder {
   void PlanGroup(const PlanOut& out, const WindowRows& rows, std::ptrdiff_t x0,
                  std::ptrdiff_t length) const {
 #if defined(ZENTREL_NEAREST_HAVE_AVX2)
-    if (m_widest && m_fixed == nullptr) {
+    if (m_widest) {
       PlanGroupWidest(out, rows, x0, length);
       return;
     }
@@ -585,8 +647,8 @@ class SortedRemainder {
                                                      std::ptrdiff_t length) const {
     PlanGroupLoops<true>(out, rows, x0, length);
   }
-  /// And for AVX-512BW (32 keys a step), where the network is kept in
-  /// memory: R of more than 32 samples.
+  /// And for AVX-512BW, where the processor has it: 32 keys a step, both
+  /// for the network kept in memory and for the full sorts in registers.
   __attribute__((target("avx512bw"))) void PlanGroupWidest(const PlanOut& out,
                                                            const WindowRows& rows,
                                                            std::ptrdiff_t x0,
