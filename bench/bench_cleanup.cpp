@@ -138,10 +138,8 @@ double Fastest(const std::vector<double>& v) { return *std::min_element(v.begin(
 /// The neighbour count for a type and window side (used by type 2 only).
 int NeighbourCount(int type, int side) { return type == 2 ? side * side / 2 : 0; }
 
-// Arguments: filter type, window side.
-void BM_RemoveNoise(benchmark::State& state) {
-  const int type = static_cast<int>(state.range(0));
-  const int side = static_cast<int>(state.range(1));
+/// Times RemoveNoise on the whole sheet, restored before each run.
+void TimeRemoveNoise(benchmark::State& state, int w, int h, int k, int type) {
   CImageDataModel image;
   MakeGreySheet(image, kNoiseSide, kNoiseSide);
   const std::vector<BYTE> original = Snapshot(image);
@@ -149,10 +147,16 @@ void BM_RemoveNoise(benchmark::State& state) {
     state.PauseTiming();
     Restore(image, original);
     state.ResumeTiming();
-    if (image.RemoveNoise(side, side, NeighbourCount(type, side), type) != 1)
-      state.SkipWithError("RemoveNoise failed");
+    if (image.RemoveNoise(w, h, k, type) != 1) state.SkipWithError("RemoveNoise failed");
   }
   SetRate(state, static_cast<double>(kNoiseSide) * kNoiseSide);
+}
+
+// Arguments: filter type, window side.
+void BM_RemoveNoise(benchmark::State& state) {
+  const int type = static_cast<int>(state.range(0));
+  const int side = static_cast<int>(state.range(1));
+  TimeRemoveNoise(state, side, side, NeighbourCount(type, side), type);
 }
 
 // Arguments: filter type, window side, rows of the sheet filtered. The
@@ -182,16 +186,7 @@ void BM_RemoveNoiseBaseline(benchmark::State& state) {
 void BM_NearestValuesWindow(benchmark::State& state) {
   const int w = static_cast<int>(state.range(0));
   const int h = static_cast<int>(state.range(1));
-  CImageDataModel image;
-  MakeGreySheet(image, kNoiseSide, kNoiseSide);
-  const std::vector<BYTE> original = Snapshot(image);
-  for (auto _ : state) {
-    state.PauseTiming();
-    Restore(image, original);
-    state.ResumeTiming();
-    if (image.RemoveNoise(w, h, w * h / 2, 2) != 1) state.SkipWithError("RemoveNoise failed");
-  }
-  SetRate(state, static_cast<double>(kNoiseSide) * kNoiseSide);
+  TimeRemoveNoise(state, w, h, w * h / 2, 2);
 }
 
 void NoiseArguments(benchmark::internal::Benchmark* b) {
