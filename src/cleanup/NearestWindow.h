@@ -24,7 +24,7 @@ bool UsesSortedRemainder(const NoiseWindow& window);
 
 /// Filters the window's image in place with the mean of the k nearest
 /// values (1 ≤ k < W × H), exactly as the literal in-place filter does.
-/// Needs no heap memory. False (the image unchanged) when lanes named
+/// Needs no heap memory; takes about 50 KB of stack. False (the image unchanged) when lanes named
 /// other than kNone and kChosen need AVX2 that the processor or the build
 /// lacks, and for a window of more than 64 samples besides the written
 /// ones unless the lanes come to AVX-512BW.
