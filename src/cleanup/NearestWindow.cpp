@@ -544,6 +544,7 @@ class SortedRemainder {
  public:
   static constexpr int kLanes = 64;
   static constexpr int kMaxSlots = 128;
+  using KeyRow = std::int16_t[kLanes];  // one sample place's keys of a group
 
   /// wide: AVX2 is there; widest: AVX-512BW too.
   SortedRemainder(const NoiseWindow& win, int k, bool wide, bool widest)
@@ -638,6 +639,9 @@ class SortedRemainder {
     int slots = 1;
     while (slots < m_size) slots *= 2;
     BuildMergeNetwork(m_size, slots, m_k, m_m, false, m_network);
+    for (int c = 0; c < m_network.count; ++c)
+      for (int e = 0; e < 2; ++e)
+        m_pairOffset[c][e] = static_cast<std::uint16_t>(m_network.pair[c][e] * sizeof(KeyRow));
   }
 
 #if defined(ZENTREL_NEAREST_HAVE_AVX2)
@@ -716,8 +720,12 @@ class SortedRemainder {
         const std::uint16_t place = static_cast<std::uint16_t>(m_samplePlace[n] * 2);
         for (int l = 0; l < kLanes; ++l) keys[n][l] = Key(source[l], values[l], place);
       }
+      // The comparators' rows as byte offsets: fewer instructions a
+      // comparator, which the network in memory is bound by.
+      char* const rowsOfKeys = reinterpret_cast<char*>(keys);
       for (int c = 0; c < m_network.count; ++c)
-        Order(keys[m_network.pair[c][0]], keys[m_network.pair[c][1]]);
+        Order(reinterpret_cast<std::int16_t*>(rowsOfKeys + m_pairOffset[c][0]),
+              reinterpret_cast<std::int16_t*>(rowsOfKeys + m_pairOffset[c][1]));
     }
     // Sums of the first t samples, t × v + their signed distances, for the
     // ranks t = k − m .. k the plan reads; a rank of 0 or below has sum 0
@@ -821,6 +829,7 @@ class SortedRemainder {
   BYTE m_sampleColumn[100];
   BYTE m_samplePlace[100];
   MergeNetwork<kMaxSlots, kMaxPairs> m_network;
+  std::uint16_t m_pairOffset[kMaxPairs][2];  // the comparators' rows of keys, in bytes
 #if defined(ZENTREL_NEAREST_HAVE_AVX2)
   bool m_widest = false;                   // AVX-512BW is there too
   SortGroupFunction m_fixed = nullptr;     // the network in registers, where there is one
