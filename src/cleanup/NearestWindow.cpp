@@ -732,18 +732,13 @@ class SortedRemainder {
     // and no written sample before it, one past R's size every written one.
     alignas(32) std::uint16_t offsets[kLanes] = {};
     const int ownPlace = m_win.hh * m_win.w;
-    for (int t = 1; t <= (planned ? 0 : std::min(m_k, m_size)); ++t) {
+    const int lastRank = planned ? 0 : std::min(m_k, m_size);
+    // The ranks before k − m only add to the totals: all of them at once.
+    const int summed = std::min(m_k - m_m - 1, lastRank);
+    AddSignedRows<Wide>(offsets, keys, m_network.sorted, summed);
+    for (int t = std::max(summed, 0) + 1; t <= lastRank; ++t) {
       const std::int16_t* key = keys[m_network.sorted[t - 1]];
-#if defined(ZENTREL_NEAREST_HAVE_AVX2)
-      if constexpr (Wide) {
-        AddSignedWide(offsets, key);
-      } else {
-        AddSigned(offsets, key);
-      }
-#else
-      AddSigned(offsets, key);
-#endif
-      if (t < m_k - m_m) continue;
+      AddSignedRows<Wide>(offsets, keys, m_network.sorted + t - 1, 1);
       const int j = m_k - t;
       std::int16_t* sums = out.sums[j];
       for (int l = 0; l < length; ++l)
@@ -800,23 +795,46 @@ class SortedRemainder {
   }
 
 #if defined(ZENTREL_NEAREST_HAVE_AVX2)
-  /// AddSigned in AVX2 steps, which the compiler does not find by itself
-  /// behind the loop over sorted places.
-  __attribute__((target("avx2"))) static void AddSignedWide(std::uint16_t* totals,
-                                                            const std::int16_t* keys) {
+  /// AddSigned for `count` sorted places in AVX2 steps (which the compiler
+  /// does not find by itself behind the loop over places), the totals kept
+  /// in registers between the places.
+  __attribute__((target("avx2"))) static void AddSignedRowsWide(std::uint16_t* totals,
+                                                                const std::int16_t (*keys)[kLanes],
+                                                                const BYTE* wires, int count) {
     const __m256i flip = _mm256_set1_epi16(-0x8000);
     const __m256i one = _mm256_set1_epi16(1);
-    for (int l = 0; l < kLanes; l += 16) {
-      const __m256i u =
-          _mm256_xor_si256(_mm256_load_si256(reinterpret_cast<const __m256i*>(keys + l)), flip);
-      const __m256i negative = _mm256_sub_epi16(_mm256_setzero_si256(), _mm256_and_si256(u, one));
-      const __m256i offset =
-          _mm256_sub_epi16(_mm256_xor_si256(_mm256_srli_epi16(u, 8), negative), negative);
-      __m256i* total = reinterpret_cast<__m256i*>(totals + l);
-      _mm256_store_si256(total, _mm256_add_epi16(_mm256_load_si256(total), offset));
+    __m256i total[kLanes / 16];
+    for (int c = 0; c < kLanes / 16; ++c)
+      total[c] = _mm256_load_si256(reinterpret_cast<const __m256i*>(totals + 16 * c));
+    for (int t = 0; t < count; ++t) {
+      const std::int16_t* key = keys[wires[t]];
+      for (int c = 0; c < kLanes / 16; ++c) {
+        const __m256i u = _mm256_xor_si256(
+            _mm256_load_si256(reinterpret_cast<const __m256i*>(key + 16 * c)), flip);
+        const __m256i negative = _mm256_sub_epi16(_mm256_setzero_si256(), _mm256_and_si256(u, one));
+        total[c] = _mm256_add_epi16(
+            total[c],
+            _mm256_sub_epi16(_mm256_xor_si256(_mm256_srli_epi16(u, 8), negative), negative));
+      }
     }
+    for (int c = 0; c < kLanes / 16; ++c)
+      _mm256_store_si256(reinterpret_cast<__m256i*>(totals + 16 * c), total[c]);
   }
 #endif
+
+  /// AddSigned for the sorted places wires[0 .. count − 1].
+  template <bool Wide>
+  static ZENTREL_NEAREST_ALWAYS_INLINE void AddSignedRows(std::uint16_t* totals,
+                                                          const std::int16_t (*keys)[kLanes],
+                                                          const BYTE* wires, int count) {
+#if defined(ZENTREL_NEAREST_HAVE_AVX2)
+    if constexpr (Wide) {
+      AddSignedRowsWide(totals, keys, wires, count);
+      return;
+    }
+#endif
+    for (int t = 0; t < count; ++t) AddSigned(totals, keys[wires[t]]);
+  }
 
   static constexpr int kMaxPairs = 1471;  // Batcher's network of 128
 
