@@ -5,7 +5,8 @@
 // and to W × H − 1 (every k for 5 × 5, whose networks are pruned for k),
 // every remainder size with a network kept in registers, images full of
 // ties, the last row of a two-row window (which holds its own row
-// twice), and the 5 × 5 rows around their groups of sixteen pixels. Also
+// twice), the 5 × 5 rows around their groups of sixteen pixels, and rows
+// filtered side by side (few and many of them, short and long). Also
 // through the portable copy.
 #include <gtest/gtest.h>
 
@@ -215,7 +216,7 @@ TEST(NearestWindowRows, RowsSideBySideMatchTheLiteralFilter) {
   // row), rows of one group, of two and of five (one lane then lags two
   // groups, or three with two lanes), the last row of a two-row window
   // left to the rows after each other, and k = 1, which never runs side
-  // by side. Portable and with the widest lanes the processor has.
+  // by side. With each lane width the processor has.
   const Window windows[] = {{4, 4}, {7, 7}, {6, 2}, {10, 10}};
   zt::TestRandom random(1717);
   for (const Window& window : windows) {
@@ -228,13 +229,14 @@ TEST(NearestWindowRows, RowsSideBySideMatchTheLiteralFilter) {
         CImageDataModel reference;
         zt::CopyImage(image, reference);
         ASSERT_EQ(zt::ReferenceRemoveNoise(reference, window.w, window.h, k, 2), 1);
-        for (const auto lanes : {cleanup::NearestLanes::kNone, cleanup::NearestLanes::kAvx512}) {
+        for (const auto lanes : {cleanup::NearestLanes::kNone, cleanup::NearestLanes::kAvx2,
+                                 cleanup::NearestLanes::kAvx512}) {
           for (int rowLanes : {1, 2, 5, 16}) {
             CImageDataModel fast;
             zt::CopyImage(image, fast);
             if (!cleanup::RunNearestWindow(zt::NoiseWindowOver(fast, window.w, window.h), k, lanes,
                                            rowLanes))
-              continue;  // past 64 samples only with AVX-512BW
+              continue;  // lanes the processor lacks; past 64 samples only with AVX-512BW
             ASSERT_EQ(zt::BlockBytes(fast), zt::BlockBytes(reference))
                 << "window " << window.w << "x" << window.h << " k " << k << " width "
                 << image.GetWidth() << " lanes " << static_cast<int>(lanes) << " rows side by side "
@@ -242,6 +244,25 @@ TEST(NearestWindowRows, RowsSideBySideMatchTheLiteralFilter) {
           }
         }
       }
+    }
+  }
+}
+
+TEST_P(NearestWindowPaths, LongRowsSideBySideMatchTheLiteralFilter) {
+  // Rows of 33 groups, so that with sixteen rows side by side each row
+  // runs three groups behind the one above, and the lanes take new rows
+  // while others are still at work: one written sample on a network in
+  // registers, four on a network in memory.
+  zt::TestRandom random(2100);
+  for (const Window& window : {Window{4, 4}, Window{9, 5}}) {
+    const int n = window.w * window.h;
+    const int m = (window.w - 1) / 2;
+    CImageDataModel image;
+    zt::MakeImage(image, 2 * m + 33 * 64 - 10, 21, 8);
+    zt::FillGrey(image, zt::GreyPattern::kFewLevels, random);
+    for (int k : {m, n / 2, n - m - 1}) {
+      ExpectSameAsReference(image, window, k, GetParam());
+      if (HasFatalFailure()) return;
     }
   }
 }
