@@ -1217,36 +1217,42 @@ void FilterRowsSideBySide(const NoiseWindow& window, std::ptrdiff_t first, std::
   // With fewer rows in flight than groups in a row, a lane is free again
   // when its next row is due.
   const std::ptrdiff_t stagger = std::max<std::ptrdiff_t>(2, (groups + rowLanes - 1) / rowLanes);
+  struct Group {
+    int lane;
+    std::ptrdiff_t x0;  // its first pixel
+    int length;
+  };
   for (std::ptrdiff_t slot = 0; slot < (count - 1) * stagger + groups; ++slot) {
     const std::ptrdiff_t firstRow = slot < groups ? 0 : (slot - groups + 1 + stagger - 1) / stagger;
     const std::ptrdiff_t lastRow = std::min(count - 1, slot / stagger);
+    // Row r's group in this slot.
+    const auto groupOf = [&](std::ptrdiff_t r) {
+      const std::ptrdiff_t x0 = window.FirstX() + (slot - r * stagger) * kGroupPixels;
+      return Group{static_cast<int>(r % rowLanes), x0,
+                   static_cast<int>(std::min<std::ptrdiff_t>(kGroupPixels, window.EndX() - x0))};
+    };
     int longest = 0;
     for (std::ptrdiff_t r = firstRow; r <= lastRow; ++r) {
-      const int lane = static_cast<int>(r % rowLanes);
-      const std::ptrdiff_t x0 = window.FirstX() + (slot - r * stagger) * kGroupPixels;
-      const int length =
-          static_cast<int>(std::min<std::ptrdiff_t>(kGroupPixels, window.EndX() - x0));
+      const Group group = groupOf(r);
       bool ownTwice = false;
       const WindowRows rows = RowsOf(window, first + r, ownTwice);
       const BYTE* row = rows.own;
-      if (x0 == window.FirstX())
-        for (int a = 0; a < m; ++a) lanes.written[a][lane] = row[x0 - m + a];
+      if (group.x0 == window.FirstX())
+        for (int a = 0; a < m; ++a) lanes.written[a][group.lane] = row[group.x0 - m + a];
       PlanOut out{};
-      for (int j = 0; j <= m; ++j) out.sums[j] = &lanes.sums[j][0][lane];
-      for (int c = 0; c < m; ++c) out.reach[c] = &lanes.reach[c][0][lane];
+      for (int j = 0; j <= m; ++j) out.sums[j] = &lanes.sums[j][0][group.lane];
+      for (int c = 0; c < m; ++c) out.reach[c] = &lanes.reach[c][0][group.lane];
       out.stride = kRowLanes;
-      sorted.PlanGroup(out, rows, x0, length);
-      for (int i = 0; i < length; ++i) lanes.value[i][lane] = row[x0 + i];
-      longest = std::max(longest, length);
+      sorted.PlanGroup(out, rows, group.x0, group.length);
+      for (int i = 0; i < group.length; ++i) lanes.value[i][group.lane] = row[group.x0 + i];
+      longest = std::max(longest, group.length);
     }
     steps(lanes, longest, divide);
     for (std::ptrdiff_t r = firstRow; r <= lastRow; ++r) {
-      const int lane = static_cast<int>(r % rowLanes);
-      const std::ptrdiff_t x0 = window.FirstX() + (slot - r * stagger) * kGroupPixels;
-      const int length =
-          static_cast<int>(std::min<std::ptrdiff_t>(kGroupPixels, window.EndX() - x0));
+      const Group group = groupOf(r);
       BYTE* const row = window.Row(first + r);
-      for (int i = 0; i < length; ++i) row[x0 + i] = static_cast<BYTE>(lanes.result[i][lane]);
+      for (int i = 0; i < group.length; ++i)
+        row[group.x0 + i] = static_cast<BYTE>(lanes.result[i][group.lane]);
     }
   }
 }
