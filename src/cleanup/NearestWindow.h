@@ -1,6 +1,7 @@
 // The mean of the k nearest values (noise filter type 2) through a sorting
-// network across pixels, for windows other than 3 × 3: those of up to 64
-// samples besides the written ones, and with AVX-512BW all of them.
+// network across pixels (or, with AVX-512BW past 32 samples besides the
+// written ones, by counting), for windows other than 3 × 3: those of up to
+// 64 samples besides the written ones, and with AVX-512BW all of them.
 #ifndef ZENTREL_CLEANUP_NEARESTWINDOW_H
 #define ZENTREL_CLEANUP_NEARESTWINDOW_H
 
@@ -9,8 +10,9 @@
 namespace zentrel::detail::cleanup {
 
 /// The widest lanes the networks may use: kAvx2 sixteen keys a step with
-/// AVX2; kAvx512 as kAvx2, but the networks kept in memory (more than 32
-/// samples) 32 keys a step where the processor has AVX-512BW, which also
+/// AVX2; kAvx512 as kAvx2, but where the processor has AVX-512BW the
+/// networks in registers take 32 keys a step and R of more than 32
+/// samples is counted rather than sorted, 64 pixels a step, which also
 /// takes windows of more than 64 samples; kNone the portable loops.
 /// kChosen is kAvx512 in the library, falling back to the portable loops
 /// where the processor lacks AVX2, and kNone in the portable build
