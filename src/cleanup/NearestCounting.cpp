@@ -68,6 +68,34 @@ __attribute__((target("avx512bw"))) __m512i SearchDistance(const __m512i* dist, 
   return found;
 }
 
+/// What a scan at one distance carries from sample to sample.
+struct Round {
+  __m512i next;        // the least distance beyond the scan's
+  __m512i place;       // of the next sample at the scan's distance, biased
+  __m512i aboveValue;  // as Places
+  __m512i aboveRow;
+};
+
+/// Samples from .. to − 1 of a scan at distance `level`; Upper: they lie
+/// above the own row.
+template <bool Upper>
+__attribute__((target("avx512bw"), always_inline)) inline void ScanRound(const __m512i* dist,
+                                                                         const __mmask64* aboveV,
+                                                                         int from, int to,
+                                                                         __m512i level,
+                                                                         __m512i bitOf, Round& r) {
+  const __m512i one = _mm512_set1_epi8(1);
+  for (int n = from; n < to; ++n) {
+    const __m512i d = dist[n];
+    const __mmask64 at = _mm512_cmpeq_epu8_mask(d, level);
+    r.next = _mm512_mask_min_epu8(r.next, _mm512_cmpgt_epu8_mask(d, level), r.next, d);
+    const __m512i bit = _mm512_shuffle_epi8(bitOf, r.place);
+    r.aboveValue = _mm512_mask_add_epi8(r.aboveValue, at & aboveV[n], r.aboveValue, bit);
+    if (Upper) r.aboveRow = _mm512_mask_add_epi8(r.aboveRow, at, r.aboveRow, bit);
+    r.place = _mm512_mask_add_epi8(r.place, at, r.place, one);
+  }
+}
+
 __attribute__((target("avx512bw"))) void FindPlaces(const CountingGroup& g, const __m512i* dist,
                                                     const __mmask64* aboveV, Places& out) {
   const __m512i one = _mm512_set1_epi8(1);
@@ -122,21 +150,21 @@ __attribute__((target("avx512bw"))) void FindPlaces(const CountingGroup& g, cons
   const __m512i wanted = _mm512_set1_epi8(static_cast<char>(std::max(needed, 0)));
   // Each round takes the next distance present in every lane still short
   // of places; such a lane has samples farther than its last distance.
-  for (int round = 0; round < 256 && _mm512_cmplt_epu8_mask(filled, wanted) != 0; ++round) {
+  for (int rounds = 0; rounds < 256 && _mm512_cmplt_epu8_mask(filled, wanted) != 0; ++rounds) {
     level = next;
-    next = _mm512_set1_epi8(static_cast<char>(255));
-    seen = _mm512_setzero_si512();
-    for (int n = 0; n < g.size; ++n) {
-      const __m512i d = dist[n];
-      const __mmask64 at = _mm512_cmpeq_epu8_mask(d, level);
-      next = _mm512_mask_min_epu8(next, _mm512_cmpgt_epu8_mask(d, level), next, d);
-      const __m512i bit =
-          _mm512_shuffle_epi8(bitOf, _mm512_min_epu8(_mm512_add_epi8(seen, filled), fifteen));
-      aboveValue = _mm512_mask_add_epi8(aboveValue, at & aboveV[n], aboveValue, bit);
-      if (n < g.aboveCount) aboveRow = _mm512_mask_add_epi8(aboveRow, at, aboveRow, bit);
-      seen = _mm512_mask_add_epi8(seen, at, seen, one);
-    }
-    const __m512i after = _mm512_add_epi8(filled, seen);
+    // The place of the next sample at this distance, biased so that the
+    // byte shuffle reads bit(q) for q < 16 and 0 from q = 16 on (the
+    // index's top bit set) without a clamp.
+    const __m512i bias = _mm512_set1_epi8(0x70);
+    Round round{_mm512_set1_epi8(static_cast<char>(255)), _mm512_add_epi8(filled, bias), aboveValue,
+                aboveRow};
+    const int split = std::min(g.aboveCount, g.size);
+    ScanRound<true>(dist, aboveV, 0, split, level, bitOf, round);
+    ScanRound<false>(dist, aboveV, split, g.size, level, bitOf, round);
+    next = round.next;
+    aboveValue = round.aboveValue;
+    aboveRow = round.aboveRow;
+    const __m512i after = _mm512_sub_epi8(round.place, bias);
     for (int q = 0; q < kMaxWritten; ++q) {
       const __m512i place = _mm512_set1_epi8(static_cast<char>(q));
       const __mmask64 here =
