@@ -54,8 +54,8 @@ constexpr std::ptrdiff_t kBlock = 256;
 /// Past 64 samples besides the written ones (up to 96, a window of
 /// 10 × 10) the network runs on 128 wires. With AVX2 that costs more per
 /// pixel than the sliding histogram (measured: 10 × 10 about 1.5 times its
-/// time); with AVX-512BW, 32 keys a step, less (10 × 10 about seven eighths
-/// of it, 7 × 10 two thirds).
+/// time); with AVX-512BW such windows are counted instead, about half its
+/// time.
 constexpr int kMaxRemainderWithAvx2 = 64;
 
 /// What the serial step needs for a block of pixels.
