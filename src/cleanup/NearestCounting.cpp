@@ -84,67 +84,59 @@ __attribute__((target("avx512bw"))) __m512i SearchDistance(const __m512i* dist, 
 /// What a scan at one distance carries from sample to sample.
 struct Round {
   __m512i next;        // the least distance beyond the scan's
-  __m512i place;       // of the next sample at the scan's distance, biased
+  __m512i place;       // of the next sample at the scan's distance
   __m512i aboveValue;  // as Places
   __m512i aboveRow;
 };
 
-/// Samples from .. to − 1 of a scan at distance `level`; Upper: they lie
-/// above the own row.
+/// One sample d of a scan: `at` it lies at the scan's distance and `bit`
+/// is its place's bit (0 past the places wanted), `beyond` it lies
+/// farther; Upper: it lies above the own row.
+template <bool Upper>
+__attribute__((target("avx512bw"), always_inline)) inline void Record(__m512i d, __mmask64 at,
+                                                                      __mmask64 beyond,
+                                                                      __mmask64 aboveV, __m512i bit,
+                                                                      Round& r) {
+  r.next = _mm512_mask_min_epu8(r.next, beyond, r.next, d);
+  r.aboveValue = _mm512_mask_add_epi8(r.aboveValue, at & aboveV, r.aboveValue, bit);
+  if (Upper) r.aboveRow = _mm512_mask_add_epi8(r.aboveRow, at, r.aboveRow, bit);
+  r.place = _mm512_mask_add_epi8(r.place, at, r.place, _mm512_set1_epi8(1));
+}
+
+/// Samples from .. to − 1 of a scan after the first, at distance `level`,
+/// with r.place biased so that the byte shuffle reads bit(q) for q < 16
+/// and 0 from q = 16 on (the index's top bit set) without a clamp.
 template <bool Upper>
 __attribute__((target("avx512bw"), always_inline)) inline void ScanRound(const __m512i* dist,
                                                                          const __mmask64* aboveV,
                                                                          int from, int to,
                                                                          __m512i level,
                                                                          __m512i bitOf, Round& r) {
-  const __m512i one = _mm512_set1_epi8(1);
   for (int n = from; n < to; ++n) {
     const __m512i d = dist[n];
-    const __mmask64 at = _mm512_cmpeq_epu8_mask(d, level);
-    r.next = _mm512_mask_min_epu8(r.next, _mm512_cmpgt_epu8_mask(d, level), r.next, d);
-    const __m512i bit = _mm512_shuffle_epi8(bitOf, r.place);
-    r.aboveValue = _mm512_mask_add_epi8(r.aboveValue, at & aboveV[n], r.aboveValue, bit);
-    if (Upper) r.aboveRow = _mm512_mask_add_epi8(r.aboveRow, at, r.aboveRow, bit);
-    r.place = _mm512_mask_add_epi8(r.place, at, r.place, one);
+    Record<Upper>(d, _mm512_cmpeq_epu8_mask(d, level), _mm512_cmpgt_epu8_mask(d, level), aboveV[n],
+                  _mm512_shuffle_epi8(bitOf, r.place), r);
   }
 }
 
-__attribute__((target("avx512bw"))) void FindPlaces(const CountingGroup& g, const __m512i* dist,
-                                                    const __mmask64* aboveV, Places& out) {
-  const __m512i one = _mm512_set1_epi8(1);
-  const int t0 = std::max(g.k - g.m, 0);
-  const int needed = std::min(std::min(g.k, g.size) - t0, g.m);
-  // bit(q) for places q < m, 0 for the others (and for "negative" q), in
-  // each 16-byte block as the byte shuffle reads it.
-  alignas(64) char bits[kLanes] = {};
-  for (int q = 0; q < g.m; ++q)
-    for (int block = 0; block < kLanes; block += 16) bits[block + q] = static_cast<char>(1 << q);
-  const __m512i bitOf = _mm512_load_si512(bits);
+/// Samples from .. to − 1 of the first scan, at distance `level` = D:
+/// adds those among R's first t0 (nearer than D, or among the first `skip`
+/// at D) to `sum`, 16-bit lanes in two halves, and records the places
+/// after t0 (r.place counts the samples at D).
+template <bool Upper>
+__attribute__((target("avx512bw"), always_inline)) inline void ScanFirst(
+    const CountingGroup& g, const __m512i* dist, const __mmask64* aboveV, int from, int to,
+    __m512i level, __m512i skip, __m512i bitOf, Round& r, __m512i* sum) {
   const __m512i fifteen = _mm512_set1_epi8(15);
-
-  __m512i nearer = _mm512_setzero_si512();
-  __m512i level = t0 > 0 ? SearchDistance(dist, g.size, t0, nearer) : _mm512_setzero_si512();
-  // At the first distance the first `skip` samples belong to the first t0.
-  const __m512i skip = _mm512_sub_epi8(_mm512_set1_epi8(static_cast<char>(t0)), nearer);
-  __m512i seen = _mm512_setzero_si512();
-  __m512i next = _mm512_set1_epi8(static_cast<char>(255));
-  __m512i aboveValue = _mm512_setzero_si512();
-  __m512i aboveRow = _mm512_setzero_si512();
-  __m512i sum[2] = {_mm512_setzero_si512(), _mm512_setzero_si512()};
-  for (int n = 0; n < g.size; ++n) {
+  for (int n = from; n < to; ++n) {
     const __m512i d = dist[n];
     const __mmask64 at = _mm512_cmpeq_epu8_mask(d, level);
-    const __mmask64 below = _mm512_cmplt_epu8_mask(d, level);
-    const __mmask64 beyond = _mm512_cmpgt_epu8_mask(d, level);
-    next = _mm512_mask_min_epu8(next, beyond, next, d);
-    const __mmask64 taken = below | (at & _mm512_cmplt_epu8_mask(seen, skip));
-    // Position of this sample among the places after t0 ("negative" ones
-    // wrap past 127 and pick 0).
+    const __mmask64 taken =
+        _mm512_cmplt_epu8_mask(d, level) | (at & _mm512_cmplt_epu8_mask(r.place, skip));
+    // Place after t0 ("negative" ones wrap past 127 and pick 0).
     const __m512i bit =
-        _mm512_shuffle_epi8(bitOf, _mm512_min_epu8(_mm512_sub_epi8(seen, skip), fifteen));
-    aboveValue = _mm512_mask_add_epi8(aboveValue, at & aboveV[n], aboveValue, bit);
-    if (n < g.aboveCount) aboveRow = _mm512_mask_add_epi8(aboveRow, at, aboveRow, bit);
-    seen = _mm512_mask_add_epi8(seen, at, seen, one);
+        _mm512_shuffle_epi8(bitOf, _mm512_min_epu8(_mm512_sub_epi8(r.place, skip), fifteen));
+    Record<Upper>(d, at, _mm512_cmpgt_epu8_mask(d, level), aboveV[n], bit, r);
     const BYTE* s = g.source[n];
     sum[0] = _mm512_mask_add_epi16(
         sum[0], static_cast<__mmask32>(taken), sum[0],
@@ -153,30 +145,45 @@ __attribute__((target("avx512bw"))) void FindPlaces(const CountingGroup& g, cons
         sum[1], static_cast<__mmask32>(taken >> 32), sum[1],
         _mm512_cvtepu8_epi16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + 32))));
   }
-  out.nearSum[0] = sum[0];
-  out.nearSum[1] = sum[1];
-  __m512i filled = _mm512_sub_epi8(seen, skip);
+}
+
+__attribute__((target("avx512bw"))) void FindPlaces(const CountingGroup& g, const __m512i* dist,
+                                                    const __mmask64* aboveV, Places& out) {
+  const int t0 = std::max(g.k - g.m, 0);
+  const int needed = std::min(std::min(g.k, g.size) - t0, g.m);
+  // bit(q) for places q < m, 0 for the others (and for "negative" q), in
+  // each 16-byte block as the byte shuffle reads it.
+  alignas(64) char bits[kLanes] = {};
+  for (int q = 0; q < g.m; ++q)
+    for (int block = 0; block < kLanes; block += 16) bits[block + q] = static_cast<char>(1 << q);
+  const __m512i bitOf = _mm512_load_si512(bits);
+
+  __m512i nearer = _mm512_setzero_si512();
+  __m512i level = t0 > 0 ? SearchDistance(dist, g.size, t0, nearer) : _mm512_setzero_si512();
+  // At the first distance the first `skip` samples belong to the first t0.
+  const __m512i skip = _mm512_sub_epi8(_mm512_set1_epi8(static_cast<char>(t0)), nearer);
+  const __m512i none = _mm512_set1_epi8(static_cast<char>(255));
+  const int split = std::min(g.aboveCount, g.size);
+  Round round{none, _mm512_setzero_si512(), _mm512_setzero_si512(), _mm512_setzero_si512()};
+  out.nearSum[0] = _mm512_setzero_si512();
+  out.nearSum[1] = _mm512_setzero_si512();
+  ScanFirst<true>(g, dist, aboveV, 0, split, level, skip, bitOf, round, out.nearSum);
+  ScanFirst<false>(g, dist, aboveV, split, g.size, level, skip, bitOf, round, out.nearSum);
+  __m512i filled = _mm512_sub_epi8(round.place, skip);
   for (int q = 0; q < kMaxWritten; ++q) {
     out.distance[q] = _mm512_maskz_mov_epi8(
         _mm512_cmpgt_epu8_mask(filled, _mm512_set1_epi8(static_cast<char>(q))), level);
   }
   const __m512i wanted = _mm512_set1_epi8(static_cast<char>(std::max(needed, 0)));
+  const __m512i bias = _mm512_set1_epi8(0x70);
   // Each round takes the next distance present in every lane still short
   // of places; such a lane has samples farther than its last distance.
   for (int rounds = 0; rounds < 256 && _mm512_cmplt_epu8_mask(filled, wanted) != 0; ++rounds) {
-    level = next;
-    // The place of the next sample at this distance, biased so that the
-    // byte shuffle reads bit(q) for q < 16 and 0 from q = 16 on (the
-    // index's top bit set) without a clamp.
-    const __m512i bias = _mm512_set1_epi8(0x70);
-    Round round{_mm512_set1_epi8(static_cast<char>(255)), _mm512_add_epi8(filled, bias), aboveValue,
-                aboveRow};
-    const int split = std::min(g.aboveCount, g.size);
+    level = round.next;
+    round.next = none;
+    round.place = _mm512_add_epi8(filled, bias);
     ScanRound<true>(dist, aboveV, 0, split, level, bitOf, round);
     ScanRound<false>(dist, aboveV, split, g.size, level, bitOf, round);
-    next = round.next;
-    aboveValue = round.aboveValue;
-    aboveRow = round.aboveRow;
     const __m512i after = _mm512_sub_epi8(round.place, bias);
     for (int q = 0; q < kMaxWritten; ++q) {
       const __m512i place = _mm512_set1_epi8(static_cast<char>(q));
@@ -186,8 +193,8 @@ __attribute__((target("avx512bw"))) void FindPlaces(const CountingGroup& g, cons
     }
     filled = after;
   }
-  out.aboveValue = aboveValue;
-  out.aboveRow = aboveRow;
+  out.aboveValue = round.aboveValue;
+  out.aboveRow = round.aboveRow;
 }
 
 /// Stores 32 16-bit lanes (lanes first .. first + 31 of the group) at
