@@ -7,7 +7,9 @@
 // in the same run, on one thread like this library: blur and medianBlur
 // beside the noise filter, erode 3 × 3 of the 24-bit sheet beside outline
 // marking and shrinking (its filters write a new image; these work in
-// place). All figures are in megapixels per second of the image filtered;
+// place). The mean of the k nearest values also runs through this
+// program's own copy of the filter with the lanes named, so that the ways
+// of processors without AVX-512BW or AVX2 are timed here too. All figures are in megapixels per second of the image filtered;
 // every benchmark also reports the fastest of its repetitions ("_min": its
 // time columns; its rate column shows the slowest repetition's rate).
 #include <benchmark/benchmark.h>
@@ -22,9 +24,11 @@
 #include <opencv2/imgproc.hpp>
 #endif
 
+#include "../tests/cleanup/NoiseImages.h"
 #include "../tests/cleanup/NoiseReference.h"
 #include "../tests/cleanup/OutlineReference.h"
 #include "ImageDataModel.h"
+#include "cleanup/NearestWindow.h"
 
 namespace {
 
@@ -138,18 +142,31 @@ double Fastest(const std::vector<double>& v) { return *std::min_element(v.begin(
 /// The neighbour count for a type and window side (used by type 2 only).
 int NeighbourCount(int type, int side) { return type == 2 ? side * side / 2 : 0; }
 
-/// Times RemoveNoise on the whole sheet, restored before each run.
-void TimeRemoveNoise(benchmark::State& state, int w, int h, int k, int type) {
+/// Times filter(image) on the grey sheet (all of it, or its first rows),
+/// restored before each run; the filter returns an error to report, or
+/// nullptr.
+template <typename Filter>
+void TimeOnGreySheet(benchmark::State& state, Filter filter, int rows = kNoiseSide) {
   CImageDataModel image;
-  MakeGreySheet(image, kNoiseSide, kNoiseSide);
+  MakeGreySheet(image, kNoiseSide, rows);
   const std::vector<BYTE> original = Snapshot(image);
   for (auto _ : state) {
     state.PauseTiming();
     Restore(image, original);
     state.ResumeTiming();
-    if (image.RemoveNoise(w, h, k, type) != 1) state.SkipWithError("RemoveNoise failed");
+    if (const char* error = filter(image)) {
+      state.SkipWithError(error);
+      break;
+    }
   }
-  SetRate(state, static_cast<double>(kNoiseSide) * kNoiseSide);
+  SetRate(state, static_cast<double>(kNoiseSide) * rows);
+}
+
+/// Times RemoveNoise on the whole sheet.
+void TimeRemoveNoise(benchmark::State& state, int w, int h, int k, int type) {
+  TimeOnGreySheet(state, [&](CImageDataModel& image) -> const char* {
+    return image.RemoveNoise(w, h, k, type) == 1 ? nullptr : "RemoveNoise failed";
+  });
 }
 
 // Arguments: filter type, window side.
@@ -167,17 +184,14 @@ void BM_RemoveNoiseBaseline(benchmark::State& state) {
   const int type = static_cast<int>(state.range(0));
   const int side = static_cast<int>(state.range(1));
   const int rows = static_cast<int>(state.range(2));
-  CImageDataModel image;
-  MakeGreySheet(image, kNoiseSide, rows);
-  const std::vector<BYTE> original = Snapshot(image);
-  for (auto _ : state) {
-    state.PauseTiming();
-    Restore(image, original);
-    state.ResumeTiming();
-    if (zt::ReferenceRemoveNoise(image, side, side, NeighbourCount(type, side), type) != 1)
-      state.SkipWithError("literal filter failed");
-  }
-  SetRate(state, static_cast<double>(kNoiseSide) * rows);
+  TimeOnGreySheet(
+      state,
+      [&](CImageDataModel& image) -> const char* {
+        return zt::ReferenceRemoveNoise(image, side, side, NeighbourCount(type, side), type) == 1
+                   ? nullptr
+                   : "literal filter failed";
+      },
+      rows);
 }
 
 // Arguments: window width and height. The mean of the k nearest values
@@ -187,6 +201,28 @@ void BM_NearestValuesWindow(benchmark::State& state) {
   const int w = static_cast<int>(state.range(0));
   const int h = static_cast<int>(state.range(1));
   TimeRemoveNoise(state, w, h, w * h / 2, 2);
+}
+
+// Arguments: window width and height, lanes (0: none, the portable loops
+// and past 64 samples besides the written ones the sliding histogram;
+// 1: AVX2; 2: AVX-512BW). The mean of the k nearest values (k half the
+// window) through this program's copy of the filter with the lanes named,
+// as a processor that lacks the wider ones runs it.
+void BM_NearestValuesLanes(benchmark::State& state) {
+  namespace cleanup = zentrel::detail::cleanup;
+  const int w = static_cast<int>(state.range(0));
+  const int h = static_cast<int>(state.range(1));
+  const int lanes = static_cast<int>(state.range(2));
+  const int k = w * h / 2;
+  TimeOnGreySheet(state, [&](CImageDataModel& image) -> const char* {
+    const cleanup::NoiseWindow window = zt::NoiseWindowOver(image, w, h);
+    if (lanes == 0) {
+      cleanup::RunRankFilter(window, k, 2);
+      return nullptr;
+    }
+    const auto named = lanes == 1 ? cleanup::NearestLanes::kAvx2 : cleanup::NearestLanes::kAvx512;
+    return cleanup::RunNearestWindow(window, k, named) ? nullptr : "lanes missing here";
+  });
 }
 
 void NoiseArguments(benchmark::internal::Benchmark* b) {
@@ -213,6 +249,10 @@ BENCHMARK(BM_NearestValuesWindow)
     ->Args({9, 9})
     ->Args({10, 6})
     ->Args({7, 10})
+    ->Unit(benchmark::kMillisecond)
+    ->ComputeStatistics("min", Fastest);
+BENCHMARK(BM_NearestValuesLanes)
+    ->ArgsProduct({{6, 8, 10}, {6, 8, 10}, {0, 1, 2}})
     ->Unit(benchmark::kMillisecond)
     ->ComputeStatistics("min", Fastest);
 BENCHMARK(BM_RemoveNoiseBaseline)

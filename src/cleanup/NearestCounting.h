@@ -40,12 +40,16 @@ struct CountingGroup {
   int length;  // the first `length` pixels' entries are written (1 .. 64)
 };
 
-/// Whether PlanByCounting can run here: built for x86-64 with GCC or Clang
-/// and a processor with AVX-512BW.
-bool CountingAvailable();
+/// The vector width the counting runs at: 64 byte lanes of AVX-512BW, or
+/// 32 of AVX2 twice over. Both write the same plan.
+enum class CountingLanes { kAvx2, kAvx512 };
 
-/// Writes the plan of the group. Requires CountingAvailable().
-void PlanByCounting(const CountingGroup& group);
+/// Whether PlanByCounting can run here with these lanes: built for x86-64
+/// with GCC or Clang and a processor that has them.
+bool CountingAvailable(CountingLanes lanes);
+
+/// Writes the plan of the group. Requires CountingAvailable(lanes).
+void PlanByCounting(const CountingGroup& group, CountingLanes lanes);
 
 }  // namespace zentrel::detail::cleanup
 

@@ -1,5 +1,5 @@
 // The mean of the k nearest values (noise filter type 2) for windows of up
-// to 64 samples besides the written ones (with AVX-512BW, all windows),
+// to 64 samples besides the written ones (with AVX2, all windows),
 // other than 3 × 3, with the part that waits for the row's own results cut
 // down to a short step per pixel.
 //
@@ -20,8 +20,8 @@
 // With AVX2 and R of at most 32 samples the network is fixed at compile
 // time and keeps sixteen pixels' keys in registers (32 with AVX-512BW);
 // at 5 × 5 a row kernel also weaves each group's serial steps into the
-// next group's network. With AVX-512BW and R of more than 32 samples the
-// plan comes from counting instead (NearestCounting.h).
+// next group's network. With AVX2 and R of more than 32 samples the plan
+// comes from counting instead (NearestCounting.h).
 // Elsewhere sixteen rows are filtered side by side, each two or more
 // groups behind the row above, so that their serial steps run as one
 // step across vector lanes.
@@ -51,12 +51,13 @@ namespace {
 
 constexpr int kMaxWritten = 4;  // hw of a window up to 10 wide
 constexpr std::ptrdiff_t kBlock = 256;
-/// Past 64 samples besides the written ones (up to 96, a window of
-/// 10 × 10) the network runs on 128 wires. With AVX2 that costs more per
-/// pixel than the sliding histogram (measured: 10 × 10 about 1.5 times its
-/// time); with AVX-512BW such windows are counted instead, about half its
-/// time.
-constexpr int kMaxRemainderWithAvx2 = 64;
+/// The most samples besides the written ones the network in memory takes.
+/// Past them (up to 96, a window of 10 × 10) the plan is counted, which
+/// needs AVX2; elsewhere the sliding histogram serves those windows.
+constexpr int kMaxRemainderSorted = 64;
+/// The most samples besides the written ones that the networks kept in
+/// registers take; past it the plan is counted.
+constexpr int kMaxFixedRemainder = 32;
 
 /// What the serial step needs for a block of pixels.
 struct Plan {
@@ -546,29 +547,35 @@ SortGroupFunction FixedSortGroupWide(int size, std::index_sequence<N...>) {
 class SortedRemainder {
  public:
   static constexpr int kLanes = 64;
-  static constexpr int kMaxSlots = 128;
+  static constexpr int kMaxSlots = 64;
   using KeyRow = std::int16_t[kLanes];  // one sample place's keys of a group
 
   /// wide: AVX2 is there; widest: AVX-512BW too.
   SortedRemainder(const NoiseWindow& win, int k, bool wide, bool widest)
       : m_win(win), m_k(k), m_m(win.hw), m_size(win.Samples() - win.hw), m_wide(wide) {
     BuildSamples();
-    BuildNetwork();
 #if defined(ZENTREL_NEAREST_HAVE_AVX2)
     m_widest = wide && widest;
+    // Past the networks kept in registers (R of more than 32 samples),
+    // counting costs less than the network in memory: with AVX-512BW
+    // measured 1.3 to 1.65 times faster from 5 × 7 to 10 × 10, with AVX2
+    // as fast or faster (8 × 8: 306–466 against 438–578 ms); below, the
+    // registers win. Past 64 samples only counting serves.
+    if (wide && m_size > kMaxFixedRemainder) {
+      m_countingLanes = m_widest ? CountingLanes::kAvx512 : CountingLanes::kAvx2;
+      m_counted = CountingAvailable(m_countingLanes);
+      if (m_counted) return;
+    }
     if (wide) m_fixed = FixedSortGroup(m_size, k, m_m, std::make_index_sequence<31>());
     m_fixedPlans = m_fixed != nullptr && m_size == 23 && m_m == 2;
     // With AVX-512BW the full sorts take 32 pixels a step.
     if (m_widest && m_fixed != nullptr && !m_fixedPlans)
       m_fixed = FixedSortGroupWide(m_size, std::make_index_sequence<31>());
     if (m_fixedPlans) m_fixedRow = RowFiveByFive(k, std::make_index_sequence<25>());
-    // Past the networks kept in registers (R of more than 32 samples),
-    // counting costs less than the network in memory: measured 1.3 to 1.65
-    // times faster from 5 × 7 to 10 × 10; below, the registers win.
-    m_counted = m_widest && m_fixed == nullptr && CountingAvailable();
 #else
     static_cast<void>(widest);
 #endif
+    BuildNetwork();
   }
 
   /// Filters a whole row in place where a row kernel serves the window
@@ -662,8 +669,8 @@ class SortedRemainder {
                                                      std::ptrdiff_t length) const {
     PlanGroupLoops<true>(out, rows, x0, length);
   }
-  /// And for AVX-512BW, where the processor has it: 32 keys a step, both
-  /// for the network kept in memory and for the full sorts in registers.
+  /// And for AVX-512BW, where the processor has it: the full sorts in
+  /// registers take 32 keys a step.
   __attribute__((target("avx512bw"))) void PlanGroupWidest(const PlanOut& out,
                                                            const WindowRows& rows,
                                                            std::ptrdiff_t x0,
@@ -724,7 +731,7 @@ class SortedRemainder {
     for (int c = 0; c < m_m; ++c) group.reach[c] = out.reach[c];
     group.stride = out.stride;
     group.length = static_cast<int>(length);
-    PlanByCounting(group);
+    PlanByCounting(group, m_countingLanes);
   }
 
   template <bool Wide>
@@ -881,7 +888,7 @@ class SortedRemainder {
     for (int t = 0; t < count; ++t) AddSigned(totals, keys[wires[t]]);
   }
 
-  static constexpr int kMaxPairs = 1471;  // Batcher's network of 128
+  static constexpr int kMaxPairs = 543;  // Batcher's network of 64
 
   const NoiseWindow& m_win;
   int m_k;
@@ -889,6 +896,7 @@ class SortedRemainder {
   int m_size;
   bool m_wide;
   bool m_counted = false;  // the plan by counting rather than by the network
+  CountingLanes m_countingLanes = CountingLanes::kAvx2;
   BYTE m_sampleRow[100];
   BYTE m_sampleColumn[100];
   BYTE m_samplePlace[100];
@@ -1361,8 +1369,9 @@ Lanes ResolveLanes(NearestLanes widest) {
 /// Whether the network serves the window with these lanes.
 bool Serves(const NoiseWindow& window, const Lanes& lanes) {
   const int remainder = window.Samples() - window.hw;
-  return !lanes.missing && (remainder <= kMaxRemainderWithAvx2 ||
-                            (lanes.widest && remainder <= SortedRemainder::kMaxSlots));
+  static_assert(kMaxRemainderSorted <= SortedRemainder::kMaxSlots);
+  return !lanes.missing && (remainder <= kMaxRemainderSorted ||
+                            (lanes.wide && CountingAvailable(CountingLanes::kAvx2)));
 }
 
 }  // namespace

@@ -54,8 +54,11 @@ void ExpectLaneMatchesSort(const Case& c, const std::vector<std::vector<BYTE>>& 
   }
 }
 
-TEST(NearestCounting, PlanMatchesAStableSortByDistance) {
-  if (!cleanup::CountingAvailable()) GTEST_SKIP() << "no AVX-512BW here";
+class NearestCountingLanes : public testing::TestWithParam<cleanup::CountingLanes> {};
+
+TEST_P(NearestCountingLanes, PlanMatchesAStableSortByDistance) {
+  const cleanup::CountingLanes lanes = GetParam();
+  if (!cleanup::CountingAvailable(lanes)) GTEST_SKIP() << "the processor lacks these lanes";
   const Case cases[] = {
       {96, 45, 50, 4, 255, 1, 64},  // 10 × 10 at k = N / 2, any values
       {96, 45, 50, 4, 3, 16, 64},   // few values: long runs of ties
@@ -93,7 +96,7 @@ TEST(NearestCounting, PlanMatchesAStableSortByDistance) {
       for (int j = 0; j < c.m; ++j) group.reach[j] = reach.data() + j * kLanes * c.stride;
       group.stride = c.stride;
       group.length = c.length;
-      cleanup::PlanByCounting(group);
+      cleanup::PlanByCounting(group, lanes);
       for (int l = 0; l < c.length; ++l) ExpectLaneMatchesSort(c, samples, own, sums, reach, l);
       for (std::size_t i = 0; i < sums.size(); ++i) {
         const bool written = i % c.stride == 0 && (i / c.stride) % kLanes < std::size_t(c.length);
@@ -104,5 +107,12 @@ TEST(NearestCounting, PlanMatchesAStableSortByDistance) {
     }
   }
 }
+
+INSTANTIATE_TEST_SUITE_P(Widths, NearestCountingLanes,
+                         testing::Values(cleanup::CountingLanes::kAvx2,
+                                         cleanup::CountingLanes::kAvx512),
+                         [](const testing::TestParamInfo<cleanup::CountingLanes>& info) {
+                           return info.param == cleanup::CountingLanes::kAvx2 ? "Avx2" : "Avx512";
+                         });
 
 }  // namespace
