@@ -110,10 +110,9 @@ inline void StoreHalf(std::int16_t* target, std::ptrdiff_t stride, int first, in
 
 #include "cleanup/NearestCountingSteps.inc"
 
-}  // namespace
-
 void Plan(const CountingGroup& g) { PlanLanes(g, 0); }
 
+}  // namespace
 }  // namespace widest
 #if defined(__clang__)
 #pragma clang attribute pop
@@ -208,13 +207,12 @@ inline void StoreHalf(std::int16_t* target, std::ptrdiff_t stride, int first, in
 
 #include "cleanup/NearestCountingSteps.inc"
 
-}  // namespace
-
 void Plan(const CountingGroup& g) {
   PlanLanes(g, 0);
   if (g.length > kWidth) PlanLanes(g, kWidth);
 }
 
+}  // namespace
 }  // namespace wide
 #if defined(__clang__)
 #pragma clang attribute pop

@@ -543,7 +543,8 @@ SortGroupFunction FixedSortGroupWide(int size, std::index_sequence<N...>) {
 /// Batcher's odd–even merge sort over the next power of two, without the
 /// comparators that only meet the padding after the last sample nor those
 /// whose results the plan never reads (it reads the first k − m samples as
-/// a sum, the next m one by one).
+/// a sum, the next m one by one). With AVX2, R of more than 32 samples is
+/// counted instead (PlanGroupCounted).
 class SortedRemainder {
  public:
   static constexpr int kLanes = 64;
@@ -663,7 +664,8 @@ class SortedRemainder {
   }
 
 #if defined(ZENTREL_NEAREST_HAVE_AVX2)
-  /// The same loops compiled for AVX2 (sixteen keys a step instead of eight).
+  /// The same loops compiled for AVX2, where the networks kept in
+  /// registers sort every R (at most 32 samples; larger ones are counted).
   __attribute__((target("avx2"))) void PlanGroupWide(const PlanOut& out, const WindowRows& rows,
                                                      std::ptrdiff_t x0,
                                                      std::ptrdiff_t length) const {
