@@ -93,19 +93,12 @@ inline Words WordsDecrementIf(Words w, WordMask m) {
   return _mm512_mask_sub_epi16(w, m, w, WordsSplat(1));
 }
 /// Stores 32 16-bit lanes (lanes first .. first + 31 of the group) at
-/// target[l × stride] for l < length.
-inline void StoreHalf(std::int16_t* target, std::ptrdiff_t stride, int first, int length,
-                      Words values) {
+/// target[l] for l < length.
+inline void StoreHalf(std::int16_t* target, int first, int length, Words values) {
   const int count = length - first < 0 ? 0 : (length - first > 32 ? 32 : length - first);
   if (count == 0) return;
-  if (stride == 1) {
-    _mm512_mask_storeu_epi16(target + first,
-                             static_cast<__mmask32>((std::uint64_t{1} << count) - 1), values);
-    return;
-  }
-  alignas(64) std::int16_t lanes[32];
-  _mm512_store_si512(lanes, values);
-  for (int l = 0; l < count; ++l) target[(first + l) * stride] = lanes[l];
+  _mm512_mask_storeu_epi16(target + first, static_cast<__mmask32>((std::uint64_t{1} << count) - 1),
+                           values);
 }
 
 #include "cleanup/NearestCountingSteps.inc"
@@ -192,17 +185,16 @@ inline Words WordsSub(Words a, Words b) { return _mm256_sub_epi16(a, b); }
 inline Words WordsSelect(WordMask m, Words yes, Words no) { return _mm256_blendv_epi8(no, yes, m); }
 inline Words WordsDecrementIf(Words w, WordMask m) { return _mm256_add_epi16(w, m); }
 /// Stores 16 16-bit lanes (lanes first .. first + 15 of the group) at
-/// target[l × stride] for l < length.
-inline void StoreHalf(std::int16_t* target, std::ptrdiff_t stride, int first, int length,
-                      Words values) {
+/// target[l] for l < length.
+inline void StoreHalf(std::int16_t* target, int first, int length, Words values) {
   const int count = length - first < 0 ? 0 : (length - first > 16 ? 16 : length - first);
-  if (count == 16 && stride == 1) {
+  if (count == 16) {
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(target + first), values);
     return;
   }
   alignas(32) std::int16_t lanes[16];
   _mm256_store_si256(reinterpret_cast<__m256i*>(lanes), values);
-  for (int l = 0; l < count; ++l) target[(first + l) * stride] = lanes[l];
+  for (int l = 0; l < count; ++l) target[first + l] = lanes[l];
 }
 
 #include "cleanup/NearestCountingSteps.inc"

@@ -6,7 +6,6 @@
 #ifndef ZENTREL_CLEANUP_NEARESTCOUNTING_H
 #define ZENTREL_CLEANUP_NEARESTCOUNTING_H
 
-#include <cstddef>
 #include <cstdint>
 
 #include "ZentrelPlatform.h"
@@ -28,7 +27,7 @@ struct CountingGroup {
   const BYTE* own;  // the pixels' values v, 64 of them
   int k;            // 1 ≤ k
   int m;            // written samples of the window, 0 .. kMaxWritten
-  /// Where the plan goes, pixel l's entry at [l × stride]:
+  /// Where the plan goes, pixel l's entry at [l]:
   /// sums[j]: the sum of R's first k − j samples (0 where k − j ≤ 0 or
   /// k − j > size), j = 0 .. m;
   /// reach[c]: for t = k − c, the distance of R's t-th sample, less one
@@ -36,7 +35,6 @@ struct CountingGroup {
   /// c = 0 .. m − 1.
   std::int16_t* sums[kMaxWritten + 1];
   std::int16_t* reach[kMaxWritten];
-  std::ptrdiff_t stride;
   int length;  // the first `length` pixels' entries are written (1 .. 64)
 };
 

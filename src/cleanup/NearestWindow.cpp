@@ -70,18 +70,16 @@ struct Plan {
 };
 
 /// Where PlanGroup writes a group's plan: the entry of pixel l of the
-/// group at sums[j][l × stride] and reach[c][l × stride].
+/// group at sums[j][l] and reach[c][l].
 struct PlanOut {
   std::int16_t* sums[kMaxWritten + 1];
   std::int16_t* reach[kMaxWritten];
-  std::ptrdiff_t stride;
 
   /// The entries from `first` on of a block's plan.
   static PlanOut Into(Plan& plan, std::ptrdiff_t first) {
     PlanOut out{};
     for (int j = 0; j <= kMaxWritten; ++j) out.sums[j] = plan.sums[j] + first;
     for (int c = 0; c < kMaxWritten; ++c) out.reach[c] = plan.reach[c] + first;
-    out.stride = 1;
     return out;
   }
 };
@@ -610,7 +608,7 @@ class SortedRemainder {
   }
 
   /// Whether the networks kept in registers write the plan themselves
-  /// (5 × 5 with AVX2), only ever with a stride of 1.
+  /// (5 × 5 with AVX2, whose row kernel filters whole rows).
   bool PrunedForK() const {
 #if defined(ZENTREL_NEAREST_HAVE_AVX2)
     return m_fixedPlans;
@@ -620,7 +618,7 @@ class SortedRemainder {
   }
 
   /// Fills the plan of the pixels x0 .. x0 + length − 1 (length ≤ kLanes)
-  /// into out; a stride other than 1 only where !PrunedForK().
+  /// into out.
   void PlanGroup(const PlanOut& out, const WindowRows& rows, std::ptrdiff_t x0,
                  std::ptrdiff_t length) const {
     if (m_counted) {
@@ -731,7 +729,6 @@ class SortedRemainder {
     group.m = m_m;
     for (int j = 0; j <= m_m; ++j) group.sums[j] = out.sums[j];
     for (int c = 0; c < m_m; ++c) group.reach[c] = out.reach[c];
-    group.stride = out.stride;
     group.length = static_cast<int>(length);
     PlanByCounting(group, m_countingLanes);
   }
@@ -796,24 +793,22 @@ class SortedRemainder {
       const int j = m_k - t;
       std::int16_t* sums = out.sums[j];
       for (int l = 0; l < length; ++l)
-        sums[l * out.stride] =
-            static_cast<std::int16_t>(t * values[l] + static_cast<std::int16_t>(offsets[l]));
+        sums[l] = static_cast<std::int16_t>(t * values[l] + static_cast<std::int16_t>(offsets[l]));
       if (j == m_m) continue;
       // A written sample as far as the t-th sample comes before it when
       // that sample lies in the own row or below.
       std::int16_t* reach = out.reach[j];
       for (int l = 0; l < length; ++l) {
         const int u = (key[l] ^ 0x8000) & 0xFFFF;
-        reach[l * out.stride] =
-            static_cast<std::int16_t>((u >> 8) - (((u >> 1) & 127) < ownPlace ? 1 : 0));
+        reach[l] = static_cast<std::int16_t>((u >> 8) - (((u >> 1) & 127) < ownPlace ? 1 : 0));
       }
     }
     for (int t = m_k - m_m; t <= m_k; ++t) {
       if (t > 0 && t <= m_size) continue;
       const int j = m_k - t;
       for (int l = 0; l < length; ++l) {
-        out.sums[j][l * out.stride] = 0;
-        if (j < m_m) out.reach[j][l * out.stride] = static_cast<std::int16_t>(t <= 0 ? -1 : 255);
+        out.sums[j][l] = 0;
+        if (j < m_m) out.reach[j][l] = static_cast<std::int16_t>(t <= 0 ? -1 : 255);
       }
     }
   }
@@ -1061,12 +1056,19 @@ void MergeBlock(int written, const Plan& plan, BYTE* row, std::ptrdiff_t x0, std
 constexpr int kRowLanes = 16;
 constexpr int kGroupPixels = 64;  // SortedRemainder::kLanes
 
-/// The plans of the lanes' current groups, one lane per row (plan[..][i][lane]).
+/// The rows of a group's plan as LanePlans holds them: sums[j] at
+/// kSumsRow + j, reach[c] at kReachRow + c, and the pixels' values.
+constexpr int kSumsRow = 0;
+constexpr int kReachRow = kMaxWritten + 1;
+constexpr int kValueRow = 2 * kMaxWritten + 1;
+constexpr int kPlanRows = 2 * kMaxWritten + 2;
+
+/// The lanes' current groups, one lane per row. Each group's plan lies
+/// pixel after pixel, as the planners write it fastest; the vector steps
+/// turn sixteen pixels of all lanes at a time into one vector per pixel.
 struct LanePlans {
-  std::int16_t reach[kMaxWritten][kGroupPixels][kRowLanes];
-  std::int16_t sums[kMaxWritten + 1][kGroupPixels][kRowLanes];
-  std::int16_t value[kGroupPixels][kRowLanes];
-  std::int16_t result[kGroupPixels][kRowLanes];
+  std::int16_t plan[kRowLanes][kPlanRows][kGroupPixels];
+  std::int16_t result[kRowLanes][kGroupPixels];
   std::int16_t written[kMaxWritten][kRowLanes];  // oldest first
 };
 
@@ -1080,15 +1082,16 @@ struct Divisors {
 template <int M>
 ZENTREL_NEAREST_ALWAYS_INLINE void StepLanes(LanePlans& lanes, int i, const ExactDivider& divide) {
   for (int l = 0; l < kRowLanes; ++l) {
+    const std::int16_t(*plan)[kGroupPixels] = lanes.plan[l];
     int reach[M + 1];
     int sums[M + 1];
     int written[M];
-    for (int c = 0; c < M; ++c) reach[c] = lanes.reach[c][i][l];
+    for (int c = 0; c < M; ++c) reach[c] = plan[kReachRow + c][i];
     reach[M] = -1;
-    for (int j = 0; j <= M; ++j) sums[j] = lanes.sums[j][i][l];
+    for (int j = 0; j <= M; ++j) sums[j] = plan[kSumsRow + j][i];
     for (int a = 0; a < M; ++a) written[a] = lanes.written[a][l];
-    const int result = StepWithWritten<M>(lanes.value[i][l], reach, sums, written, divide);
-    lanes.result[i][l] = static_cast<std::int16_t>(result);
+    const int result = StepWithWritten<M>(plan[kValueRow][i], reach, sums, written, divide);
+    lanes.result[l][i] = static_cast<std::int16_t>(result);
     for (int a = 0; a + 1 < M; ++a) lanes.written[a][l] = lanes.written[a + 1][l];
     lanes.written[M - 1][l] = static_cast<std::int16_t>(result);
   }
@@ -1148,60 +1151,115 @@ ZENTREL_NEAREST_LANES_INLINE LaneVector HighHalf(LaneVector n, LaneVector m) {
       static_cast<const Unsigned&>(__builtin_convertvector(product >> 16, Unsigned)));
 }
 
-/// StepWithWritten across the lanes.
+constexpr int kTurned = 16;  // pixels of every lane turned at a time
+static_assert(kRowLanes == 16 && kGroupPixels % kTurned == 0, "the block turned is 16 × 16");
+
+/// Turns a 16 × 16 block of 16-bit entries: to[c × toStride + r] =
+/// from[r × fromStride + c]. Interleaves rows in pairs, then fours, then
+/// eights (within each 128-bit half), and joins the halves.
+ZENTREL_NEAREST_LANES_INLINE void TurnBlock(const std::int16_t* from, std::ptrdiff_t fromStride,
+                                            std::int16_t* to, std::ptrdiff_t toStride) {
+  __m256i a[16];
+  __m256i b[16];
+  for (int r = 0; r < 16; ++r)
+    a[r] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(from + r * fromStride));
+  // 32-bit elements: one column of rows r, r + 1.
+  for (int r = 0; r < 16; r += 2) {
+    b[r] = _mm256_unpacklo_epi16(a[r], a[r + 1]);      // columns 0–3 | 8–11
+    b[r + 1] = _mm256_unpackhi_epi16(a[r], a[r + 1]);  // columns 4–7 | 12–15
+  }
+  // 64-bit elements: one column of rows r .. r + 3.
+  for (int r = 0; r < 16; r += 4) {
+    a[r] = _mm256_unpacklo_epi32(b[r], b[r + 2]);          // columns 0, 1 | 8, 9
+    a[r + 1] = _mm256_unpackhi_epi32(b[r], b[r + 2]);      // 2, 3 | 10, 11
+    a[r + 2] = _mm256_unpacklo_epi32(b[r + 1], b[r + 3]);  // 4, 5 | 12, 13
+    a[r + 3] = _mm256_unpackhi_epi32(b[r + 1], b[r + 3]);  // 6, 7 | 14, 15
+  }
+  // Each 128-bit half: one column of rows r .. r + 7; b[r + c] holds
+  // columns c | c + 8.
+  for (int r = 0; r < 16; r += 8) {
+    for (int q = 0; q < 4; ++q) {
+      b[r + 2 * q] = _mm256_unpacklo_epi64(a[r + q], a[r + 4 + q]);
+      b[r + 2 * q + 1] = _mm256_unpackhi_epi64(a[r + q], a[r + 4 + q]);
+    }
+  }
+  for (int c = 0; c < 8; ++c) {
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(to + c * toStride),
+                        _mm256_permute2x128_si256(b[c], b[8 + c], 0x20));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(to + (c + 8) * toStride),
+                        _mm256_permute2x128_si256(b[c], b[8 + c], 0x31));
+  }
+}
+
+/// StepWithWritten across the lanes, sixteen pixels of every lane at a
+/// time: their plans turned into one vector per pixel and plan row, and
+/// the results turned back.
 template <int M>
 ZENTREL_NEAREST_LANES_INLINE void StepLanesVector(LanePlans& lanes, int steps,
                                                   const Divisors& divide) {
   constexpr int N = M - 1;
+  constexpr std::ptrdiff_t kLaneStride = kPlanRows * kGroupPixels;
   const LaneVector multiplier = LaneVector{} + static_cast<std::int16_t>(divide.lanes.multiplier);
   const int shift = divide.lanes.shift;
+  alignas(32) std::int16_t across[kPlanRows][kTurned][kRowLanes];  // [row][pixel][lane]
+  alignas(32) std::int16_t results[kTurned][kRowLanes] = {};
   LaneVector written[M];
   for (int a = 0; a < M; ++a) written[a] = LoadLanes(lanes.written[a]);
-  for (int i = 0; i < steps; ++i) {
-    const LaneVector v = LoadLanes(lanes.value[i]);
-    LaneVector reach[M + 1];
-    LaneVector sums[M + 1];
-    for (int c = 0; c < M; ++c) reach[c] = LoadLanes(lanes.reach[c][i]);
-    reach[M] = LaneVector{} - 1;
-    for (int j = 0; j <= M; ++j) sums[j] = LoadLanes(lanes.sums[j][i]);
-    LaneVector distance[M];
-    LaneVector ahead[M] = {};
-    for (int a = 0; a < N; ++a) distance[a] = AbsoluteDifference(written[a], v);
-    for (int a = 0; a < N; ++a) {
-      for (int b = a + 1; b < N; ++b) {
-        const LaneVector bFirst = distance[b] < distance[a];  // −1 or 0
-        ahead[a] -= bFirst;
-        ahead[b] += 1 + bFirst;
+  for (int first = 0; first < steps; first += kTurned) {
+    // The rows this M reads: sums 0 .. M, reach 0 .. M − 1, the values.
+    for (int row = 0; row < kPlanRows; ++row) {
+      if (row > kSumsRow + M && row < kReachRow) continue;
+      if (row >= kReachRow + M && row < kValueRow) continue;
+      TurnBlock(&lanes.plan[0][row][first], kLaneStride, across[row][0], kRowLanes);
+    }
+    const int count = std::min(kTurned, steps - first);
+    for (int i = 0; i < count; ++i) {
+      const LaneVector v = LoadLanes(across[kValueRow][i]);
+      LaneVector reach[M + 1];
+      LaneVector sums[M + 1];
+      for (int c = 0; c < M; ++c) reach[c] = LoadLanes(across[kReachRow + c][i]);
+      reach[M] = LaneVector{} - 1;
+      for (int j = 0; j <= M; ++j) sums[j] = LoadLanes(across[kSumsRow + j][i]);
+      LaneVector distance[M];
+      LaneVector ahead[M] = {};
+      for (int a = 0; a < N; ++a) distance[a] = AbsoluteDifference(written[a], v);
+      for (int a = 0; a < N; ++a) {
+        for (int b = a + 1; b < N; ++b) {
+          const LaneVector bFirst = distance[b] < distance[a];  // −1 or 0
+          ahead[a] -= bFirst;
+          ahead[b] += 1 + bFirst;
+        }
       }
+      LaneVector takenFirstK = {};
+      LaneVector takenFirstKLess1 = {};
+      LaneVector sumFirstK = {};
+      LaneVector sumFirstKLess1 = {};
+      LaneVector reachOfNewest = reach[N];
+      for (int a = 0; a < N; ++a) {
+        const LaneVector reachHere = PickLanes<M>(reach, ahead[a]);
+        const LaneVector reachNext = PickLanes<M>(reach, ahead[a] + 1);
+        const LaneVector inFirstK = distance[a] <= reachHere;
+        const LaneVector inFirstKLess1 = distance[a] <= reachNext;
+        takenFirstK -= inFirstK;
+        takenFirstKLess1 -= inFirstKLess1;
+        sumFirstK += written[a] & inFirstK;
+        sumFirstKLess1 += written[a] & inFirstKLess1;
+        const LaneVector lessOne = distance[a] - 1;
+        const LaneVector bound = Select(reachHere < lessOne, reachHere, lessOne);
+        reachOfNewest = Select(bound > reachOfNewest, bound, reachOfNewest);
+      }
+      const LaneVector withNewest = sumFirstKLess1 + PickLanes<M>(sums, takenFirstKLess1 + 1);
+      const LaneVector withoutNewest =
+          HighHalf(sumFirstK + PickLanes<M>(sums, takenFirstK), multiplier) >> shift;
+      const LaneVector r = written[M - 1];
+      const LaneVector with = HighHalf(r + withNewest, multiplier) >> shift;
+      const LaneVector result =
+          Select(AbsoluteDifference(r, v) <= reachOfNewest, with, withoutNewest);
+      StoreLanes(results[i], result);
+      for (int a = 0; a + 1 < M; ++a) written[a] = written[a + 1];
+      written[M - 1] = result;
     }
-    LaneVector takenFirstK = {};
-    LaneVector takenFirstKLess1 = {};
-    LaneVector sumFirstK = {};
-    LaneVector sumFirstKLess1 = {};
-    LaneVector reachOfNewest = reach[N];
-    for (int a = 0; a < N; ++a) {
-      const LaneVector reachHere = PickLanes<M>(reach, ahead[a]);
-      const LaneVector reachNext = PickLanes<M>(reach, ahead[a] + 1);
-      const LaneVector inFirstK = distance[a] <= reachHere;
-      const LaneVector inFirstKLess1 = distance[a] <= reachNext;
-      takenFirstK -= inFirstK;
-      takenFirstKLess1 -= inFirstKLess1;
-      sumFirstK += written[a] & inFirstK;
-      sumFirstKLess1 += written[a] & inFirstKLess1;
-      const LaneVector lessOne = distance[a] - 1;
-      const LaneVector bound = Select(reachHere < lessOne, reachHere, lessOne);
-      reachOfNewest = Select(bound > reachOfNewest, bound, reachOfNewest);
-    }
-    const LaneVector withNewest = sumFirstKLess1 + PickLanes<M>(sums, takenFirstKLess1 + 1);
-    const LaneVector withoutNewest =
-        HighHalf(sumFirstK + PickLanes<M>(sums, takenFirstK), multiplier) >> shift;
-    const LaneVector r = written[M - 1];
-    const LaneVector with = HighHalf(r + withNewest, multiplier) >> shift;
-    const LaneVector result =
-        Select(AbsoluteDifference(r, v) <= reachOfNewest, with, withoutNewest);
-    StoreLanes(lanes.result[i], result);
-    for (int a = 0; a + 1 < M; ++a) written[a] = written[a + 1];
-    written[M - 1] = result;
+    TurnBlock(results[0], kRowLanes, &lanes.result[0][first], kGroupPixels);
   }
   for (int a = 0; a < M; ++a) StoreLanes(lanes.written[a], written[a]);
 }
@@ -1295,12 +1353,12 @@ void FilterRowsSideBySide(const NoiseWindow& window, std::ptrdiff_t first, std::
       const BYTE* row = rows.own;
       if (group.x0 == window.FirstX())
         for (int a = 0; a < m; ++a) lanes.written[a][group.lane] = row[group.x0 - m + a];
+      std::int16_t(*plan)[kGroupPixels] = lanes.plan[group.lane];
       PlanOut out{};
-      for (int j = 0; j <= m; ++j) out.sums[j] = &lanes.sums[j][0][group.lane];
-      for (int c = 0; c < m; ++c) out.reach[c] = &lanes.reach[c][0][group.lane];
-      out.stride = kRowLanes;
+      for (int j = 0; j <= m; ++j) out.sums[j] = plan[kSumsRow + j];
+      for (int c = 0; c < m; ++c) out.reach[c] = plan[kReachRow + c];
       sorted.PlanGroup(out, rows, group.x0, group.length);
-      for (int i = 0; i < group.length; ++i) lanes.value[i][group.lane] = row[group.x0 + i];
+      for (int i = 0; i < group.length; ++i) plan[kValueRow][i] = row[group.x0 + i];
       longest = std::max(longest, group.length);
     }
     steps(lanes, longest, divide);
@@ -1308,7 +1366,7 @@ void FilterRowsSideBySide(const NoiseWindow& window, std::ptrdiff_t first, std::
       const Group group = groupOf(r);
       BYTE* const row = window.Row(first + r);
       for (int i = 0; i < group.length; ++i)
-        row[group.x0 + i] = static_cast<BYTE>(lanes.result[i][group.lane]);
+        row[group.x0 + i] = static_cast<BYTE>(lanes.result[group.lane][i]);
     }
   }
 }

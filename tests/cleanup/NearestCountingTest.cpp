@@ -1,7 +1,7 @@
 // The plan found by counting, checked lane by lane against a stable sort of
 // R's samples by distance: sums of the first k − j samples and the reach
 // of places k − m + 1 .. k, including places before the first sample and
-// past the last, ties at every distance, and strided, partial groups.
+// past the last, ties at every distance, and partial groups.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -23,7 +23,6 @@ struct Case {
   int k;
   int m;
   int spread;  // samples drawn from v − spread .. v + spread (clamped)
-  int stride;
   int length;
 };
 
@@ -41,7 +40,7 @@ void ExpectLaneMatchesSort(const Case& c, const std::vector<std::vector<BYTE>>& 
     const int t = c.k - j;
     int sum = 0;
     for (int i = 0; t > 0 && t <= c.size && i < t; ++i) sum += samples[order[i]][lane];
-    ASSERT_EQ(sums[j * kLanes * c.stride + lane * c.stride], sum)
+    ASSERT_EQ(sums[j * kLanes + lane], sum)
         << "lane " << lane << " j " << j << " size " << c.size << " k " << c.k;
     if (j == c.m) continue;
     int expected = t <= 0 ? -1 : 255;
@@ -49,7 +48,7 @@ void ExpectLaneMatchesSort(const Case& c, const std::vector<std::vector<BYTE>>& 
       const int n = order[t - 1];
       expected = distance(n) - (n < c.aboveCount ? 1 : 0);
     }
-    ASSERT_EQ(reach[j * kLanes * c.stride + lane * c.stride], expected)
+    ASSERT_EQ(reach[j * kLanes + lane], expected)
         << "lane " << lane << " j " << j << " size " << c.size << " k " << c.k;
   }
 }
@@ -60,14 +59,14 @@ TEST_P(NearestCountingLanes, PlanMatchesAStableSortByDistance) {
   const cleanup::CountingLanes lanes = GetParam();
   if (!cleanup::CountingAvailable(lanes)) GTEST_SKIP() << "the processor lacks these lanes";
   const Case cases[] = {
-      {96, 45, 50, 4, 255, 1, 64},  // 10 × 10 at k = N / 2, any values
-      {96, 45, 50, 4, 3, 16, 64},   // few values: long runs of ties
-      {96, 45, 99, 4, 40, 1, 64},   // k = N − 1: places past R's last
-      {96, 45, 2, 4, 40, 16, 37},   // k < m: places before R's first
-      {96, 45, 4, 4, 0, 1, 64},     // all samples equal to v
-      {33, 10, 20, 2, 20, 16, 64},  // 5 × 7
-      {53, 28, 30, 3, 255, 1, 5},   // 7 × 8, a short last group
-      {40, 20, 12, 0, 10, 1, 64},   // no written samples
+      {96, 45, 50, 4, 255, 64},  // 10 × 10 at k = N / 2, any values
+      {96, 45, 50, 4, 3, 64},    // few values: long runs of ties
+      {96, 45, 99, 4, 40, 64},   // k = N − 1: places past R's last
+      {96, 45, 2, 4, 40, 37},    // k < m: places before R's first
+      {96, 45, 4, 4, 0, 64},     // all samples equal to v
+      {33, 10, 20, 2, 20, 64},   // 5 × 7
+      {53, 28, 30, 3, 255, 5},   // 7 × 8, a short last group
+      {40, 20, 12, 0, 10, 64},   // no written samples
   };
   std::mt19937 random(7);
   for (const Case& c : cases) {
@@ -81,10 +80,10 @@ TEST_P(NearestCountingLanes, PlanMatchesAStableSortByDistance) {
           samples[n][l] = static_cast<BYTE>(std::clamp(own[l] + offset, 0, 255));
         }
       }
-      // Entries past `length` and between strided lanes must stay as they are.
+      // Entries past `length` must stay as they are.
       const std::int16_t untouched = 12345;
-      std::vector<std::int16_t> sums((c.m + 1) * kLanes * c.stride, untouched);
-      std::vector<std::int16_t> reach(std::max(c.m, 1) * kLanes * c.stride, untouched);
+      std::vector<std::int16_t> sums((c.m + 1) * kLanes, untouched);
+      std::vector<std::int16_t> reach(std::max(c.m, 1) * kLanes, untouched);
       cleanup::CountingGroup group{};
       for (int n = 0; n < c.size; ++n) group.source[n] = samples[n].data();
       group.size = c.size;
@@ -92,14 +91,13 @@ TEST_P(NearestCountingLanes, PlanMatchesAStableSortByDistance) {
       group.own = own.data();
       group.k = c.k;
       group.m = c.m;
-      for (int j = 0; j <= c.m; ++j) group.sums[j] = sums.data() + j * kLanes * c.stride;
-      for (int j = 0; j < c.m; ++j) group.reach[j] = reach.data() + j * kLanes * c.stride;
-      group.stride = c.stride;
+      for (int j = 0; j <= c.m; ++j) group.sums[j] = sums.data() + j * kLanes;
+      for (int j = 0; j < c.m; ++j) group.reach[j] = reach.data() + j * kLanes;
       group.length = c.length;
       cleanup::PlanByCounting(group, lanes);
       for (int l = 0; l < c.length; ++l) ExpectLaneMatchesSort(c, samples, own, sums, reach, l);
       for (std::size_t i = 0; i < sums.size(); ++i) {
-        const bool written = i % c.stride == 0 && (i / c.stride) % kLanes < std::size_t(c.length);
+        const bool written = i % kLanes < std::size_t(c.length);
         if (!written) {
           ASSERT_EQ(sums[i], untouched) << i;
         }
