@@ -590,7 +590,7 @@ class SortedRemainder {
       const BYTE* source =
           r < m_win.hh ? rows.above[r] : (r == m_win.hh ? rows.own : rows.below[r - m_win.hh - 1]);
       job.source[n] = source + m_sampleColumn[n];
-      job.place[n] = static_cast<std::int16_t>((m_samplePlace[n] * 2) ^ 0x8000);
+      job.place[n] = m_keyPlace[n];
     }
     job.own = rows.own;
     job.row = row;
@@ -648,6 +648,7 @@ class SortedRemainder {
         m_sampleRow[n] = static_cast<BYTE>(r);
         m_sampleColumn[n] = static_cast<BYTE>(c);
         m_samplePlace[n] = static_cast<BYTE>(r * m_win.w + c);
+        m_keyPlace[n] = static_cast<std::int16_t>((m_samplePlace[n] * 2) ^ 0x8000);
       }
     }
   }
@@ -750,16 +751,12 @@ class SortedRemainder {
     if constexpr (Wide) {
       if (m_fixed != nullptr) {
         const BYTE* source[kMaxSlots];
-        std::int16_t place[kMaxSlots];
-        for (int n = 0; n < m_size; ++n) {
-          source[n] = start[m_sampleRow[n]] + m_sampleColumn[n];
-          place[n] = static_cast<std::int16_t>((m_samplePlace[n] * 2) ^ 0x8000);
-        }
+        for (int n = 0; n < m_size; ++n) source[n] = start[m_sampleRow[n]] + m_sampleColumn[n];
         PlanTarget target{};
         for (int j = 0; j <= m_m; ++j) target.sums[j] = out.sums[j];
         for (int j = 0; j < m_m; ++j) target.reach[j] = out.reach[j];
         target.ownPlace = m_win.hh * m_win.w;
-        m_fixed(keys, target, source, place, own);
+        m_fixed(keys, target, source, m_keyPlace, own);
         sorted = true;
         planned = m_fixedPlans;
       }
@@ -897,6 +894,7 @@ class SortedRemainder {
   BYTE m_sampleRow[100];
   BYTE m_sampleColumn[100];
   BYTE m_samplePlace[100];
+  std::int16_t m_keyPlace[100];  // the place as KeyOfSixteen takes it
   MergeNetwork<kMaxSlots, kMaxPairs> m_network;
   std::uint16_t m_pairOffset[kMaxPairs][2];  // the comparators' rows of keys, in bytes
 #if defined(ZENTREL_NEAREST_HAVE_AVX2)
