@@ -1076,29 +1076,63 @@ struct Divisors {
   LaneDivider lanes;
 };
 
-/// The serial step of pixel i of every lane's group.
+constexpr int kTurned = 16;  // pixels of every lane the steps turn at a time
+static_assert(kRowLanes == 16 && kGroupPixels % kTurned == 0, "the block turned is 16 × 16");
+constexpr std::ptrdiff_t kLaneStride = kPlanRows * kGroupPixels;
+
+/// Sixteen pixels of the lanes' plans turned: [plan row][pixel][lane].
+using AcrossLanes = std::int16_t[kPlanRows][kTurned][kRowLanes];
+
+/// Whether the steps for m written samples read the plan row: sums
+/// 0 .. m, reach 0 .. m − 1 and the values.
+constexpr bool ReadsRow(int row, int m) {
+  return row <= kSumsRow + m || (row >= kReachRow && row < kReachRow + m) || row == kValueRow;
+}
+
+/// Turns a 16 × 16 block of 16-bit entries: to[c × toStride + r] =
+/// from[r × fromStride + c].
+void TurnBlockLoops(const std::int16_t* from, std::ptrdiff_t fromStride, std::int16_t* to,
+                    std::ptrdiff_t toStride) {
+  for (int r = 0; r < 16; ++r)
+    for (int c = 0; c < 16; ++c) to[c * toStride + r] = from[r * fromStride + c];
+}
+
+/// The serial step of pixel i of the turned block in every lane.
 template <int M>
-ZENTREL_NEAREST_ALWAYS_INLINE void StepLanes(LanePlans& lanes, int i, const ExactDivider& divide) {
+ZENTREL_NEAREST_ALWAYS_INLINE void StepLanes(const AcrossLanes& across, int i,
+                                             std::int16_t (&written)[kMaxWritten][kRowLanes],
+                                             std::int16_t* results, const ExactDivider& divide) {
   for (int l = 0; l < kRowLanes; ++l) {
-    const std::int16_t(*plan)[kGroupPixels] = lanes.plan[l];
     int reach[M + 1];
     int sums[M + 1];
-    int written[M];
-    for (int c = 0; c < M; ++c) reach[c] = plan[kReachRow + c][i];
+    int before[M];
+    for (int c = 0; c < M; ++c) reach[c] = across[kReachRow + c][i][l];
     reach[M] = -1;
-    for (int j = 0; j <= M; ++j) sums[j] = plan[kSumsRow + j][i];
-    for (int a = 0; a < M; ++a) written[a] = lanes.written[a][l];
-    const int result = StepWithWritten<M>(plan[kValueRow][i], reach, sums, written, divide);
-    lanes.result[l][i] = static_cast<std::int16_t>(result);
-    for (int a = 0; a + 1 < M; ++a) lanes.written[a][l] = lanes.written[a + 1][l];
-    lanes.written[M - 1][l] = static_cast<std::int16_t>(result);
+    for (int j = 0; j <= M; ++j) sums[j] = across[kSumsRow + j][i][l];
+    for (int a = 0; a < M; ++a) before[a] = written[a][l];
+    const int result = StepWithWritten<M>(across[kValueRow][i][l], reach, sums, before, divide);
+    results[l] = static_cast<std::int16_t>(result);
+    for (int a = 0; a + 1 < M; ++a) written[a][l] = written[a + 1][l];
+    written[M - 1][l] = static_cast<std::int16_t>(result);
   }
 }
 
-/// The lanes' steps one lane after the other, the portable way.
+/// The lanes' steps one lane after the other, the portable way, sixteen
+/// pixels of every lane turned at a time so that a step reads its lanes'
+/// plans side by side.
 template <int M>
 void StepLanesLoops(LanePlans& lanes, int steps, const Divisors& divide) {
-  for (int i = 0; i < steps; ++i) StepLanes<M>(lanes, i, divide.exact);
+  AcrossLanes across;
+  std::int16_t results[kTurned][kRowLanes] = {};
+  for (int first = 0; first < steps; first += kTurned) {
+    for (int row = 0; row < kPlanRows; ++row)
+      if (ReadsRow(row, M))
+        TurnBlockLoops(&lanes.plan[0][row][first], kLaneStride, across[row][0], kRowLanes);
+    const int count = std::min(kTurned, steps - first);
+    for (int i = 0; i < count; ++i)
+      StepLanes<M>(across, i, lanes.written, results[i], divide.exact);
+    TurnBlockLoops(results[0], kRowLanes, &lanes.result[0][first], kGroupPixels);
+  }
 }
 
 #if defined(ZENTREL_NEAREST_HAVE_AVX2)
@@ -1149,9 +1183,6 @@ ZENTREL_NEAREST_LANES_INLINE LaneVector HighHalf(LaneVector n, LaneVector m) {
       static_cast<const Unsigned&>(__builtin_convertvector(product >> 16, Unsigned)));
 }
 
-constexpr int kTurned = 16;  // pixels of every lane turned at a time
-static_assert(kRowLanes == 16 && kGroupPixels % kTurned == 0, "the block turned is 16 × 16");
-
 /// Turns a 16 × 16 block of 16-bit entries: to[c × toStride + r] =
 /// from[r × fromStride + c]. Interleaves rows in pairs, then fours, then
 /// eights (within each 128-bit half), and joins the halves.
@@ -1196,20 +1227,16 @@ template <int M>
 ZENTREL_NEAREST_LANES_INLINE void StepLanesVector(LanePlans& lanes, int steps,
                                                   const Divisors& divide) {
   constexpr int N = M - 1;
-  constexpr std::ptrdiff_t kLaneStride = kPlanRows * kGroupPixels;
   const LaneVector multiplier = LaneVector{} + static_cast<std::int16_t>(divide.lanes.multiplier);
   const int shift = divide.lanes.shift;
-  alignas(32) std::int16_t across[kPlanRows][kTurned][kRowLanes];  // [row][pixel][lane]
+  alignas(32) AcrossLanes across;
   alignas(32) std::int16_t results[kTurned][kRowLanes] = {};
   LaneVector written[M];
   for (int a = 0; a < M; ++a) written[a] = LoadLanes(lanes.written[a]);
   for (int first = 0; first < steps; first += kTurned) {
-    // The rows this M reads: sums 0 .. M, reach 0 .. M − 1, the values.
-    for (int row = 0; row < kPlanRows; ++row) {
-      if (row > kSumsRow + M && row < kReachRow) continue;
-      if (row >= kReachRow + M && row < kValueRow) continue;
-      TurnBlock(&lanes.plan[0][row][first], kLaneStride, across[row][0], kRowLanes);
-    }
+    for (int row = 0; row < kPlanRows; ++row)
+      if (ReadsRow(row, M))
+        TurnBlock(&lanes.plan[0][row][first], kLaneStride, across[row][0], kRowLanes);
     const int count = std::min(kTurned, steps - first);
     for (int i = 0; i < count; ++i) {
       const LaneVector v = LoadLanes(across[kValueRow][i]);
