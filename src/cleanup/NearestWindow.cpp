@@ -45,6 +45,11 @@
 #else
 #define ZENTREL_NEAREST_ALWAYS_INLINE inline
 #endif
+#if defined(__GNUC__)
+#define ZENTREL_NEAREST_NOINLINE __attribute__((noinline))
+#else
+#define ZENTREL_NEAREST_NOINLINE
+#endif
 
 namespace zentrel::detail::cleanup {
 namespace {
@@ -635,7 +640,7 @@ class SortedRemainder {
       return;
     }
 #endif
-    PlanGroupLoops<false>(out, rows, x0, length);
+    PlanGroupPortable(out, rows, x0, length);
   }
 
  private:
@@ -660,6 +665,14 @@ class SortedRemainder {
     for (int c = 0; c < m_network.count; ++c)
       for (int e = 0; e < 2; ++e)
         m_pairOffset[c][e] = static_cast<std::uint16_t>(m_network.pair[c][e] * sizeof(KeyRow));
+  }
+
+  /// The portable loops, in a frame of their own: their keys (8 KB) are
+  /// then on the stack only while a group is planned, not through the
+  /// whole filter.
+  ZENTREL_NEAREST_NOINLINE void PlanGroupPortable(const PlanOut& out, const WindowRows& rows,
+                                                  std::ptrdiff_t x0, std::ptrdiff_t length) const {
+    PlanGroupLoops<false>(out, rows, x0, length);
   }
 
 #if defined(ZENTREL_NEAREST_HAVE_AVX2)
