@@ -17,12 +17,14 @@ constexpr int kMaxWindowSide = 10;
 int CImageDataModel::RemoveNoise(int width, int height, int k, int type) {
   const Raster rows = ImageAccess::Checked(*this);
   if (rows.Empty()) return 0;
-  // The filters read every byte as a grey sample; the rows of a 24-bit image
-  // hold blue, green and red, so such an image is refused, not corrupted.
+  // denoise-grey-only: the filters read every byte as a grey sample; the rows
+  // of a 24-bit image hold blue, green and red, so such an image is refused,
+  // not scrambled.
   if (rows.depth != 8) return 0;
   if (width < 1 || height < 1 || width > kMaxWindowSide || height > kMaxWindowSide) return 0;
   if (k >= width * height) return 0;
-  // The nearest-values mean divides by k: it needs at least one value.
+  // nearest-k-positive: the nearest-values mean divides by k and needs at
+  // least one value; a k below 1 is a rejected parameter, never a black image.
   if (type == 2 && k <= 0) return 0;
   if (type < 0 || type > 4) return 1;
 

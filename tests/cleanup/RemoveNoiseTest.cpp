@@ -53,9 +53,6 @@ TEST(RemoveNoise, RejectsBadParametersBeforeTouchingTheImage) {
     EXPECT_EQ(image.RemoveNoise(3, 3, 9, type), 0);  // k = W × H
     EXPECT_EQ(image.RemoveNoise(2, 5, 10, type), 0);
   }
-  // The nearest-values mean divides by k: it needs at least one value.
-  EXPECT_EQ(image.RemoveNoise(3, 3, 0, 2), 0);
-  EXPECT_EQ(image.RemoveNoise(3, 3, -4, 2), 0);
   // Types outside 0..4 are accepted and do nothing.
   EXPECT_EQ(image.RemoveNoise(3, 3, 1, 5), 1);
   EXPECT_EQ(image.RemoveNoise(3, 3, 1, -1), 1);
@@ -68,9 +65,23 @@ TEST(RemoveNoise, RejectsBadParametersBeforeTouchingTheImage) {
   EXPECT_EQ(empty.RemoveNoise(3, 3, 1, 0), 0);
 }
 
-TEST(RemoveNoise, TrueColourImagesAreRefusedUnchanged) {
-  // The filters read every byte as a grey sample; a 24-bit row holds blue,
-  // green and red, so filtering it would scramble the colours.
+// nearest-k-positive: the nearest-values mean needs at least one value; a k
+// below 1 is refused with the image unchanged rather than turning every
+// filtered pixel black.
+TEST(RemoveNoise, NearestKPositiveOrRefusedUnchanged) {
+  CImageDataModel image;
+  zt::TestRandom random(3);
+  zt::MakeImage(image, 12, 9, 8);
+  zt::FillGrey(image, zt::GreyPattern::kNoise, random);
+  const std::vector<std::uint8_t> before = zt::BlockBytes(image);
+  for (int k : {0, -1, -4, -99}) EXPECT_EQ(image.RemoveNoise(3, 3, k, 2), 0) << k;
+  EXPECT_EQ(zt::BlockBytes(image), before);
+  EXPECT_EQ(image.RemoveNoise(3, 3, 1, 2), 1);
+}
+
+// denoise-grey-only: the filters read every byte as a grey sample; a 24-bit
+// row holds blue, green and red, so filtering it would scramble the colours.
+TEST(RemoveNoise, DenoiseGreyOnlyTrueColourRefusedUnchanged) {
   CImageDataModel image;
   zt::MakeImage(image, 9, 9, 24);
   for (UINT y = 0; y < 9; ++y)
