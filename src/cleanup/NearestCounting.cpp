@@ -52,6 +52,7 @@ inline Mask SampleAbove(Bytes s, Bytes v) { return _mm512_cmpgt_epu8_mask(s, v);
 inline Bytes Add(Bytes a, Bytes b) { return _mm512_add_epi8(a, b); }
 inline Bytes Sub(Bytes a, Bytes b) { return _mm512_sub_epi8(a, b); }
 inline Bytes Min(Bytes a, Bytes b) { return _mm512_min_epu8(a, b); }
+inline Bytes MinUnsigned(Bytes a, Bytes b) { return _mm512_min_epu8(a, b); }
 inline Bytes Lookup(Bytes table, Bytes index) { return _mm512_shuffle_epi8(table, index); }
 inline Mask Less(Bytes a, Bytes b) { return _mm512_cmplt_epu8_mask(a, b); }
 inline Mask Greater(Bytes a, Bytes b) { return _mm512_cmpgt_epu8_mask(a, b); }
@@ -146,6 +147,7 @@ inline Mask SampleAbove(Bytes s, Bytes v) {
 inline Bytes Add(Bytes a, Bytes b) { return _mm256_add_epi8(a, b); }
 inline Bytes Sub(Bytes a, Bytes b) { return _mm256_sub_epi8(a, b); }
 inline Bytes Min(Bytes a, Bytes b) { return _mm256_min_epi8(a, b); }
+inline Bytes MinUnsigned(Bytes a, Bytes b) { return _mm256_min_epu8(a, b); }
 inline Bytes Lookup(Bytes table, Bytes index) { return _mm256_shuffle_epi8(table, index); }
 inline Mask Less(Bytes a, Bytes b) { return _mm256_cmpgt_epi8(b, a); }
 inline Mask Greater(Bytes a, Bytes b) { return _mm256_cmpgt_epi8(a, b); }
