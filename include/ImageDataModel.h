@@ -170,8 +170,9 @@ class ZENTREL_API CImageDataModel : public CObject {
   /// any other value would make pixel access address bytes outside the
   /// block, so it is ignored, as is every call on an empty record.
   void SetColorPixel(short depth);
-  /// Colour-table entries: 1 << depth for depths 1 to 8 (256 for an 8-bit
-  /// image), 0 for any other depth and when no image is held.
+  /// Colour-table entries: 1 << depth as a 16-bit value for the header's
+  /// depths 0 to 15 (256 for an 8-bit image, −32768 for 15); 0 for 24-bit
+  /// and other depths of 16 and more, and when no image is held.
   short GetImageColors() const;
   /// 1 when no image is held.
   int IsEmpty() const;

@@ -115,7 +115,10 @@ void CImageDataModel::SetColorPixel(short depth) {
 short CImageDataModel::GetImageColors() const {
   if (!m_hDIB) return 0;
   const WORD depth = m_pBmh->biBitCount;
-  return depth >= 1 && depth <= 8 ? static_cast<short>(1 << depth) : 0;
+  // 1 << depth as a 16-bit value (a 15-bit header gives −32768); 24 bits,
+  // and 16 bits and more, whose counts the 16-bit result cannot hold, give 0.
+  if (depth >= 16) return 0;
+  return static_cast<short>(static_cast<std::uint16_t>(1u << depth));
 }
 
 int CImageDataModel::IsEmpty() const { return m_hDIB == nullptr ? 1 : 0; }

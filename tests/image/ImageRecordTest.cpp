@@ -189,8 +189,12 @@ TEST(ImageRecord, ColourDepthStatementIsLimitedToTheBlock) {
   ASSERT_EQ(image.InitImage(2, 2, 8), 1);
   image.SetColorPixel(24);  // would read three bytes per pixel: refused
   EXPECT_EQ(image.GetColorPixel(), 8);
-  image.GetBmh()->biBitCount = 4;  // a host may write the header directly
-  EXPECT_EQ(image.GetImageColors(), 16);
+  // A host may write the header directly; the count follows its depth.
+  for (const auto& [depth, colours] : std::vector<std::pair<WORD, short>>{
+           {4, 16}, {0, 1}, {12, 4096}, {15, -32768}, {16, 0}, {24, 0}}) {
+    image.GetBmh()->biBitCount = depth;
+    EXPECT_EQ(image.GetImageColors(), colours) << depth;
+  }
   image.SetColorPixel(8);
   EXPECT_EQ(image.GetColorPixel(), 8);
 
