@@ -1474,10 +1474,6 @@ bool Serves(const NoiseWindow& window, const Lanes& lanes) {
 
 }  // namespace
 
-bool UsesSortedRemainder(const NoiseWindow& window) {
-  return Serves(window, ResolveLanes(NearestLanes::kChosen));
-}
-
 bool RunNearestWindow(const NoiseWindow& window, int k, NearestLanes widest, int rowLanes) {
   const Lanes lanes = ResolveLanes(widest);
   if (!Serves(window, lanes)) return false;

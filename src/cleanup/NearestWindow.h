@@ -20,11 +20,6 @@ namespace zentrel::detail::cleanup {
 /// (ZENTREL_CLEANUP_PORTABLE).
 enum class NearestLanes { kNone, kAvx2, kAvx512, kChosen };
 
-/// Whether RunNearestWindow is the faster way for this window: W × H − hw
-/// (the samples besides the written ones) at most 64, or any window where
-/// the library runs on a processor with AVX2.
-bool UsesSortedRemainder(const NoiseWindow& window);
-
 /// Filters the window's image in place with the mean of the k nearest
 /// values (1 ≤ k < W × H), exactly as the literal in-place filter does.
 /// Needs no heap memory; takes about 40 KB of stack. False (the image

@@ -428,16 +428,17 @@ class Nearest3x3 {
 }  // namespace
 
 void RunRankFilter(const NoiseWindow& window, int k, int type) {
-  if (type == 2 && window.w == 3 && window.h == 3)
-    RunTwoRowsAtATime(window, Nearest3x3(k));
-  else if (type == 2 && UsesSortedRemainder(window))
-    RunNearestWindow(window, k);
-  else if (type == 2)
-    NearestValuesFilter(window, k);
-  else if (window.w == 3 && window.h == 3)
+  const bool threeByThree = window.w == 3 && window.h == 3;
+  if (type == 2) {
+    if (threeByThree)
+      RunTwoRowsAtATime(window, Nearest3x3(k));
+    else if (!RunNearestWindow(window, k))
+      NearestValuesFilter(window, k);  // the windows the sorted remainder does not serve
+  } else if (threeByThree) {
     RunTwoRowsAtATime(window, Median3x3());
-  else if (!RunWindowMedian(window))
+  } else if (!RunWindowMedian(window)) {
     MedianFilter(window);  // median-without-scratch: the sliding histogram needs no memory
+  }
 }
 
 }  // namespace zentrel::detail::cleanup
