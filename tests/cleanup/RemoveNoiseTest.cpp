@@ -23,6 +23,13 @@ void MakeGrey(CImageDataModel& image, const std::vector<std::vector<int>>& rows)
       zt::SetIndexAt(image, x, y, static_cast<std::uint8_t>(rows[y][x]));
 }
 
+/// A 12 × 9 8-bit image of random samples.
+void MakeNoisyGrey(CImageDataModel& image, std::uint64_t seed) {
+  zt::TestRandom random(seed);
+  zt::MakeImage(image, 12, 9, 8);
+  zt::FillGrey(image, zt::GreyPattern::kNoise, random);
+}
+
 std::vector<std::vector<int>> Samples(const CImageDataModel& image) {
   std::vector<std::vector<int>> rows(image.GetHeight());
   for (UINT y = 0; y < image.GetHeight(); ++y)
@@ -41,9 +48,7 @@ int FilteredCentre(int centre, int type) {
 
 TEST(RemoveNoise, RejectsBadParametersBeforeTouchingTheImage) {
   CImageDataModel image;
-  zt::TestRandom random(1);
-  zt::MakeImage(image, 12, 9, 8);
-  zt::FillGrey(image, zt::GreyPattern::kNoise, random);
+  MakeNoisyGrey(image, 1);
   const std::vector<std::uint8_t> before = zt::BlockBytes(image);
   for (int type = 0; type <= 4; ++type) {
     EXPECT_EQ(image.RemoveNoise(0, 3, 1, type), 0);
@@ -70,9 +75,7 @@ TEST(RemoveNoise, RejectsBadParametersBeforeTouchingTheImage) {
 // filtered pixel black.
 TEST(RemoveNoise, NearestKPositiveOrRefusedUnchanged) {
   CImageDataModel image;
-  zt::TestRandom random(3);
-  zt::MakeImage(image, 12, 9, 8);
-  zt::FillGrey(image, zt::GreyPattern::kNoise, random);
+  MakeNoisyGrey(image, 3);
   const std::vector<std::uint8_t> before = zt::BlockBytes(image);
   for (int k : {0, -1, -4, -99}) EXPECT_EQ(image.RemoveNoise(3, 3, k, 2), 0) << k;
   EXPECT_EQ(zt::BlockBytes(image), before);
