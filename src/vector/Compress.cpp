@@ -38,7 +38,8 @@ double Distance(const POINT& a, const POINT& b) {
 
 short CImageDataModel::VecCompress(POINT* points, short n, POINT* kept) {
   if (n <= 0) return n;
-  if (!points || !kept) return 0;  // nothing to read or nowhere to write
+  // compress-null-list: nothing to read (or nowhere to write) gives 0.
+  if (!points || !kept) return 0;
   if (n < 5) {
     std::copy(points, points + n, kept);
     return n;
