@@ -120,7 +120,9 @@ TEST(Compress, CompressNullListReturnsZero) {
   EXPECT_EQ(vt::ToPairs(kept.data(), 300), std::vector<Pt>(300, Pt(-9, -9)));
 }
 
-TEST(Compress, CoordinatesNearTheLimitsDoNotOverflow) {
+// shape-sums-64bit: the curvature's pair sums and the spacing are formed
+// from 64-bit values, so coordinates near the limits give the true result.
+TEST(Compress, ShapeSums64bitCoordinatesNearTheLimitsDoNotOverflow) {
   std::vector<Pt> high, low;
   for (int i = 0; i < 10; ++i) {
     high.emplace_back(INT_MAX - 9 + i, INT_MAX - 9 + i);
