@@ -325,6 +325,9 @@ bool RunMeanFilter(const NoiseWindow& window, int type) {
   // is.
   if (window.Samples() == 1) return true;
   const std::ptrdiff_t chunks = (window.EndX() - window.FirstX() + kChunk - 1) / kChunk;
+  // mean-filter-scratch: the scratch is taken before any pixel is written;
+  // refused, the call fails with the image unchanged rather than reporting
+  // an unfiltered image as filtered.
   WaveScratch scratch;
   if (!scratch.Allocate(window.width, chunks)) return false;
   switch (type) {

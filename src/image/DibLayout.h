@@ -8,10 +8,12 @@
 
 namespace zentrel::detail {
 
-/// The largest block the library allocates. Sizes must fit the 32-bit
-/// fields of the bitmap header, and hosts commonly hold them in a signed
-/// 32-bit value, so a block stays below 2 GiB; this also refuses a header
-/// that claims 2^31 pixels before any memory is touched.
+/// block-size-cap: the largest block the library allocates (InitImage, the
+/// readers, the quarter turns). Sizes must fit the 32-bit fields of the
+/// bitmap header, and hosts commonly hold them in a signed 32-bit value, so
+/// a block stays below 2 GiB and every size and offset in it fits signed 32
+/// bits; this also refuses a header that claims 2^31 pixels before any
+/// memory is touched.
 constexpr std::uint64_t kMaxBlockBytes = 0x7FFFFFFFu;
 constexpr std::uint32_t kHeaderBytes = 40;
 

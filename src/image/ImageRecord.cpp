@@ -126,7 +126,8 @@ int CImageDataModel::IsEmpty() const { return m_hDIB == nullptr ? 1 : 0; }
 int CImageDataModel::InitImage(int width, int height, int bits) {
   if ((bits != 8 && bits != 24) || height <= 0 || width <= 0) return 0;
   // A block still held is released first (not leaked), so that a block that
-  // cannot be made leaves the record empty.
+  // cannot be made, or exceeds the cap (block-size-cap), leaves the record
+  // empty.
   FreeImage();
   DibBlock block;
   if (!AllocateDib(static_cast<UINT>(width), static_cast<UINT>(height), bits, DibRows::Zeroed,

@@ -23,8 +23,9 @@ COLORREF CImageDataModel::GetPixel(POINT point) const {
 COLORREF CImageDataModel::GetPixel(UINT x, UINT y, int dx, int dy) const {
   const ImageAccess::Raster raster = ImageAccess::Pixels(*this);
   if (raster.Empty()) return 0;
-  // The centre is taken as the signed value the caller's coordinate stands
-  // for, and the window is formed in 64 bits so that no argument overflows.
+  // average-sums-64bit: the centre is taken as the signed value the caller's
+  // coordinate stands for, and the window is formed in 64 bits so that no
+  // argument overflows.
   const std::int64_t cx = static_cast<std::int32_t>(x);
   const std::int64_t cy = static_cast<std::int32_t>(y);
   std::int64_t x0 = cx - dx, x1 = cx + dx;
@@ -37,7 +38,8 @@ COLORREF CImageDataModel::GetPixel(UINT x, UINT y, int dx, int dy) const {
     y1 = static_cast<std::int64_t>(raster.height) - 1;
 
   const BackgroundTest isBackground = ImageAccess::Background(*this);
-  // 64-bit sums: a window of more than 16 million pixels would wrap 32 bits.
+  // 64-bit sums (average-sums-64bit): a window of more than 16 million
+  // pixels would wrap 32 bits.
   std::uint64_t red = 0, green = 0, blue = 0, count = 0;
   for (std::int64_t yy = y0; yy <= y1; ++yy) {
     for (std::int64_t xx = x0; xx <= x1; ++xx) {

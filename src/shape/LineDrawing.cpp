@@ -39,11 +39,12 @@ void CImageDataModel::DDALine(CPoint p1, CPoint p2, DWORD colour) {
   const std::int64_t majorSize = majorX ? m_nWidth : m_nHeight;
   const double minorSize = majorX ? m_nHeight : m_nWidth;
 
-  // The major coordinate is stepped as an integer: a float one stops growing
-  // by 1 beyond 2^24, and the walk would never end. Within ±2^24 the pixels
-  // are the same. Only the steps whose major coordinate lies inside the image
-  // can draw; the minor coordinate is carried exactly over the steps before
-  // them, and the walk stops once it has left the image.
+  // line-integer-walk: the major coordinate is stepped as an integer; a
+  // float one stops growing by 1 beyond 2^24, and the walk would never end.
+  // Within ±2^24 the pixels are the same. Only the steps whose major
+  // coordinate lies inside the image can draw; the minor coordinate is
+  // carried exactly over the steps before them, and the walk stops once it
+  // has left the image.
   const int direction = from <= to ? 1 : -1;
   const std::int64_t last = (to - from) * direction;
   const std::int64_t firstInside = direction > 0

@@ -8,9 +8,10 @@
 
 namespace zentrel::detail::shape {
 
-/// dx² + dy² in double precision from exact differences. Exact (and thus
-/// equal to the integer sum of squares) whenever both differences are below
-/// 2^26 in magnitude.
+/// dx² + dy² in double precision from exact differences (shape-sums-64bit: no
+/// 32-bit difference or square overflows). Exact (and thus equal to the
+/// integer sum of squares) whenever both differences are below 2^26 in
+/// magnitude.
 inline double SquaredDistance(const POINT& a, const POINT& b) {
   const double dx = static_cast<double>(b.x) - static_cast<double>(a.x);
   const double dy = static_cast<double>(b.y) - static_cast<double>(a.y);

@@ -19,7 +19,8 @@ constexpr double kDegenerateRadius = 0.00001;
 constexpr double kCircleToleranceFloor = 0.15;
 
 /// Truncates toward zero into an int, saturating where the value would not
-/// fit (outlines of huge coordinates), so that no conversion overflows.
+/// fit (outlines of huge coordinates), so that no conversion overflows
+/// (shape-sums-64bit).
 int TruncateToInt(double value) {
   constexpr double kMax = static_cast<double>(std::numeric_limits<int>::max());
   constexpr double kMin = static_cast<double>(std::numeric_limits<int>::min());
@@ -28,8 +29,9 @@ int TruncateToInt(double value) {
   return static_cast<int>(value);
 }
 
-/// The sums of the x and of the y coordinates, exact in 64 bits for any
-/// list of up to 2^31 points.
+/// shape-sums-64bit: the sums of the x and of the y coordinates, exact in 64
+/// bits for any list of up to 2^31 points; 32-bit sums overflow for extreme
+/// coordinates.
 void CoordinateSums(int n, const POINT* points, std::int64_t& sumX, std::int64_t& sumY) {
   sumX = 0;
   sumY = 0;

@@ -32,8 +32,9 @@ struct TurnedRecord {
 };
 
 /// Turns the rows within the same block: a square image in place, any other
-/// through a scratch buffer. Decision: the row padding ends up zero; so does
-/// the rest of the block, so that the spare row stays zero.
+/// through a scratch buffer. turn-clears-tail: the row padding ends up zero;
+/// so does the rest of the block (what is left of the old rows), so that no
+/// old pixel bytes stay behind and the spare row stays zero.
 bool TurnWithinBlock(const Raster& rows, std::size_t newLine, Turn turn) {
   const std::size_t newArea = newLine * rows.width;
   if (rows.width == rows.height) {
@@ -72,7 +73,7 @@ bool TurnIntoNewBlock(const TurnedRecord& record, const Raster& rows, std::size_
     return false;
   std::memcpy(newStart, oldStart, prefix);
   // The new block is zero-filled and only pixel bytes are written: the
-  // padding and the spare row stay zero.
+  // padding and the spare row stay zero (turn-clears-tail).
   TurnPixels(rows.bits, rows.lineBytes, rows.width, rows.height, rows.pixelBytes, turned.Bits(),
              newLine, turn);
   RecordBlock::Install(record.image, std::move(turned));

@@ -133,6 +133,7 @@ short CImageDataModel::VecConnect(int x, int y, DWORD colour) {
 
 short CImageDataModel::VecTrace(int x, int y, DWORD colour, POINT* points) {
   const Raster rows = ImageAccess::Checked(*this);
+  // trace-null-points: nowhere to write the points, so nothing is traced.
   if (!points || rows.Empty() || !IsInterior(x, y, rows.width, rows.height)) return 0;
   const ColourMatcher matcher(rows, colour, ImageAccess::MatchThreshold(*this));
 

@@ -19,8 +19,8 @@ constexpr double kMinSpacing = 3.0;
 constexpr double kNoPointKept = 10000.0;  // spacing while nothing is kept
 
 /// One coordinate of the curvature vector. The pair sums are formed as
-/// integers (in 64 bits, so that no coordinate overflows them), the rest in
-/// double precision.
+/// integers (in 64 bits, so that no coordinate overflows them:
+/// shape-sums-64bit), the rest in double precision.
 double Curvature(std::int64_t far1, std::int64_t near1, std::int64_t self, std::int64_t near2,
                  std::int64_t far2) {
   return static_cast<double>(far1 + far2) * kFarWeight +
@@ -38,7 +38,8 @@ double Distance(const POINT& a, const POINT& b) {
 
 short CImageDataModel::VecCompress(POINT* points, short n, POINT* kept) {
   if (n <= 0) return n;
-  if (!points || !kept) return 0;  // nothing to read or nowhere to write
+  // compress-null-list: nothing to read (or nowhere to write) gives 0.
+  if (!points || !kept) return 0;
   if (n < 5) {
     std::copy(points, points + n, kept);
     return n;

@@ -64,7 +64,8 @@ short CImageDataModel::VecConnect(int x, int y, int width, int height, const BYT
 
 short CImageDataModel::VecTrace(int x, int y, int width, int height, POINT* points, BYTE* mask,
                                 int value) {
-  // A null point buffer is refused like a null mask: nothing is written.
+  // trace-null-points: a null point buffer is refused like a null mask;
+  // nothing is written through it and no cell is cleared.
   if (!mask || !points || !IsInterior(x, y, width, height) || !IsByteValue(value)) return 0;
   const BYTE mark = static_cast<BYTE>(value);
   const NeighbourOffsets offsets(width);

@@ -168,7 +168,10 @@ TEST(RemoveNoise, TooFewRowsOrOneSampleWindowsChangeNothing) {
   EXPECT_EQ(zt::BlockBytes(image), before);
 }
 
-TEST(RemoveNoise, OutOfMemoryLeavesTheImageUnchanged) {
+// mean-filter-scratch: types 0, 1 and 4 need scratch memory; when any of it
+// is refused they return 0 with the image unchanged, never an unfiltered
+// image reported as filtered.
+TEST(RemoveNoise, MeanFilterScratchRefusedLeavesTheImageUnchanged) {
   CImageDataModel image;
   zt::TestRandom random(9);
   zt::MakeImage(image, 40, 30, 8);

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "ImageDataModel.h"
+#include "support/AllocationFaults.h"
 #include "support/TestSupport.h"
 
 namespace {
@@ -140,13 +141,32 @@ TEST(ImageRecord, InitImageRefusesBadRequests) {
   EXPECT_EQ(image.InitImage(4, -3, 24), 0);
   EXPECT_EQ(image.IsEmpty(), 1);
   EXPECT_EQ(image.GetWidth(), 0u);
+}
 
-  // A block beyond 2 GiB − 1 bytes is refused before any allocation: here
-  // 2^31 pixels at 8 bits, and a size whose 32-bit block size would wrap.
-  EXPECT_EQ(image.InitImage(46341, 46341, 8), 0);
-  EXPECT_EQ(image.InitImage(65536, 65535, 8), 0);
-  EXPECT_EQ(image.InitImage(2147483647, 2147483647, 24), 0);
-  EXPECT_EQ(image.IsEmpty(), 1);
+// block-size-cap: a block over 2 GiB − 1 bytes is refused before any memory
+// is asked for, and the image held before is released; the largest block
+// within the cap is asked for (and refused here by the simulated fault).
+TEST(ImageRecord, BlockSizeCapRefusesInitImageWithAnEmptyRecord) {
+  struct Request {
+    int width, height, bits;
+    bool asked;
+  };
+  // 24-bit, one pixel wide: 40 + 4 × (height + 1) bytes; 8-bit, four
+  // pixels wide: 40 + 1024 + 4 × (height + 1).
+  for (const Request& r :
+       {Request{1, 536870900, 24, true}, Request{1, 536870901, 24, false},
+        Request{4, 536870644, 8, true}, Request{4, 536870645, 8, false},
+        Request{46341, 46341, 8, false},  // 2^31 pixels
+        Request{65536, 65535, 8, false},  // 32-bit block size wraps
+        Request{2147483647, 1, 24, false}, Request{2147483647, 2147483647, 24, false}}) {
+    CImageDataModel image;
+    ASSERT_EQ(image.InitImage(4, 4, 8), 1);
+    zt::FailNthAllocation fail(1);
+    EXPECT_EQ(image.InitImage(r.width, r.height, r.bits), 0) << r.width << "x" << r.height;
+    EXPECT_EQ(fail.Triggered(), r.asked) << r.width << "x" << r.height;
+    EXPECT_EQ(image.IsEmpty(), 1);
+    EXPECT_EQ(image.GetBuffer(), nullptr);
+  }
 }
 
 TEST(ImageRecord, FreeKeepsSizeAndInitImageRebuilds) {

@@ -90,10 +90,27 @@ TEST(PixelAccess, AveragingSkipsBackgroundAndTruncates) {
   EXPECT_EQ(image.GetPixel(1, 1, 5, 5), RGB((255 + 254) / 3, 0, 255 / 3));
   // A point just left of the image still averages its clipped window.
   EXPECT_EQ(image.GetPixel(POINT{-1, 0}, 1, 0), 0x000000FFu);
-  // Extreme arguments do not overflow.
-  EXPECT_EQ(image.GetPixel(0x7FFFFFFF, 0x7FFFFFFF, 0x7FFFFFFF, 0x7FFFFFFF),
-            RGB((255 + 254) / 3, 0, 255 / 3));
+}
+
+// average-sums-64bit: the window and its channel sums are formed in 64 bits;
+// extreme arguments clip to the image, and a window of more than 16 million
+// pixels of 255 would wrap 32-bit sums (to 11 here).
+TEST(PixelAccess, AverageSums64bitForExtremeArgumentsAndHugeWindows) {
+  CImageDataModel image;
+  zt::MakeImage(image, 3, 3, 24);
+  for (UINT y = 0; y < 3; ++y)
+    for (UINT x = 0; x < 3; ++x) image.SetPixel(x, y, image.GetBKColor());
+  image.SetPixel(0, 0, 0x000000FF);
+  image.SetPixel(1, 0, 0x000000FE);
+  image.SetPixel(2, 2, 0x00FF0000);
+  const COLORREF whole = RGB((255 + 254) / 3, 0, 255 / 3);
+  EXPECT_EQ(image.GetPixel(0x7FFFFFFF, 0x7FFFFFFF, 0x7FFFFFFF, 0x7FFFFFFF), whole);
   EXPECT_EQ(image.GetPixel(0, 0, -2147483647 - 1, 3), 0u);
+
+  CImageDataModel large;  // 4200 × 4200 = 17,640,000 pixels, all index 0
+  zt::MakeImage(large, 4200, 4200, 8);
+  large.GetPalette()[0] = RGBQUAD{255, 0, 255, 0};
+  EXPECT_EQ(large.GetPixel(2100, 2100, 2100, 2100), RGB(255, 0, 255));
 }
 
 TEST(PixelAccess, ColourDistanceSumsChannelDifferences) {

@@ -91,7 +91,9 @@ TEST(LineDrawing, ClippedAtTheEdgesAndBelowMinusHalf) {
   EXPECT_EQ(Draw({-2, 0}, {0, 8}), (Pixels{{0, 6}, {0, 7}, {0, 8}}));
 }
 
-TEST(LineDrawing, AgreesWithTheFloatWalk) {
+// line-integer-walk: within ±2^24 the integer walk sets the pixels of the
+// float walk, also after nearly 2^24 steps off the image taken at once.
+TEST(LineDrawing, LineIntegerWalkAgreesWithTheFloatWalk) {
   std::mt19937 random(63);
   for (int trial = 0; trial < 2000; ++trial) {
     std::uniform_int_distribution<int> c(trial < 1800 ? -40 : -5000, trial < 1800 ? 40 : 5000);
@@ -113,7 +115,9 @@ TEST(LineDrawing, AgreesWithTheFloatWalk) {
   }
 }
 
-TEST(LineDrawing, ExtremeEndPointsFinishAndCarryTheCoordinate) {
+// line-integer-walk: lines across the whole 32-bit range, where a float
+// major coordinate stops advancing, end and carry the minor coordinate.
+TEST(LineDrawing, LineIntegerWalkExtremeEndPointsFinishAndCarryTheCoordinate) {
   const LONG lo = INT32_MIN, hi = INT32_MAX;
   Pixels row;  // a step far below the float unit of 100
   for (int x = 0; x < 50; ++x) row.insert({x, 100});

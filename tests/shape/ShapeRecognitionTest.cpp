@@ -63,7 +63,7 @@ TEST(ShapeRecognition, RectangleRefusesShortNullAndCoincidingLists) {
   EXPECT_EQ(Classify(kRectangle, {{3, 3}, {3, 3}, {3, 3}, {9, 9}}), Result(0, kUntouched, 0, 0));
 }
 
-TEST(ShapeRecognition, LongOutlinesAndExtremeCoordinates) {
+TEST(ShapeRecognition, LongOutlinesAreMeasuredOverTheHull) {
   Points square;  // 161 points: the extent is measured over the hull
   for (int i = 0; i < 160; ++i) {
     const int side = i / 40, t = i % 40;
@@ -72,6 +72,11 @@ TEST(ShapeRecognition, LongOutlinesAndExtremeCoordinates) {
   }
   square.push_back({1000, 2000});
   EXPECT_EQ(Classify(kRectangle, square), Result(1, 40, 1019, 2019));
+}
+
+// shape-sums-64bit: coordinate sums and squared distances at the ends of the
+// 32-bit range do not overflow, and a size beyond the int range saturates.
+TEST(ShapeRecognition, ShapeSums64bitExtremeCoordinates) {
   // Length / 4 of 2^32 − 1 saturates; the mean is exact.
   const LONG mean = static_cast<LONG>((3 * std::int64_t{kMin} + 2 * std::int64_t{kMax}) / 5);
   EXPECT_EQ(

@@ -25,7 +25,10 @@ struct TurnCase {
 const TurnCase kTurns[] = {{"Left90", &CImageDataModel::Left90, true},
                            {"Right90", &CImageDataModel::Right90, false}};
 
-TEST(QuarterTurn, MatchesPlainVersionsOnRandomSizesAtBothDepths) {
+// turn-clears-tail: the rows are filled at random, padding included; after
+// the turn the padding (in the reference rows) and every byte after the
+// rows, to the end of the block, are zero.
+TEST(QuarterTurn, MatchesPlainVersionsAndTurnClearsTailOnRandomSizesAtBothDepths) {
   std::mt19937 random(5);
   std::uniform_int_distribution<int> side(1, 150);  // several 64-pixel tiles
   for (int n = 0; n < 60; ++n)

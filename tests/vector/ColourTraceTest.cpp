@@ -130,8 +130,22 @@ TEST(ColourConnect, EmptyAndReleasedRecordsHaveNoInteriorPositions) {
   ASSERT_EQ(image.FreeImage(), 1);
   EXPECT_EQ(image.VecConnect(3, 3, 0), 0);
   EXPECT_EQ(image.VecTrace(3, 3, 0, points), 0);
-  zt::MakeImage(image, 8, 8, 24);
-  EXPECT_EQ(image.VecTrace(3, 3, 0, nullptr), 0);
+}
+
+// trace-null-points: both trace forms return 0 for a null point buffer, from
+// starts they trace when given one; the mask form clears no cell.
+TEST(ColourTrace, TraceNullPointsReturnsZeroInBothForms) {
+  vt::Tracer image;
+  Fill(image, 8, 8, kPaper);
+  Draw(image, RowRun(2, 5, 3));
+  EXPECT_EQ(image.VecTrace(2, 3, kInk, nullptr), 0);
+  EXPECT_GT(TraceColour(image, 2, 3, kInk).count, 0);
+
+  std::vector<BYTE> mask(36, 1);
+  EXPECT_EQ(image.VecTrace(2, 2, 6, 6, nullptr, mask.data(), 1), 0);
+  EXPECT_EQ(mask, std::vector<BYTE>(36, 1));
+  POINT points[1600];
+  EXPECT_GT(image.VecTrace(2, 2, 6, 6, points, mask.data(), 1), 0);
 }
 
 TEST(ColourTrace, OpenChainEndsAtItsEndInsteadOfSwinging) {

@@ -101,11 +101,28 @@ TEST(Compress, ShortAndDegenerateLists) {
   EXPECT_EQ(tracer.VecCompress(points, -3, kept), -3);
   EXPECT_EQ(kept[0].x, -9);
   EXPECT_EQ(points[0].x, 1);
-  EXPECT_EQ(tracer.VecCompress(nullptr, 5, kept), 0);
-  EXPECT_EQ(tracer.VecCompress(points, 2, nullptr), 0);
 }
 
-TEST(Compress, CoordinatesNearTheLimitsDoNotOverflow) {
+// compress-null-list: a null list (or kept buffer) with a positive count
+// gives 0 and writes nothing, not even the list's two entries past n.
+TEST(Compress, CompressNullListReturnsZero) {
+  vt::Tracer tracer;
+  std::vector<Pt> list;
+  for (int i = 0; i < 300; ++i) list.emplace_back(i, i * i % 7);
+  list.insert(list.end(), 2, Pt(-5, -5));
+  std::vector<POINT> points = vt::ToPoints(list);
+  std::vector<POINT> kept(300, POINT{-9, -9});
+  for (short n : {1, 4, 5, 300}) {
+    EXPECT_EQ(tracer.VecCompress(nullptr, n, kept.data()), 0) << n;
+    EXPECT_EQ(tracer.VecCompress(points.data(), n, nullptr), 0) << n;
+  }
+  EXPECT_EQ(vt::ToPairs(points.data(), 302), list);
+  EXPECT_EQ(vt::ToPairs(kept.data(), 300), std::vector<Pt>(300, Pt(-9, -9)));
+}
+
+// shape-sums-64bit: the curvature's pair sums and the spacing are formed
+// from 64-bit values, so coordinates near the limits give the true result.
+TEST(Compress, ShapeSums64bitCoordinatesNearTheLimitsDoNotOverflow) {
   std::vector<Pt> high, low;
   for (int i = 0; i < 10; ++i) {
     high.emplace_back(INT_MAX - 9 + i, INT_MAX - 9 + i);
