@@ -317,7 +317,9 @@ class FileSizeLimit {
   bool m_ok = false;
 };
 
-TEST(BmpWrite, FailurePartWayLeavesTheOldFileUntouchedAndNoTemporary) {
+// bmp-save-replace: the save goes to a temporary file renamed over the
+// target, so a save that fails part way leaves the old file as it was.
+TEST(BmpWrite, BmpSaveReplaceFailurePartWayLeavesTheOldFileUntouchedAndNoTemporary) {
   zt::TempDir dir;
   const Bytes old(3000, 0x42);
   ASSERT_TRUE(zt::WriteFileBytes(dir.File("map.bmp"), old));
