@@ -77,12 +77,14 @@ struct BmpDataPlacement {
 /// Places the colour table and the pixel rows of an accepted file (8 or 24
 /// bits, info header of at least 40 bytes) of fileLength bytes.
 ///
-/// The table follows the info header, whatever its size (V4 and V5 headers
-/// are longer than 40 bytes), and holds biClrUsed entries: for 8 bits 0 means
-/// 256 and more than 256 counts as 256; a 24-bit file may carry up to 256
-/// entries that the image does not use. The pixel rows start at bfOffBits
-/// when that lies inside the file and not inside the table; otherwise right
-/// after the table.
+/// bmp-table-by-header: the table follows the info header, whatever its size
+/// (V4 and V5 headers are longer than 40 bytes), and holds biClrUsed
+/// entries: for 8 bits 0 means 256 and more than 256 counts as 256; a 24-bit
+/// file may carry up to 256 entries that the image does not use. The pixel
+/// rows start at bfOffBits when that lies inside the file and not inside
+/// the table; otherwise right after the table. A fixed 256-entry table after
+/// 40 bytes would take the pixels of a file with a short table or a gap into
+/// the table and shift every row.
 inline BmpDataPlacement PlaceBmpData(const BITMAPFILEHEADER& file, const BITMAPINFOHEADER& info,
                                      std::uint64_t fileLength) {
   BmpDataPlacement placement;

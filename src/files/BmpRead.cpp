@@ -18,8 +18,9 @@ namespace {
 
 /// The files this reader takes: 8 or 24 bits per pixel, rows stored as
 /// plain bytes, and an info header of at least the 40 bytes it decodes.
-/// Compressed data is refused rather than shown as raw pixels, and a shorter
-/// (older) header is refused rather than misread.
+/// bmp-plain-rows-only: compressed data (RLE, bit fields, an embedded JPEG
+/// or PNG) is refused rather than shown as raw pixels, and a shorter (OS/2)
+/// header is refused rather than misread.
 bool IsReadable(const BITMAPINFOHEADER& info) {
   return (info.biBitCount == 8 || info.biBitCount == 24) && info.biCompression == BI_RGB &&
          info.biSize >= kBmpInfoHeaderBytes;
@@ -68,10 +69,10 @@ int CImageDataModel::ReadBMPImage(CString name) {
     const BITMAPFILEHEADER fileHeader = DecodeBmpFileHeader(headers);
     const BITMAPINFOHEADER info = DecodeBmpInfoHeader(headers + kBmpFileHeaderBytes);
 
-    // The dimensions are about to describe another image: a block still held
-    // (the caller skipped FreeImage) is released now, so that the record
-    // never pairs it with dimensions it does not have, even when the file is
-    // refused below.
+    // read-releases-held: the dimensions are about to describe another
+    // image, so a block still held (the caller skipped FreeImage) is
+    // released now, not lost, and never paired with dimensions it does not
+    // have, even when the file is refused below.
     FreeImage();
     m_nWidth = static_cast<UINT>(info.biWidth);
     m_nHeight = static_cast<UINT>(info.biHeight);
@@ -104,22 +105,24 @@ int CImageDataModel::ReadBMPImage(CString name) {
     pixelBytes = DibPixelBytes(m_nLineBytes, m_nHeight);
     rowsPending = true;
 
-    // The record's header describes the block it sits in: a 40-byte header
-    // and a full colour table, whatever header size and table length the
-    // file had. Every other field keeps the file's value.
+    // bmp-record-header: the record's header describes the block it sits
+    // in, a 40-byte header and a full colour table, whatever header size and
+    // table length the file had. Every other field keeps the file's value.
     *m_pBmh = info;
     m_pBmh->biSize = kBmpInfoHeaderBytes;
     m_pBmh->biClrUsed = static_cast<DWORD>(GetImageColors());
 
-    // Entries and rows the file does not hold are zero, as in a block made
-    // by InitImage.
+    // bmp-table-by-header: the table and the rows lie where the file's
+    // headers put them (PlaceBmpData). Entries and rows the file does not
+    // hold are zero, as in a block made by InitImage.
     const BmpDataPlacement placement = PlaceBmpData(fileHeader, info, fileLength);
     if (placement.tableEntries > 0) {
       file.Seek(static_cast<std::int64_t>(placement.tableOffset), CFile::begin);
       file.Read(m_pPalette, 4 * placement.tableEntries);
     }
-    // One read of the whole pixel area, and never more: bytes after it in the
-    // file are ignored.
+    // bmp-extra-bytes-ignored: one read of the whole pixel area, and never
+    // more; bytes after it in the file are ignored and the spare row stays
+    // zero.
     file.Seek(static_cast<std::int64_t>(placement.pixelOffset), CFile::begin);
     const UINT filled = file.Read(m_pBits, static_cast<UINT>(pixelBytes));
     std::memset(m_pBits + filled, 0, static_cast<std::size_t>(pixelBytes - filled + m_nLineBytes));
@@ -135,8 +138,9 @@ int CImageDataModel::ReadBMPImage(CString name) {
     error->Delete();
     file.Abort();
     m_nReadNote = ZENTREL_NOTE_READ_ERROR;
-    // A file error leaves the image in the record; its rows are zeroed so
-    // that no byte of the block is left undefined.
+    // bmp-failed-read-cleared: a file error leaves the image in the record;
+    // its rows (the spare one too) are zeroed, so that they hold no rows
+    // read in part and no undefined byte.
     if (rowsPending) std::memset(m_pBits, 0, static_cast<std::size_t>(pixelBytes + m_nLineBytes));
     return 0;
   }

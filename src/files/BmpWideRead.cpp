@@ -123,7 +123,8 @@ int CImageDataModel::ReadBMPImage(CString name, DWORD flags) {
   CFileException openError;
   if (!file.Open(name, CFile::modeRead | CFile::shareDenyWrite, &openError)) return 0;
   // The image is built in a block of its own and installed only when
-  // complete, so a refused file leaves the record as it was.
+  // complete, so a refused file leaves the record as it was; installing
+  // releases a block still held (read-releases-held).
   DibBlock block;
   try {
     const std::uint64_t fileLength = file.GetLength();

@@ -32,8 +32,9 @@ int CImageDataModel::SaveBMPImage(CString name, DWORD flags) {
   // rather than written with a wrapped size or read from past the block.
   const std::uint64_t pixelBytes = DibPixelBytes(m_nLineBytes, m_nHeight);
   if (pixelBytes > GlobalSize(m_hDIB) - static_cast<std::size_t>(m_pBits - start)) return 0;
-  // A failed save must not destroy the map it was to replace: the file is
-  // written beside the target and put in its place only once complete.
+  // bmp-save-replace: a failed save must not destroy the map it was to
+  // replace, so the file is written beside the target and put in its place
+  // only once complete (in place only under bmp-save-in-place).
   ReplacingFile target;
   if (!target.Open(name, (flags & ZENTREL_SAVE_IN_PLACE_FALLBACK) != 0)) return 0;
 

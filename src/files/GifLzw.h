@@ -80,10 +80,10 @@ class GifLzw {
     meta = prevMeta + 1;
   }
 
-  // A literal colour index: not above the colour mask, and not an entry of
-  // the table. With more colours than the minimum code size covers, codes
-  // from the first free code up are table entries even below the colour
-  // count; taking them as indices would garble valid files.
+  // lzw-literal-codes: a literal colour index is not above the colour mask
+  // and not an entry of the table. With more colours than the minimum code
+  // size covers, codes from the first free code up are table entries even
+  // below the colour count; taking them as indices would garble valid files.
   bool IsRoot(UINT code) const { return code <= m_colorMask && code < m_firstFree; }
   // Entries assigned since the last clear become unknown again.
   void ForgetEntries(UINT freeCode);
@@ -155,8 +155,9 @@ class GifLzw {
   GIF_LZW_INLINE bool Enter(LoopState& s, UINT code, const NewEntry& entry);
 #undef GIF_LZW_INLINE
 
-  // The output stack holds a whole string: at most 4096 indices (the walk
-  // stops there) plus the one pushed ahead for a code not yet in the table;
+  // lzw-long-strings: the output stack holds a whole string, at most 4096
+  // indices (the walk stops there) plus the one pushed ahead for a code not
+  // yet in the table, so that long runs of valid files are never cut short;
   // 8 spare bytes, as the fast expansion writes whole chunks.
   static constexpr int kStackSize = 4097;
 

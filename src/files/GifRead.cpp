@@ -15,7 +15,8 @@ int CImageDataModel::ReadGIFImage(CString name, DWORD flags) {
   m_nTransparentIndex = decoded ? decoder.TransparentIndex() : -1;
   m_nFileColors = decoded ? decoder.FileColors() : 0;
   if (!decoded) return 0;  // the decoder releases what it allocated
-  // The record takes the decoder's block (releasing one it still holds).
+  // The record takes the decoder's block; read-releases-held: one it still
+  // holds is released, not lost. A refused file leaves it held.
   HGLOBAL dib = nullptr;
   BITMAPINFOHEADER* header = nullptr;
   RGBQUAD* table = nullptr;

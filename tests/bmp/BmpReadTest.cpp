@@ -86,7 +86,10 @@ TEST_F(BmpRead, TwentyFourBitFileGivesBlueGreenRedTriples) {
   EXPECT_EQ(image.GetBmh()->biClrUsed, 0u);
 }
 
-TEST_F(BmpRead, ShortColourTableIsReadAsLongAsItIsAndTheRestStaysBlack) {
+// bmp-table-by-header: the table holds biClrUsed entries, so the rows of a
+// file with a short table start right after it, not 1024 bytes after the
+// header.
+TEST_F(BmpRead, BmpTableByHeaderShortColourTableIsReadAsLongAsItIsAndTheRestStaysBlack) {
   CImageDataModel image;
   BmpParts parts = bmptest::Plain8(9, 4);
   parts.clrUsed = 3;
@@ -105,7 +108,8 @@ TEST_F(BmpRead, ShortColourTableIsReadAsLongAsItIsAndTheRestStaysBlack) {
   EXPECT_EQ(image.GetBmh()->biClrUsed, 256u) << "the record's table has 256 entries";
 }
 
-TEST_F(BmpRead, LongInfoHeadersPutTheTableAfterThemAndTheRecordKeepsForty) {
+// bmp-table-by-header: the table follows the info header, whatever its size.
+TEST_F(BmpRead, BmpTableByHeaderLongInfoHeadersPutTheTableAfterThemAndTheRecordKeepsForty) {
   for (std::uint32_t infoSize : {52u, 56u, 64u, 108u, 124u}) {
     Record image;
     BmpParts parts = bmptest::Plain8(7, 6);
@@ -122,7 +126,9 @@ TEST_F(BmpRead, LongInfoHeadersPutTheTableAfterThemAndTheRecordKeepsForty) {
   }
 }
 
-TEST_F(BmpRead, RowsStartAtOffBitsOnlyWhenThatLiesInsideTheFileAfterTheTable) {
+// bmp-table-by-header: the rows start at bfOffBits, so a gap between the
+// table and the rows shifts nothing.
+TEST_F(BmpRead, BmpTableByHeaderRowsStartAtOffBitsOnlyWhenThatLiesInsideTheFileAfterTheTable) {
   // A gap between table and rows, declared correctly: the rows are found.
   {
     CImageDataModel image;
@@ -165,7 +171,10 @@ TEST_F(BmpRead, TableCountsOfZeroOrAbove256MeanAFullTable) {
   }
 }
 
-TEST_F(BmpRead, UnsupportedDataIsRefusedLeavingTheFileSizeAndNoBlock) {
+// bmp-plain-rows-only: compressed pixels (RLE, bit fields, JPEG, PNG) and
+// the 12- and 16-byte OS/2 headers are refused with the depths the record
+// cannot hold, never loaded as noise or misread.
+TEST_F(BmpRead, BmpPlainRowsOnlyUnsupportedDataIsRefusedLeavingTheFileSizeAndNoBlock) {
   struct Case {
     std::uint16_t bits;
     std::uint32_t compression;
@@ -269,7 +278,9 @@ TEST_F(BmpRead, FilesCutInTheTableOrRowsKeepWhatTheyHoldAndZeroTheRest) {
   }
 }
 
-TEST_F(BmpRead, TrailingBytesAreIgnoredAndNeverWrittenPastThePixelArea) {
+// bmp-extra-bytes-ignored: bytes after the pixel rows are never read into
+// the block; the spare row stays zero.
+TEST_F(BmpRead, BmpExtraBytesIgnoredAndNeverWrittenPastThePixelArea) {
   for (std::uint16_t bits : {8, 24}) {
     CImageDataModel image;
     BmpParts parts = bits == 8 ? bmptest::Plain8(3, 2) : bmptest::Plain24(3, 2);
@@ -296,7 +307,10 @@ TEST_F(BmpRead, MissingUnreadableAndForeignFilesAreRefused) {
   EXPECT_EQ(image.GetWidth(), 0u);
 }
 
-TEST_F(BmpRead, ReadingIntoAHeldImageNeverPairsItWithForeignDimensions) {
+// read-releases-held: once the file's headers are read, a held image is
+// released (the sanitizer build's leak check sees any block kept), also
+// when the file is then refused.
+TEST_F(BmpRead, ReadReleasesHeldImageNeverPairedWithForeignDimensions) {
   // A file that cannot be opened leaves the held image alone.
   CImageDataModel image;
   zt::MakeImage(image, 4, 4, 24);

@@ -114,25 +114,45 @@ TEST(BmpWrite, SavedFilesReadBackIdenticallyAndSaveToTheSameBytes) {
   }
 }
 
-TEST(BmpWrite, LongHeaderFileSavesWithTheStandardLayout) {
-  zt::TempDir dir;
-  bmptest::BmpParts parts = bmptest::Plain8(9, 7);
-  parts.infoSize = 124;
-  parts.clrUsed = 20;
-  parts.table = bmptest::PatternTable(20);
-  ASSERT_TRUE(zt::WriteFileBytes(dir.File("v5.bmp"), bmptest::Encode(parts)));
-  CImageDataModel image;
-  ASSERT_EQ(image.ReadBMPImage(dir.File("v5.bmp")), 1);
-  ASSERT_EQ(image.SaveBMPImage(dir.File("out.bmp")), 1);
-  const Bytes file = zt::ReadFileBytes(dir.File("out.bmp"));
-  EXPECT_EQ(U32At(file, 14), 40u);
-  EXPECT_EQ(U32At(file, 46), 256u);
-  EXPECT_EQ(U32At(file, 10), 1078u);
-  EXPECT_EQ(file.size(), 1078u + 12 * 7);
-  EXPECT_EQ(Bytes(file.begin() + 54, file.begin() + 54 + 80), bmptest::PatternTable(20));
-  CImageDataModel again;
-  ASSERT_EQ(again.ReadBMPImage(dir.File("out.bmp")), 1);
-  EXPECT_TRUE(bmptest::ContentOf(again) == bmptest::ContentOf(image));
+// bmp-record-header: after a read the record's header has biSize 40 and
+// biClrUsed 256 (8-bit) or 0 (24-bit), as its block is laid out, whatever
+// the file said; the file's values would be saved with the record's layout,
+// and a reader would then look for the table and the rows elsewhere.
+TEST(BmpWrite, BmpRecordHeaderLongHeaderFileSavesWithTheStandardLayout) {
+  struct Case {
+    bmptest::BmpParts parts;
+    std::uint32_t clrUsed;
+    std::uint32_t offBits;
+  };
+  bmptest::BmpParts eight = bmptest::Plain8(9, 7);
+  eight.infoSize = 124;
+  eight.clrUsed = 20;
+  eight.table = bmptest::PatternTable(20);
+  bmptest::BmpParts twentyFour = bmptest::Plain24(9, 7);
+  twentyFour.infoSize = 108;
+  twentyFour.clrUsed = 2;
+  twentyFour.table = bmptest::PatternTable(2);
+  for (const Case& c : {Case{eight, 256, 1078}, Case{twentyFour, 0, 54}}) {
+    SCOPED_TRACE(c.parts.bits);
+    zt::TempDir dir;
+    ASSERT_TRUE(zt::WriteFileBytes(dir.File("long.bmp"), bmptest::Encode(c.parts)));
+    CImageDataModel image;
+    ASSERT_EQ(image.ReadBMPImage(dir.File("long.bmp")), 1);
+    EXPECT_EQ(image.GetBmh()->biSize, 40u);
+    EXPECT_EQ(image.GetBmh()->biClrUsed, c.clrUsed);
+    ASSERT_EQ(image.SaveBMPImage(dir.File("out.bmp")), 1);
+    const Bytes file = zt::ReadFileBytes(dir.File("out.bmp"));
+    EXPECT_EQ(U32At(file, 14), 40u);
+    EXPECT_EQ(U32At(file, 46), c.clrUsed);
+    EXPECT_EQ(U32At(file, 10), c.offBits);
+    EXPECT_EQ(file.size(), c.offBits + c.parts.pixels.size());
+    if (c.parts.bits == 8) {
+      EXPECT_EQ(Bytes(file.begin() + 54, file.begin() + 54 + 80), bmptest::PatternTable(20));
+    }
+    CImageDataModel again;
+    ASSERT_EQ(again.ReadBMPImage(dir.File("out.bmp")), 1);
+    EXPECT_TRUE(bmptest::ContentOf(again) == bmptest::ContentOf(image));
+  }
 }
 
 // size-products-64bit: a height whose rows no longer fit the block is
@@ -297,7 +317,9 @@ class FileSizeLimit {
   bool m_ok = false;
 };
 
-TEST(BmpWrite, FailurePartWayLeavesTheOldFileUntouchedAndNoTemporary) {
+// bmp-save-replace: the save goes to a temporary file renamed over the
+// target, so a save that fails part way leaves the old file as it was.
+TEST(BmpWrite, BmpSaveReplaceFailurePartWayLeavesTheOldFileUntouchedAndNoTemporary) {
   zt::TempDir dir;
   const Bytes old(3000, 0x42);
   ASSERT_TRUE(zt::WriteFileBytes(dir.File("map.bmp"), old));

@@ -271,7 +271,9 @@ TEST_F(GifRead, LocalColourTableBecomesTheColourTableAndSetsTheMask) {
   EXPECT_EQ(Indices(gift::Assemble(q)), (Bytes{2, 0}));
 }
 
-TEST_F(GifRead, LongUniformAreaExpandsEveryCodeExactly) {
+// lzw-long-strings: strings longer than 1026 indices are expanded whole,
+// never cut short or replaced by a masked code.
+TEST_F(GifRead, LzwLongStringsOfAUniformAreaExpandEveryCodeExactly) {
   // 1000 × 600 of one index: its longest codes stand for over 1026 indices.
   // A ramp in the last row shows any shift.
   Bytes frame(1000 * 600, 7);
@@ -417,7 +419,9 @@ TEST_F(GifRead, CodesBetweenTheColourCountAndTheClearCodeGiveTwoZeros) {
   EXPECT_EQ(Indices(gift::Assemble(p)), (Bytes{1, 0, 0, 2, 0}));
 }
 
-TEST_F(GifRead, TableCodesBelowTheColourCountAreExpandedNotTakenAsIndices) {
+// lzw-literal-codes: a code is a literal index only below the first free
+// code; above it, even within the colour count, it is a table entry.
+TEST_F(GifRead, LzwLiteralCodesTableCodesBelowTheColourCountAreExpandedNotTakenAsIndices) {
   // 256 colours but a minimum code size of 2 (an encoder that sizes codes
   // by the indices used): codes 6 .. 255 are table entries.
   Bytes frame;
@@ -458,7 +462,10 @@ TEST_F(GifRead, OnlyTheFirstFrameOfAnAnimationIsLoaded) {
   EXPECT_EQ(Indices(gift::Assemble(p)), first);
 }
 
-TEST_F(GifRead, ReadingIntoARecordHoldingAnImageReplacesIt) {
+// read-releases-held: a loaded file's image replaces the held one, which is
+// released (the sanitizer build's leak check sees any block kept); a
+// refused file leaves it held.
+TEST_F(GifRead, ReadReleasesHeldImageOnlyWhenTheNewOneLoads) {
   const Bytes a = Pattern(8 * 8, 16, 14);
   const Bytes b = Pattern(5 * 3, 16, 15);
   CImageDataModel image;

@@ -1,11 +1,14 @@
-// A file whose close fails: the test program interposes the system's close,
-// which the library reaches through the dynamic linker, so that while armed
-// every close releases the descriptor and then reports an I/O error.
+// A file whose close or read fails: the test program interposes the
+// system's close and read, which the library reaches through the dynamic
+// linker, so that while armed every close releases the descriptor and then
+// reports an I/O error, and reads fail with one once a number of bytes has
+// been read.
 #include <dlfcn.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <functional>
@@ -17,6 +20,8 @@ namespace {
 
 bool g_failCloses = false;
 int g_failedCloses = 0;
+// Bytes reads may still give before they fail; −1: reads never fail.
+long g_readBudget = -1;
 
 }  // namespace
 
@@ -28,6 +33,19 @@ extern "C" int close(int fd) {
   ++g_failedCloses;
   errno = EIO;
   return -1;
+}
+
+extern "C" ssize_t read(int fd, void* buffer, size_t count) {
+  using ReadFunction = ssize_t (*)(int, void*, size_t);
+  static const ReadFunction real = reinterpret_cast<ReadFunction>(dlsym(RTLD_NEXT, "read"));
+  if (g_readBudget < 0) return real(fd, buffer, count);
+  if (g_readBudget == 0) {
+    errno = EIO;
+    return -1;
+  }
+  const ssize_t n = real(fd, buffer, std::min(count, static_cast<size_t>(g_readBudget)));
+  if (n > 0) g_readBudget -= n;
+  return n;
 }
 
 namespace {
@@ -90,6 +108,36 @@ TEST(CloseFaults, BmpCloseFailureChangesNoReadOutcome) {
         EXPECT_EQ(failing.empty, healthy.empty);
         EXPECT_TRUE(failing.image == healthy.image);
       }
+    }
+  }
+}
+
+// bmp-failed-read-cleared: a read that the system fails after the block is
+// made (in the colour table, or part way through the rows) gives 0 and the
+// note "read error", and leaves the image in the record with every row and
+// the spare row zero, none of the bytes read before the failure.
+TEST(ReadFaults, BmpFailedReadClearedLeavesOnlyZeroRows) {
+  zt::TempDir dir;
+  const std::string path = dir.File("a.bmp");
+  for (int bits : {8, 24}) {
+    CImageDataModel source;
+    robust::MakePatterned(source, 13, 6, bits);
+    ASSERT_EQ(source.SaveBMPImage(path.c_str()), 1);
+    const long pixelsAt = bits == 8 ? 1078 : 54;
+    // 54: the headers read, the next read fails; then 20 bytes of rows.
+    for (long budget : {54L, pixelsAt + 20}) {
+      SCOPED_TRACE(std::to_string(bits) + " " + std::to_string(budget));
+      CImageDataModel image;
+      g_readBudget = budget;
+      const int result = image.ReadBMPImage(path.c_str());
+      g_readBudget = -1;
+      EXPECT_EQ(result, 0);
+      EXPECT_EQ(image.GetLastReadNote(), ZENTREL_NOTE_READ_ERROR);
+      ASSERT_EQ(image.IsEmpty(), 0);
+      EXPECT_EQ(image.GetWidth(), 13u);
+      const BYTE* rows = image.GetBuffer();
+      const std::size_t bytes = std::size_t{image.GetLineBytes()} * (image.GetHeight() + 1);
+      EXPECT_EQ(std::count(rows, rows + bytes, 0), static_cast<std::ptrdiff_t>(bytes));
     }
   }
 }
