@@ -30,6 +30,8 @@ if [ -f "$pc_dir/zentrel-io.pc" ]; then
   echo "installed Zentrel::IO found and used through CMake and pkg-config"
 fi
 if [ -x "$work/prefix/bin/zentrel" ]; then
+  # demo-samples-under-prefix: run from elsewhere, the installed demo finds
+  # its sample under its own prefix.
   (cd "$work" && "$work/prefix/bin/zentrel" demo demo-out) | grep -F "$work/prefix/share/zentrel/samples/sheet.gif"
   echo "installed zentrel demo found its sample under the prefix"
   # The installed tool loads its GDAL module from the prefix for the vector
