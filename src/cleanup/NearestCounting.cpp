@@ -63,7 +63,6 @@ inline bool Any(Mask m) { return m != 0; }
 inline Mask TestBits(Bytes a, Bytes bit) { return _mm512_test_epi8_mask(a, bit); }
 inline Bytes CountIf(Bytes acc, Mask m) { return _mm512_mask_add_epi8(acc, m, acc, Splat(1)); }
 inline Bytes AddIf(Bytes acc, Mask m, Bytes x) { return _mm512_mask_add_epi8(acc, m, acc, x); }
-inline Bytes MinIf(Bytes acc, Mask m, Bytes x) { return _mm512_mask_min_epu8(acc, m, acc, x); }
 inline Bytes Select(Mask m, Bytes yes, Bytes no) { return _mm512_mask_mov_epi8(no, m, yes); }
 
 // Through memory: GCC 12 warns of the undefined upper part in the casts
@@ -161,9 +160,6 @@ inline Mask TestBits(Bytes a, Bytes bit) {
 inline Bytes CountIf(Bytes acc, Mask m) { return _mm256_sub_epi8(acc, m); }
 inline Bytes AddIf(Bytes acc, Mask m, Bytes x) {
   return _mm256_add_epi8(acc, _mm256_and_si256(m, x));
-}
-inline Bytes MinIf(Bytes acc, Mask m, Bytes x) {
-  return _mm256_blendv_epi8(acc, _mm256_min_epi8(acc, x), m);
 }
 inline Bytes Select(Mask m, Bytes yes, Bytes no) { return _mm256_blendv_epi8(no, yes, m); }
 
