@@ -17,16 +17,29 @@ COLORREF Near(COLORREF c, int spread, zt::TestRandom& random) {
     v += random.Between(-spread, spread);
     return static_cast<BYTE>(v < 0 ? 0 : (v > 255 ? 255 : v));
   };
-  return RGB(channel(GetRValue(c)), channel(GetGValue(c)), channel(GetBValue(c)));
+  // One draw per statement: the order of a call's arguments is unspecified,
+  // and the scenes must not depend on the compiler.
+  const BYTE red = channel(GetRValue(c));
+  const BYTE green = channel(GetGValue(c));
+  return RGB(red, green, channel(GetBValue(c)));
+}
+
+COLORREF AnyColour(zt::TestRandom& random) {
+  const int red = random.Between(0, 255);
+  const int green = random.Between(0, 255);
+  return RGB(red, green, random.Between(0, 255));
 }
 
 /// A random image whose colours are drawn from a few near the background,
 /// a few ink colours and the mark colour.
 void MakeScene(CImageDataModel& image, int bits, zt::TestRandom& random) {
-  zt::MakeImage(image, random.Between(1, 40), random.Between(1, 30), bits);
-  const COLORREF background = random.Between(0, 3) == 0
-                                  ? RGB(random.Between(240, 255), random.Between(0, 12), 0)
-                                  : RGB(235, 235, 235);
+  const int width = random.Between(1, 40);
+  zt::MakeImage(image, width, random.Between(1, 30), bits);
+  COLORREF background = RGB(235, 235, 235);
+  if (random.Between(0, 3) == 0) {
+    const int red = random.Between(240, 255);
+    background = RGB(red, random.Between(0, 12), 0);
+  }
   image.SetBKColor(GetRValue(background), GetGValue(background), GetBValue(background));
   image.SetPrecision(random.Between(15, 40));
   COLORREF colours[8];
@@ -36,10 +49,11 @@ void MakeScene(CImageDataModel& image, int bits, zt::TestRandom& random) {
     else if (i == 7)
       colours[i] = 0xFF;
     else
-      colours[i] = RGB(random.Between(0, 255), random.Between(0, 255), random.Between(0, 255));
+      colours[i] = AnyColour(random);
   }
   const int levels = random.Between(2, 8);
-  for (int i = 0; i < 8; ++i)
+  // A 24-bit image has no colour table (GetPalette() is its pixel rows).
+  for (int i = 0; bits == 8 && i < 8; ++i)
     image.GetPalette()[i] = RGBQUAD{GetBValue(colours[i]), GetGValue(colours[i]),
                                     GetRValue(colours[i]), static_cast<BYTE>(i)};
   for (UINT y = 0; y < image.GetHeight(); ++y) {
