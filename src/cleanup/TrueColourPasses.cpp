@@ -100,21 +100,32 @@ class RunWriter {
   BYTE m_pattern[12];
 };
 
-}  // namespace
-
-bool MarkOutlinesTrueColour(const Raster& rows, const BackgroundBits& test, COLORREF mark) {
+/// Runs a pass over the interior rows 1 .. height − 2, top to bottom:
+/// calls pass(bits, row) with the bits of the row and of its neighbours up
+/// to date. False, with nothing done, when the rows are too wide for the
+/// bits; a pass writing background keeps the own bits up to date itself.
+template <class Pass>
+bool EachInteriorRow(const Raster& rows, const BackgroundBits& test, Pass pass) {
   const UINT width = rows.width;
   if (rows.height < 3 || width < 3) return true;
   BitRows bits;
   if (!bits.Fit(width)) return false;
-  const bool markIsBackground = test.IsBackground(mark);
-  const RunWriter writer(mark);
   test.Row(rows.RowFromTop(0), width, bits.Own());
   test.Row(rows.RowFromTop(1), width, bits.Below());
   for (UINT y = 1; y + 1 < rows.height; ++y) {
     bits.Advance();
     test.Row(rows.RowFromTop(y + 1), width, bits.Below());
-    BYTE* row = rows.RowFromTop(y);
+    pass(bits, rows.RowFromTop(y));
+  }
+  return true;
+}
+
+}  // namespace
+
+bool MarkOutlinesTrueColour(const Raster& rows, const BackgroundBits& test, COLORREF mark) {
+  const bool markIsBackground = test.IsBackground(mark);
+  const RunWriter writer(mark);
+  return EachInteriorRow(rows, test, [&](BitRows& bits, BYTE* row) {
     std::uint64_t* own = bits.Own();
     const std::uint64_t* above = bits.Above();
     const std::uint64_t* below = bits.Below();
@@ -128,23 +139,13 @@ bool MarkOutlinesTrueColour(const Raster& rows, const BackgroundBits& test, COLO
       writer.Write(row, 64 * k, marked);
       if (markIsBackground) own[k] |= marked;  // seen so by the row below
     }
-  }
-  return true;
+  });
 }
 
 bool ShrinkTrueColour(const Raster& rows, const BackgroundBits& test, COLORREF written) {
-  const UINT width = rows.width;
-  if (rows.height < 3 || width < 3) return true;
-  BitRows bits;
-  if (!bits.Fit(width)) return false;
   const bool writtenIsBackground = test.IsBackground(written);
   const RunWriter writer(written);
-  test.Row(rows.RowFromTop(0), width, bits.Own());
-  test.Row(rows.RowFromTop(1), width, bits.Below());
-  for (UINT y = 1; y + 1 < rows.height; ++y) {
-    bits.Advance();
-    test.Row(rows.RowFromTop(y + 1), width, bits.Below());
-    BYTE* row = rows.RowFromTop(y);
+  return EachInteriorRow(rows, test, [&](BitRows& bits, BYTE* row) {
     std::uint64_t* own = bits.Own();
     const std::uint64_t* above = bits.Above();
     const std::uint64_t* below = bits.Below();
@@ -166,8 +167,7 @@ bool ShrinkTrueColour(const Raster& rows, const BackgroundBits& test, COLORREF w
       }
       writer.Write(row, 64 * k, removed);
     }
-  }
-  return true;
+  });
 }
 
 }  // namespace zentrel::detail::cleanup
