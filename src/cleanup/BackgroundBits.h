@@ -20,11 +20,11 @@ class BackgroundBits {
  public:
   /// The ways through a row, the widest chosen where the processor has it;
   /// all give the same bits.
-  enum class Path { kByPixel, kSse2, kAvx2 };
+  enum class Path { kByPixel, kSse2, kAvx2, kAvx512 };
 
   /// widest limits the way taken (a lower one is used where the build or
   /// the processor lacks it).
-  BackgroundBits(COLORREF background, int precision, Path widest = Path::kAvx2);
+  BackgroundBits(COLORREF background, int precision, Path widest = Path::kAvx512);
 
   /// Sets bit x % 64 of bits[x / 64] when pixel x of row is background, for
   /// x < width; the bits past width are 0. bits holds BitWords(width) words.

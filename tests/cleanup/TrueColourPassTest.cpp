@@ -1,5 +1,5 @@
 // The row-wise background test of 24-bit images on each of its ways (pixel
-// by pixel, SSE2, AVX2 where the processor has it) against the per-pixel
+// by pixel, SSE2, AVX2 and AVX-512 where the processor has them) against the per-pixel
 // test, and the 24-bit outline and shrink passes built on it against the
 // plain passes through the public pixel operations, on images wide enough
 // for several words of bits and runs that cross them.
@@ -19,7 +19,7 @@ using zentrel::detail::BackgroundTest;
 namespace {
 
 using Path = cleanup::BackgroundBits::Path;
-const Path kPaths[] = {Path::kByPixel, Path::kSse2, Path::kAvx2};
+const Path kPaths[] = {Path::kByPixel, Path::kSse2, Path::kAvx2, Path::kAvx512};
 
 BYTE NearChannel(int value, int spread, zt::TestRandom& random) {
   value += random.Between(-spread, spread);
